@@ -1,0 +1,127 @@
+#include "model/string_table.h"
+
+#include <map>
+
+#include "model/version.h"
+
+namespace tonalis {
+
+namespace {
+
+// The program's own texts. 63, 64 and 80 are not used and stay empty.
+// 77, 78, 79 and 83 are PostScript and PPD pieces written into the file as
+// they stand, line breaks included.
+const std::map<int, std::string>& Table() {
+  static const std::map<int, std::string> table = {
+    {1, "Name this setting."},
+    {2, "There is no specified number in active range.\nSpecify the number again between 0 to 100."},
+    {3, "The number specified in \"\"0%\"\" is not within the active range."},
+    {4, "The number specified in \"\"5%\"\" is not within the active range."},
+    {5, "The number specified in \"\"10%\"\" is not within the active range."},
+    {6, "The number specified in \"\"20%\"\" is not within the active range."},
+    {7, "The number specified in \"\"30%\"\" is not within the active range."},
+    {8, "The number specified in \"\"40%\"\" is not within the active range."},
+    {9, "The number specified in \"\"50%\"\" is not within the active range."},
+    {10, "The number specified in \"\"60%\"\" is not within the active range."},
+    {11, "The number specified in \"\"70%\"\" is not within the active range."},
+    {12, "The number specified in \"\"80%\"\" is not within the active range."},
+    {13, "The number specified in \"\"90%\"\" is not within the active range."},
+    {14, "The number specified in \"\"95%\"\" is not within the active range."},
+    {15, "The number specified in \"\"100%\"\" is not within the active range."},
+    {16, "The number specified in \"\"Gamma-value\"\" is not within the active range."},
+    {17, "The applicable printer could not be found."},
+    {18, "It exceeds the number which can be registered."},
+    {19, "There is a setting that has a same name."},
+    {20, "Changed setting isn't saved into the PPD File.\nDo you save the setting before closing the dialog?"},
+    {21, "The printer or file which doesn't cope with an VEL product is chosen."},
+    {22, "It failed to open a PPD file."},
+    {23, "There is a construction error in the PPD file."},
+    {24, "It failed to open a %s.\nThe definition of the density control isn't kept in %s."},
+    {25, "May I delete the selected setting?"},
+    {26, "The setting that has a same name would be added. Do you cover it?\n\n\nIf you'd not like to cover, after canceling this addition,\nclick [Edit] button, change to the other name and do addition."},
+    {27, "Changed setting isn't saved into the PPD File.\nDo you save the setting before closing the dialog?"},
+    {28, "It failed to write a %s file."},
+    {29, "It failed to write a PPD file."},
+    {30, "The density control was put on the PPD File.\n\n\n<In the case of WindowsNT>\n(1) Choose the registered printer from the [Name] combobox of [Printer] group in the print dialog, and click [properties] button.\n(2) Choose the [Advanced] tab, and select [Document Setting] - [Document Options] - [Printer Features] - [Color density control].\n(3) Choose the defined density control name in the [Change 'Color density control' setting] group.\n\n<In the case of Windows95 and Windows98>\n* If the [Color density control] that it registered isn't indicated, then re-start a system.\n(1) Choose the printer registered from the printer name combobox in the print dialog, and click [properties] button.\n(2) Choose the [Device Options] tab in the proparties dialog.\n(3) Choose the defined color density control name in the [Change setting for : Halftone density control] combobox of [Printer features] group."},
+    {31, "Tonalis"},
+    {32, "Defined  Density Control"},
+    {33, "List(&T):"},
+    {34, "New(&N)..."},
+    {35, "Copy(&C)..."},
+    {36, "Add(&I)->"},
+    {37, "<- "},
+    {38, "Edit(&E)..."},
+    {39, "Delete(&D)"},
+    {40, "Printer"},
+    {41, "List(&L):"},
+    {42, "Select printer(&P)"},
+    {43, "Select PPD\nfor AP(&S)"},
+    {44, "Browse(&B)..."},
+    {45, "Exit(&X)"},
+    {46, "C"},
+    {47, "Apply(&A)"},
+    {48, "Help(&H)..."},
+    {49, "The Definition of Density Control"},
+    {50, "Output(%)"},
+    {51, "Input(%)"},
+    {52, "The Name of Density Control(&N):"},
+    {53, "Gamma-\nvalue(&G):"},
+    {54, "Gamma-setting(&S)"},
+    {55, "Reset(&R)"},
+    {56, "About the Tonalis"},
+    {57, std::string("Tonalis ") + TONALIS_VERSION},
+    {58, "The Tonalis developers"},
+    {59, "Free software under the MIT License. No warranty."},
+    {60, "Color adjustment"},
+    {61, "Printer Definition Files (*.ppd;*.spd) |*.ppd;*.spd;|All Files (*.*) | *.*||"},
+    {62, "Not Specified"},
+    {65, "Selection of Color"},
+    {66, "CYMK All Apply"},
+    {67, "Cyan"},
+    {68, "Magenta"},
+    {69, "Yellow"},
+    {70, "Black"},
+    {71, "0"},
+    {72, "20"},
+    {73, "40"},
+    {74, "60"},
+    {75, "80"},
+    {76, "100"},
+    {77, "%%VELCLT End\r\nglobaldict begin\r\n/VL@Clut exch def end false setglobal\r\n/VL@Cproc{255 mul round cvi globaldict /VL@Clut get exch get 255 div}bind def\r\ncurrentdict /VL@Cproc get dup dup dup setcolortransfer\r\n/VL@setpagedevice /setpagedevice load def\r\nuserdict /setpagedevice {mark currentcolortransfer 6 -1 roll VL@setpagedevice setcolortransfer cleartomark}put erasepage\"\r\n"},
+    {78, "%%VELCLT End\r\nglobaldict begin\r\n/VL@Klut exch def\r\n/VL@Ylut exch def\r\n/VL@Mlut exch def\r\n/VL@Clut exch def end false setglobal\r\n/VL@Cproc{255 mul round cvi globaldict /VL@Clut get exch get 255 div}bind def\r\n/VL@Mproc{255 mul round cvi globaldict /VL@Mlut get exch get 255 div}bind def\r\n/VL@Yproc{255 mul round cvi globaldict /VL@Ylut get exch get 255 div}bind def\r\n/VL@Kproc{255 mul round cvi globaldict /VL@Klut get exch get 255 div}bind def\r\ncurrentdict dup dup dup /VL@Cproc get 4 1 roll /VL@Mproc get 3 1 roll /VL@Yproc get\r\nexch /VL@Kproc get setcolortransfer\r\n/VL@setpagedevice /setpagedevice load def\r\nuserdict /setpagedevice {mark currentcolortransfer 6 -1 roll VL@setpagedevice setcolortransfer cleartomark}put erasepage\"\r\n"},
+    {79, "%%VELCLT Start\r\ntrue setglobal\r\n"},
+    {81, "The specified PPD file is read-only.\nDo you want to add write attribute to the specified PPD ?"},
+    {82, "The dat file is read-only.\nDo you want to add write attribute to the dat file ?"},
+    {83, ": \"\"\r\n"},
+  };
+  return table;
+}
+
+}  // namespace
+
+std::string BuiltinStrings::Load(int id) const {
+  const auto& table = Table();
+  auto it = table.find(id);
+  if (it == table.end()) return {};
+  return it->second;
+}
+
+const StringSource& DefaultStrings() {
+  static const BuiltinStrings strings;
+  return strings;
+}
+
+std::string FillPlaceholders(std::string_view pattern, std::string_view arg) {
+  std::string out;
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] == 's') {
+      out.append(arg);
+      ++i;
+    } else {
+      out.push_back(pattern[i]);
+    }
+  }
+  return out;
+}
+
+}  // namespace tonalis

@@ -1,0 +1,65 @@
+// Every text the user sees, and the PostScript pieces of the PPD section,
+// by number (1 to 83). The program's own table is built in; a language module
+// can supply another StringSource with the same numbers.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tonalis {
+
+inline constexpr int kFirstStringId = 1;
+inline constexpr int kLastStringId = 83;
+
+// Ids that code refers to by name.
+namespace sid {
+inline constexpr int kNameThisSetting = 1;
+inline constexpr int kNoEndPoints = 2;
+inline constexpr int kFirstPointOutOfRange = 3;  // 3..15: the thirteen point fields
+inline constexpr int kGammaOutOfRange = 16;
+inline constexpr int kNoPrinter = 17;
+inline constexpr int kTableFull = 18;
+inline constexpr int kNameTaken = 19;
+inline constexpr int kSaveBeforeSwitch = 20;
+inline constexpr int kUnsupportedPpd = 21;
+inline constexpr int kPpdOpenFailed = 22;
+inline constexpr int kPpdConstructionError = 23;
+inline constexpr int kLibraryOpenFailed = 24;
+inline constexpr int kDeleteQuestion = 25;
+inline constexpr int kReplaceQuestion = 26;
+inline constexpr int kSaveBeforeExit = 27;
+inline constexpr int kLibraryWriteFailed = 28;
+inline constexpr int kPpdWriteFailed = 29;
+inline constexpr int kPpdWritten = 30;
+inline constexpr int kMainTitle = 31;
+inline constexpr int kAbout = 56;
+inline constexpr int kFeatureTitle = 60;
+inline constexpr int kFileFilter = 61;
+inline constexpr int kNoneChoice = 62;
+inline constexpr int kCloseOneTable = 77;
+inline constexpr int kCloseFourTables = 78;
+inline constexpr int kOpenPostScript = 79;
+inline constexpr int kPpdReadOnly = 81;
+inline constexpr int kLibraryReadOnly = 82;
+inline constexpr int kNoneInvocation = 83;
+}  // namespace sid
+
+class StringSource {
+ public:
+  virtual ~StringSource() = default;
+  // The text of `id`; empty when the source has none.
+  virtual std::string Load(int id) const = 0;
+};
+
+// The program's own table.
+class BuiltinStrings final : public StringSource {
+ public:
+  std::string Load(int id) const override;
+};
+
+const StringSource& DefaultStrings();
+
+// Replaces each "%s" of `pattern`, in order, with `arg`.
+std::string FillPlaceholders(std::string_view pattern, std::string_view arg);
+
+}  // namespace tonalis

@@ -1,0 +1,77 @@
+// Durable, all-or-nothing replacement of a file's contents.
+//
+// The new contents go to a fresh file in the same folder (created exclusively
+// under an unpredictable name), are flushed to disk, and are renamed over the
+// old file, which keeps its permissions, owner and group. Whatever fails, the
+// old file is left as it was and the temporary file is removed.
+//
+// A path that is a symbolic link is resolved first: the file the link points
+// to is replaced in its own folder and the link stays a link.
+//
+// All system calls go through FileOps so that tests can make any step fail.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+
+namespace tonalis {
+
+class FileOps {
+ public:
+  virtual ~FileOps() = default;
+  // mkostemps-like: `pattern` ends in "XXXXXX" followed by `suffix_len` bytes;
+  // the X's are replaced in place. Returns an fd opened O_RDWR|O_EXCL or -1.
+  virtual int CreateTemp(std::string& pattern, int suffix_len);
+  virtual ssize_t Write(int fd, const void* data, size_t size);
+  virtual int Fsync(int fd);
+  virtual int Fchmod(int fd, mode_t mode);
+  virtual int Fchown(int fd, uid_t uid, gid_t gid);
+  virtual int Rename(const char* from, const char* to);
+  virtual int Unlink(const char* path);
+  virtual int Close(int fd);
+};
+
+FileOps& SystemFileOps();
+
+struct ReplaceResult {
+  bool ok = true;
+  int error = 0;           // errno of the failed step
+  std::string failedStep;  // "create", "write", "sync", "rename", ...
+};
+
+struct ReplaceOptions {
+  // Mode for a file that does not exist yet; the umask applies.
+  mode_t newFileMode = 0666;
+  // Called with the new file's descriptor after it is flushed and before it
+  // is renamed into place; a non-zero result (an errno) abandons the
+  // replacement. The library uses it to take its lock on the new file.
+  std::function<int(int fd)> beforeRename;
+  // When set, the descriptor of the new file is handed over here instead of
+  // being closed (the library keeps holding its file).
+  int* keepOpenFd = nullptr;
+};
+
+// The suffix of every temporary file this program makes.
+inline constexpr const char* kTempSuffix = ".tonalis-tmp";
+
+ReplaceResult ReplaceFileContents(const std::string& path, std::span<const uint8_t> data,
+                                  const ReplaceOptions& options = {},
+                                  FileOps& ops = SystemFileOps());
+
+// Resolves symbolic links; a path that does not exist yet resolves its folder.
+std::string ResolveTarget(const std::string& path);
+
+// Whether the file exists and lacks its owner's write permission, or cannot
+// be written by this process.
+bool IsReadOnly(const std::string& path);
+// Adds the owner's write permission; returns 0 or an errno.
+int MakeWritable(const std::string& path);
+
+// Reads a whole file; returns 0 or an errno.
+int ReadWholeFile(const std::string& path, std::string& out);
+
+}  // namespace tonalis

@@ -1,0 +1,56 @@
+// The one door through which the core talks to the user.
+//
+// The core never prints or shows anything. It hands messages and questions to
+// a UserInteraction that the front end provides: the GUI shows message boxes,
+// the command line writes to stderr and answers from its flags, tests script
+// the answers and record what was shown.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "model/string_table.h"
+
+namespace tonalis {
+
+enum class MessageKind {
+  Information,  // a user-level problem or a result: information icon, one button
+  Stop,         // a failed system call, "Routine : call = code": stop icon
+  YesNo,        // a question with Yes and No, no icon
+  Proceed,      // a warning with an accept button and Cancel: exclamation icon
+};
+
+struct Message {
+  MessageKind kind = MessageKind::Information;
+  int stringId = 0;    // the string the text came from; 0 for system-call reports
+  std::string text;    // the text as the system words it
+  std::string detail;  // the system's reason for a failure, when there is one
+  std::string subject; // what the message is about (a file, a definition), if any
+
+  // The text followed by the reason on its own paragraph, for front ends that
+  // show one block of text.
+  std::string FullText() const;
+};
+
+class UserInteraction {
+ public:
+  virtual ~UserInteraction() = default;
+  // Information and Stop messages.
+  virtual void Show(const Message& message) = 0;
+  // YesNo and Proceed questions; true for Yes or for the accept button.
+  virtual bool Ask(const Message& message) = 0;
+};
+
+// Builders for the two message forms.
+Message StringMessage(const StringSource& strings, int id, MessageKind kind = MessageKind::Information);
+// "context = code" with the code in lower-case hexadecimal, stop icon.
+Message ErrorCodeMessage(std::string_view context, uint32_t code);
+
+// Shows ErrorCodeMessage(context, code).
+void ShowErrorCode(UserInteraction& ui, std::string_view context, uint32_t code);
+
+// The system's wording of an errno value.
+std::string SystemReason(int error);
+
+}  // namespace tonalis
