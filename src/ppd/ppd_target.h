@@ -1,0 +1,48 @@
+// Where a PPD lives: a file on disk, or (later) a print queue of a scheduler.
+// The PPD reader and writer work on a target and never on paths directly.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/file_replace.h"
+
+namespace tonalis {
+
+class PpdTarget {
+ public:
+  virtual ~PpdTarget() = default;
+  // What the user knows the target by (a path, or "queue on server").
+  virtual std::string Describe() const = 0;
+  // Reads the whole PPD; returns 0 or an errno.
+  virtual int Read(std::string& bytes) const = 0;
+  // Replaces the whole PPD atomically; on failure the old PPD is intact.
+  virtual ReplaceResult Replace(const std::string& bytes) const = 0;
+  // The read-only question applies to targets that can be read-only.
+  virtual bool IsReadOnly() const = 0;
+  // Makes a read-only target writable; returns 0 or an errno.
+  virtual int MakeWritable() const = 0;
+};
+
+// A PPD file. Replacement goes through `ops`, so tests can inject faults.
+class PpdFileTarget final : public PpdTarget {
+ public:
+  explicit PpdFileTarget(std::string path, FileOps& ops = SystemFileOps())
+      : path_(std::move(path)), ops_(ops) {}
+  const std::string& path() const { return path_; }
+  std::string Describe() const override { return path_; }
+  int Read(std::string& bytes) const override { return ReadWholeFile(path_, bytes); }
+  ReplaceResult Replace(const std::string& bytes) const override;
+  bool IsReadOnly() const override { return tonalis::IsReadOnly(path_); }
+  int MakeWritable() const override { return tonalis::MakeWritable(path_); }
+
+ private:
+  std::string path_;
+  FileOps& ops_;
+};
+
+inline std::shared_ptr<PpdTarget> FileTarget(std::string path) {
+  return std::make_shared<PpdFileTarget>(std::move(path));
+}
+
+}  // namespace tonalis

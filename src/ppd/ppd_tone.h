@@ -1,0 +1,90 @@
+// Reading and writing the density-control section of a PPD file.
+//
+// A PPD is read whole, its line endings made CR LF, and split into the text
+// before the section's place (head), the section, and the text from the font
+// anchor on (tail). The definitions of the section go to a
+// PrinterDefinitionList. Writing puts head, a freshly generated section and
+// tail back together.
+//
+// Only a successful read yields a LoadedPpd, and only a LoadedPpd can be
+// written: a failed or refused read leaves nothing that could be written back.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "model/definition_table.h"
+#include "model/string_table.h"
+#include "platform/interaction.h"
+#include "ppd/ppd_target.h"
+
+namespace tonalis {
+
+// The PPD last read, split for rewriting.
+struct PPDToneState {
+  std::string ppdPath;   // where the file came from and where it is written back
+  std::string nickName;  // the *NickName value, at most 1024 bytes
+  std::string headText;  // bytes, CR LF line endings
+  std::string tailText;
+};
+
+// The state of a successful read. Only GetPPDToneInfo makes one.
+class LoadedPpd {
+ public:
+  const PPDToneState& state() const { return state_; }
+  const PpdTarget& target() const { return *target_; }
+
+ private:
+  friend struct PpdReaderAccess;
+  LoadedPpd(std::shared_ptr<PpdTarget> target, PPDToneState state)
+      : target_(std::move(target)), state_(std::move(state)) {}
+  std::shared_ptr<PpdTarget> target_;
+  PPDToneState state_;
+};
+
+struct PpdServices {
+  UserInteraction& ui;
+  const StringSource& strings = DefaultStrings();
+};
+
+// Result codes of GetPPDToneInfo.
+inline constexpr int kPpdLoaded = 1;
+inline constexpr int kPpdFailed = 0;        // already reported to the user
+inline constexpr int kPpdUnsupported = -1;  // nothing reported; caller shows string 21
+
+struct PpdReadOutcome {
+  int result = kPpdFailed;
+  std::optional<LoadedPpd> loaded;  // set exactly when result == kPpdLoaded
+  std::string nickName;             // set whenever a NickName line was read
+};
+
+// Reads `target` into `list` (emptied first). Asks the read-only question,
+// rewrites the target with CR LF line endings when they differ (atomically),
+// and reports failures through `services.ui`.
+PpdReadOutcome GetPPDToneInfo(std::shared_ptr<PpdTarget> target, PrinterDefinitionList& list,
+                              const PpdServices& services);
+
+// Writes `list` into the PPD that `ppd` was read from. Reports success
+// (string 30) or failure (string 29, with the system's reason) through the
+// interaction; returns whether the file was written.
+bool SetPPDToneInfo(const LoadedPpd& ppd, const PrinterDefinitionList& list,
+                    const PpdServices& services);
+
+// Whether the file's text contains `keyword`. Reports string 22 when the file
+// cannot be opened.
+bool HasPPDKeyword(const PpdTarget& target, std::string_view keyword, const PpdServices& services);
+
+// --- Pure pieces, used by the routines above and by tests ---
+
+// Every CR LF, LF CR, lone CR and lone LF becomes CR LF.
+std::string ConvertLineEndings(std::string_view text);
+
+// The supported-product test on a file's text.
+bool IsSupportedPpdText(std::string_view text);
+
+// The density-control section for `list`, byte for byte.
+std::string BuildSection(const PrinterDefinitionList& list, const StringSource& strings);
+
+}  // namespace tonalis
