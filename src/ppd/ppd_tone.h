@@ -63,12 +63,19 @@ struct PpdReadOutcome {
 // Reads `target` into `list` (emptied first). Asks the read-only question,
 // rewrites the target with CR LF line endings when they differ (atomically),
 // and reports failures through `services.ui`.
+//
+// A target that is still read-only after the question cannot be loaded
+// (string 22), since a loaded PPD may be written back. Zero bytes in the file
+// are ordinary bytes: they end neither a line nor the text that the supported
+// test searches. A choice whose name comes out empty is skipped.
 PpdReadOutcome GetPPDToneInfo(std::shared_ptr<PpdTarget> target, PrinterDefinitionList& list,
                               const PpdServices& services);
 
 // Writes `list` into the PPD that `ppd` was read from. Reports success
 // (string 30) or failure (string 29, with the system's reason) through the
-// interaction; returns whether the file was written.
+// interaction; returns whether the file was written. The file is replaced as
+// a whole or not at all. A list holding a name with a control character is
+// refused before anything is touched.
 bool SetPPDToneInfo(const LoadedPpd& ppd, const PrinterDefinitionList& list,
                     const PpdServices& services);
 

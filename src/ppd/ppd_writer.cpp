@@ -1,0 +1,100 @@
+// Writing a PPD: head text, a freshly generated density-control section and
+// tail text, replacing the file as a whole.
+
+#include <cerrno>
+#include <cstdio>
+#include <new>
+
+#include "ppd/ppd_section.h"
+#include "ppd/ppd_tone.h"
+
+namespace tonalis {
+
+namespace {
+
+// The name as the user can read it in a message: control characters and
+// other non-printing ASCII bytes as \xNN.
+std::string Printable(std::string_view name) {
+  std::string out;
+  for (char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F || c == '\\') {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+      out += hex;
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
+// Why the list cannot be written, or empty when it can: a name with a
+// control character would end its line early or add lines to the file.
+std::string UnwritableNameReason(const PrinterDefinitionList& list) {
+  int position = 0;
+  for (int slot : VisibleSlots(list)) {
+    ++position;
+    const std::string_view name = NameOf(list.slots[slot]);
+    if (auto byte = ppd::ControlCharacterIn(name)) {
+      char code[8];
+      std::snprintf(code, sizeof code, "0x%02X", *byte);
+      return "Definition " + std::to_string(position) + ", \"" + Printable(name) +
+             "\": its name holds the control character " + code +
+             ", which cannot be written into a PPD file. Rename it; nothing was written.";
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+bool SetPPDToneInfo(const LoadedPpd& ppd, const PrinterDefinitionList& list,
+                    const PpdServices& services) {
+  const PpdTarget& target = ppd.target();
+  const PPDToneState& state = ppd.state();
+  const std::string& where = state.ppdPath;
+
+  auto failed = [&](std::string detail) {
+    Message m = StringMessage(services.strings, sid::kPpdWriteFailed);
+    m.detail = std::move(detail);
+    m.subject = where;
+    services.ui.Show(m);
+    return false;
+  };
+
+  // Checked before anything else: a refused list changes nothing on disk,
+  // not even the file's permissions.
+  if (std::string reason = UnwritableNameReason(list); !reason.empty()) return failed(reason);
+
+  if (target.IsReadOnly()) {
+    Message question = StringMessage(services.strings, sid::kPpdReadOnly, MessageKind::Proceed);
+    question.subject = where;
+    // On Cancel the file stays read-only and the replacement below is refused.
+    if (services.ui.Ask(question)) {
+      if (const int error = target.MakeWritable()) return failed(SystemReason(error));
+    }
+  }
+
+  std::string bytes;
+  try {
+    const std::string section = BuildSection(list, services.strings);
+    bytes.reserve(state.headText.size() + section.size() + state.tailText.size());
+    bytes += state.headText;
+    bytes += section;
+    bytes += state.tailText;
+  } catch (const std::bad_alloc&) {
+    return failed(SystemReason(ENOMEM));
+  }
+
+  // All or nothing: on failure the file is as it was before.
+  const ReplaceResult replaced = target.Replace(bytes);
+  if (!replaced.ok) return failed(SystemReason(replaced.error));
+
+  Message done = StringMessage(services.strings, sid::kPpdWritten);
+  done.subject = where;
+  services.ui.Show(done);
+  return true;
+}
+
+}  // namespace tonalis
