@@ -79,8 +79,12 @@ bool SetPPDToneInfo(const LoadedPpd& ppd, const PrinterDefinitionList& list,
   std::string bytes;
   try {
     const std::string section = BuildSection(list, services.strings);
-    bytes.reserve(state.headText.size() + section.size() + state.tailText.size());
+    bytes.reserve(state.headText.size() + 2 + section.size() + state.tailText.size());
     bytes += state.headText;
+    // Only the last line of a file can lack its line break, and the head
+    // text holds it when the file has no font anchor: end it, or the
+    // section's first line would be glued to it and no longer recognised.
+    if (!state.headText.empty() && state.headText.back() != '\n') bytes += ppd::kCrLf;
     bytes += section;
     bytes += state.tailText;
   } catch (const std::bad_alloc&) {

@@ -1,0 +1,273 @@
+#!/usr/bin/env python3
+"""Writes the golden files of the PPD tests.
+
+This is a second, independent implementation of the density-control section
+(text layout, number format, lookup tables with the single-precision spline),
+so that the golden files do not come from the code they check. Single
+precision is emulated by rounding every operation's exact double result to
+float32, which gives the correctly rounded single-precision result for
++, -, * and /.
+
+Run from this folder: python3 make_golden.py
+"""
+
+import struct
+
+CRLF = "\r\n"
+INPUTS = [0, 5, 10, 20, 30, 40, 50, 60, 70, 80, 90, 95, 100]
+U = -1
+
+
+def f32(x):
+    return struct.unpack("<f", struct.pack("<f", x))[0]
+
+
+def format_hundredths(v):
+    s = str(v)
+    if len(s) == 1:
+        return "0.0" + s
+    if len(s) == 2:
+        return "" if s[0] == "-" else "0." + s
+    if len(s) in (3, 4):
+        return s[:-2] + "." + s[-2:]
+    if len(s) == 5:
+        return s[:3] + "." + s[3]
+    return s
+
+
+def knots(points):
+    x, y = [0.0], [0.0]  # 1-based
+    for i, p in enumerate(points):
+        if p != -1:
+            x.append(f32(float(INPUTS[i])))
+            y.append(f32(p / 100.0))
+    return len(x) - 1, x, y
+
+
+def second_derivatives(n, x, y):
+    y2 = [0.0] * (n + 2)
+    h = [0.0] * (n + 2)
+    d = [0.0] * (n + 2)
+    r = [0.0] * (n + 2)
+    for j in range(1, n):
+        h[j] = f32(x[j + 1] - x[j])
+    for j in range(1, n - 1):
+        d[j] = f32(f32(x[j + 2] - x[j]) * 2.0)
+    for j in range(1, n - 1):
+        right = f32(f32(y[j + 2] - y[j + 1]) / h[j + 1])
+        left = f32(f32(y[j + 1] - y[j]) / h[j])
+        r[j] = f32(f32(right - left) * 6.0)
+    y2[1] = 0.0
+    y2[n] = 0.0
+    for j in range(2, n - 1):
+        d[j] = f32(d[j] - f32(f32(h[j] * h[j]) / d[j - 1]))
+        r[j] = f32(r[j] - f32(f32(h[j] * r[j - 1]) / d[j - 1]))
+    for m in range(n - 1, 1, -1):
+        y2[m] = f32(f32(r[m - 1] - f32(h[m] * y2[m + 1])) / d[m - 1])
+    return y2
+
+
+def spline_value(n, x, y, y2, t):
+    k = 1
+    while k < n - 1 and t > x[k + 1]:
+        k += 1
+    w = f32(x[k + 1] - x[k])
+    b = f32(f32(t - x[k]) / w)
+    a = f32(1.0 - b)
+    ta = f32(f32(f32(f32(a * a) * a) - a) * y2[k])
+    tb = f32(f32(f32(f32(b * b) * b) - b) * y2[k + 1])
+    c = f32(f32(ta + tb) * f32(w * w))
+    linear = f32(f32(a * y[k]) + f32(b * y[k + 1]))
+    s = f32(c / 6.0 + linear)
+    if s < 0:
+        return 0.0
+    if s > 100:
+        return 100.0
+    return s
+
+
+def transfer_table(points):
+    n, x, y = knots(points)
+    out = []
+    if n < 2:
+        return [25500 - i * 100 for i in range(255, -1, -1)]
+    y2 = second_derivatives(n, x, y)
+    for i in range(255, -1, -1):
+        t = f32(i * 100.0 / 255.0)
+        v = f32(spline_value(n, x, y, y2, t) * 255.0)
+        rounded = int(f32(f32(f32(v * 10.0) + 5.0) / 10.0))
+        out.append(25500 - rounded)
+    return out
+
+
+S60 = "Color adjustment"
+S62 = "Not Specified"
+S83 = ': ""' + CRLF
+S79 = "%%VELCLT Start" + CRLF + "true setglobal" + CRLF
+TAIL_LINES = [
+    "/VL@setpagedevice /setpagedevice load def",
+    "userdict /setpagedevice {mark currentcolortransfer 6 -1 roll VL@setpagedevice "
+    'setcolortransfer cleartomark}put erasepage"',
+]
+S77 = CRLF.join([
+    "%%VELCLT End",
+    "globaldict begin",
+    "/VL@Clut exch def end false setglobal",
+    "/VL@Cproc{255 mul round cvi globaldict /VL@Clut get exch get 255 div}bind def",
+    "currentdict /VL@Cproc get dup dup dup setcolortransfer",
+] + TAIL_LINES) + CRLF
+S78 = CRLF.join([
+    "%%VELCLT End",
+    "globaldict begin",
+    "/VL@Klut exch def",
+    "/VL@Ylut exch def",
+    "/VL@Mlut exch def",
+    "/VL@Clut exch def end false setglobal",
+    "/VL@Cproc{255 mul round cvi globaldict /VL@Clut get exch get 255 div}bind def",
+    "/VL@Mproc{255 mul round cvi globaldict /VL@Mlut get exch get 255 div}bind def",
+    "/VL@Yproc{255 mul round cvi globaldict /VL@Ylut get exch get 255 div}bind def",
+    "/VL@Kproc{255 mul round cvi globaldict /VL@Klut get exch get 255 div}bind def",
+    "currentdict dup dup dup /VL@Cproc get 4 1 roll /VL@Mproc get 3 1 roll /VL@Yproc get",
+    "exch /VL@Kproc get setcolortransfer",
+] + TAIL_LINES) + CRLF
+
+
+def lut_block(points):
+    entries = [format_hundredths(v) for v in transfer_table(points)]
+    lines = ["["]
+    for row in range(25):
+        lines.append("\t".join(entries[row * 10:row * 10 + 10]))
+    lines.append("".join(e + "\t" for e in entries[250:]) + "]")
+    return CRLF.join(lines) + CRLF
+
+
+def choice(n, name, same, channels):
+    """channels: four (points, gamma) pairs, cyan to black."""
+    out = "*VLTone Gumma%d/%s: \"" % (n, name.replace(":", "<3A>")) + CRLF
+    out += "%% Don't touch this comment" + CRLF
+    out += "%% Same:" + str(same) + CRLF
+    for tag, (points, gamma) in zip("CMYK", channels):
+        out += "%% Per" + tag + ":" + "\t".join(str(v) for v in points + [gamma]) + CRLF
+    out += "%% Don't touch this comment" + CRLF
+    out += S79
+    if same == 1:
+        out += lut_block(channels[0][0]) + S77
+    else:
+        out += "".join(lut_block(p) for p, _ in channels) + S78
+    out += "*End" + CRLF
+    return out
+
+
+def section(choices):
+    out = "*OpenUI *VLTone/" + S60 + ":  PickOne" + CRLF
+    out += "*OrderDependency: 200.0 DocumentSetup *VLTone" + CRLF
+    out += "*DefaultVLTone: None" + CRLF
+    out += "*VLTone None/" + S62 + S83
+    for i, c in enumerate(choices):
+        out += choice(i + 1, *c)
+    out += "*CloseUI: *VLTone" + CRLF
+    return out
+
+
+IDENTITY = [0, 500, 1000, 2000, 3000, 4000, 5000, 6000, 7000, 8000, 9000, 9500, 10000]
+ENDS = [0] + [U] * 11 + [10000]
+GAMMA22 = [0, 13, 63, 289, 707, 1332, 2176, 3250, 4562, 6120, 7931, 8932, 10000]
+
+
+def ends(low, high):
+    return [low] + [U] * 11 + [high]
+
+
+WORKED = ("Standard", 1, [(IDENTITY, -1)] * 4)
+
+
+def write(name, text):
+    with open(name, "wb") as f:
+        f.write(text.encode("latin-1"))
+
+
+def lf(text):
+    return text.replace(CRLF, "\n")
+
+
+HEAD = [
+    '*PPD-Adobe: "4.3"',
+    "*% Sample colour printer description for the tests",
+    '*FormatVersion: "4.3"',
+    '*FileVersion: "1.2"',
+    "*LanguageVersion: English",
+    "*LanguageEncoding: ISOLatin1",
+    '*PCFileName: "SAMPLE.PPD"',
+    '*Manufacturer: "Sample"',
+    '*ModelName: "Sample Color PS"',
+    '*ShortNickName: "Sample Color PS"',
+    '*NickName: "Sample Color PS v1.2"',
+    "*QRHTUtility: True",
+    "*ColorDevice: True",
+    "*DefaultColorSpace: CMYK",
+    "*OpenUI *PageSize: PickOne",
+    "*OrderDependency: 30 AnySetup *PageSize",
+    "*DefaultPageSize: A4",
+    '*PageSize A4/A4: "<</PageSize [595 842]>> setpagedevice"',
+    '*PageSize Letter/Letter: "<</PageSize [612 792]>> setpagedevice"',
+    "*CloseUI: *PageSize",
+]
+TAIL = [
+    "*% Font Information =====================",
+    "*DefaultFont: Courier",
+    '*Font Courier: Standard "(002.004S)" Standard ROM',
+    '*Font Helvetica: Standard "(001.006S)" Standard ROM',
+    "*% End of file",
+]
+
+
+def lines(ls):
+    return "".join(l + CRLF for l in ls)
+
+
+def main():
+    write("section_worked_example.txt", section([WORKED]))
+    write("section_empty.txt", section([]))
+    write("section_ordinals.txt", section([
+        ("Second slot", 1, [(ENDS, -1)] * 4),
+        ("Fourth slot", 1, [(GAMMA22, 220)] * 4),
+    ]))
+    write("section_four_tables.txt", section([
+        ("Per channel", 0, [(IDENTITY, -1), (GAMMA22, 220), (ends(0, 5000), -1),
+                            (ends(2000, 10000), 150)]),
+    ]))
+    write("section_one_table_differing.txt", section([
+        ("Cyan serves all", 1, [(GAMMA22, 220), (IDENTITY, -1), (ends(0, 5000), -1),
+                                (ends(2000, 10000), -1)]),
+    ]))
+    write("section_lut_half.txt", section([("Half", 1, [(ends(0, 5000), -1)] * 4)]))
+    write("section_lut_offset.txt", section([("Offset", 1, [(ends(2000, 10000), -1)] * 4)]))
+    write("section_clipping.txt", section([
+        ("Overshoot", 0, [
+            ([0, 10000] + [U] * 10 + [10000], -1),          # rises far above 100 %
+            ([10000, 0] + [U] * 10 + [0], -1),              # falls far below 0 %
+            ([0, U, U, U, U, 9000, 1000, U, U, U, U, U, 10000], -1),  # both
+            ([U] * 12 + [10000], -1),                       # one point: identity
+        ]),
+    ]))
+
+    # Whole files. The old section stands after the font anchor in an LF file;
+    # writing moves the new one before the anchor and makes every line CR LF.
+    old = section([("Old", 1, [(ENDS, -1)] * 4)])
+    write("sample_lf.ppd", lf(lines(HEAD) + lines(TAIL[:2]) + old + lines(TAIL[2:])))
+    write("sample_written.ppd", lines(HEAD) + section([WORKED]) + lines(TAIL))
+
+    # No anchor: the section goes at the end. The last line has no line
+    # break; it gets one so that the section starts on a line of its own.
+    no_anchor = lines(HEAD) + "*% last line"
+    write("no_anchor.ppd", no_anchor)
+    write("no_anchor_written.ppd", no_anchor + CRLF + section([WORKED]))
+
+    # The anchor is the first line: the section goes at the very beginning.
+    first = lines(TAIL[:1] + HEAD + TAIL[1:])
+    write("anchor_first.ppd", first)
+    write("anchor_first_written.ppd", section([WORKED]) + first)
+
+
+if __name__ == "__main__":
+    main()

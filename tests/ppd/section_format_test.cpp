@@ -1,0 +1,149 @@
+// The density-control section as text: golden sections, names in the
+// translation string, line endings and the supported-product test.
+#include <gtest/gtest.h>
+
+#include "ppd/ppd_fixtures.h"
+#include "ppd/ppd_section.h"
+
+namespace tonalis {
+namespace {
+
+using namespace test;
+
+struct GoldenSection {
+  const char* file;
+  PrinterDefinitionList list;
+};
+
+std::vector<GoldenSection> GoldenSections() {
+  PrinterDefinitionList ordinals;
+  EmptyTable(ordinals);
+  InsertDefinition(ordinals, Def("Second slot", 1, Curve(Ends(0, 10000))), InsertMode::AtSlot(1));
+  InsertDefinition(ordinals, Def("Fourth slot", 1, Curve(kGamma22, 220)), InsertMode::AtSlot(3));
+  const Points overshootUp = {0, 10000, U, U, U, U, U, U, U, U, U, U, 10000};
+  const Points overshootDown = {10000, 0, U, U, U, U, U, U, U, U, U, U, 0};
+  const Points both = {0, U, U, U, U, 9000, 1000, U, U, U, U, U, 10000};
+  const Points onePoint = {U, U, U, U, U, U, U, U, U, U, U, U, 10000};
+  return {
+      {"section_worked_example.txt", ListOf({Standard()})},
+      {"section_empty.txt", ListOf({})},
+      {"section_ordinals.txt", ordinals},
+      {"section_four_tables.txt",
+       ListOf({Def("Per channel", 0,
+                   {Curve(kIdentity), Curve(kGamma22, 220), Curve(Ends(0, 5000)),
+                    Curve(Ends(2000, 10000), 150)})})},
+      {"section_one_table_differing.txt",
+       ListOf({Def("Cyan serves all", 1,
+                   {Curve(kGamma22, 220), Curve(kIdentity), Curve(Ends(0, 5000)),
+                    Curve(Ends(2000, 10000))})})},
+      {"section_lut_half.txt", ListOf({Def("Half", 1, Curve(Ends(0, 5000)))})},
+      {"section_lut_offset.txt", ListOf({Def("Offset", 1, Curve(Ends(2000, 10000)))})},
+      {"section_clipping.txt",
+       ListOf({Def("Overshoot", 0,
+                   {Curve(overshootUp), Curve(overshootDown), Curve(both), Curve(onePoint)})})},
+  };
+}
+
+TEST(Section, MatchesTheGoldenFilesByteForByte) {
+  for (const auto& g : GoldenSections()) {
+    EXPECT_EQ(BuildSection(g.list, DefaultStrings()), Golden(g.file)) << g.file;
+  }
+}
+
+TEST(Section, ClosingPostScriptRollsSixOperands) {
+  // mark plus the four procedures of currentcolortransfer plus the dictionary:
+  // the dictionary is the sixth element from the top.
+  const std::string one = BuildSection(ListOf({Standard()}), DefaultStrings());
+  const std::string four = Golden("section_four_tables.txt");
+  for (const std::string* s : {&one, &four}) {
+    EXPECT_NE(s->find("currentcolortransfer 6 -1 roll"), std::string::npos);
+    EXPECT_EQ(s->find("5 -1 roll"), std::string::npos);
+  }
+}
+
+TEST(Section, ClippedEntriesStayWithinTheScale) {
+  const std::string text = Golden("section_clipping.txt");
+  int entries = 0;
+  for (std::size_t open = text.find("[\r\n"); open != std::string::npos;
+       open = text.find("[\r\n", open + 1)) {
+    const std::size_t close = text.find(']', open);
+    std::istringstream numbers(text.substr(open + 3, close - open - 3));
+    for (double v; numbers >> v; ++entries) {
+      EXPECT_GE(v, 0.0);
+      EXPECT_LE(v, 255.0);
+    }
+  }
+  EXPECT_EQ(entries, 4 * 256);
+  EXPECT_NE(text.find("0.00\t0.00"), std::string::npos);    // clipped at 100 %
+  EXPECT_NE(text.find("255.0\t255.0"), std::string::npos);  // clipped at 0 %
+}
+
+TEST(Section, TextsComeFromTheStringSource) {
+  struct Translated : StringSource {
+    std::string Load(int id) const override {
+      if (id == sid::kFeatureTitle) return "Farbanpassung";
+      if (id == sid::kNoneChoice) return "Keine";
+      if (id == sid::kNoneInvocation) return ": \"\"\r\n";
+      return "";
+    }
+  } strings;
+  EXPECT_EQ(BuildSection(ListOf({}), strings),
+            "*OpenUI *VLTone/Farbanpassung:  PickOne\r\n"
+            "*OrderDependency: 200.0 DocumentSetup *VLTone\r\n"
+            "*DefaultVLTone: None\r\n"
+            "*VLTone None/Keine: \"\"\r\n"
+            "*CloseUI: *VLTone\r\n");
+}
+
+TEST(ChoiceName, IsReadUpToTheColonWithHexSubstringsDecoded) {
+  const std::string longName(40, 'n');
+  struct Case {
+    std::string line;
+    std::string name;
+  } cases[] = {
+      {"*VLTone Gumma1/Plain: \"\r\n", "Plain"},
+      {"*VLTone Gumma2/a<3A>b<3c>c: \"\r\n", "a:b<c"},
+      {"*VLTone Gumma3/<4142>: \"\r\n", "AB"},
+      {"*VLTone Gumma4/old:style: \"\r\n", "old"},  // raw colon of an older file
+      {"*VLTone Gumma5/" + longName + ": \"\r\n", std::string(32, 'n')},
+      {"*VLTone Gumma6/no colon\r\n", "no colon\r\n"},
+      // Malformed hexadecimal substrings are kept as they stand.
+      {"*VLTone Gumma1/x<3G>y<3>z<>: \"\r\n", "x<3G>y<3>z<>"},
+      {"*VLTone Gumma1/open<41\r\n", "open<41\r\n"},
+      {"*VLTone Gumma1\r\n", "\n"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ppd::ReadChoiceName(c.line), c.name) << c.line;
+}
+
+TEST(ChoiceName, EscapedNamesReadBackExactly) {
+  for (const std::string& name :
+       std::vector<std::string>{"a:b", "<3A>", "x<y:z", "::", std::string(32, ':'), "<<>>"}) {
+    const std::string escaped = ppd::EscapeName(name);
+    EXPECT_EQ(escaped.find(':'), std::string::npos) << name;
+    EXPECT_EQ(ppd::ReadChoiceName("*VLTone Gumma1/" + escaped + ": \"\r\n"), name);
+  }
+}
+
+TEST(LineEndings, EveryKindOfBreakBecomesCrLf) {
+  using namespace std::string_literals;
+  struct Case {
+    std::string in, out;
+  } cases[] = {
+      {"a\nb\n", "a\r\nb\r\n"},   {"a\r\nb", "a\r\nb"},       {"a\rb\r", "a\r\nb\r\n"},
+      {"a\n\rb", "a\r\nb"},       {"a\n\nb", "a\r\n\r\nb"},   {"\r\r\n", "\r\n\r\n"},
+      {"\n\r\n", "\r\n\r\n"},     {"a\0\nb"s, "a\0\r\nb"s},  {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ConvertLineEndings(c.in), c.out);
+}
+
+TEST(SupportedText, NeedsTheKeywordOrAnAcceptedProductText) {
+  using namespace std::string_literals;
+  EXPECT_TRUE(IsSupportedPpdText("*QRHTUtility: True\r\n"));
+  EXPECT_TRUE(IsSupportedPpdText("*NickName: \"OEM XXX Color\"\r\n"));
+  EXPECT_TRUE(IsSupportedPpdText("binary\0junk\0*QRHTUtility"s));  // zero bytes do not end the text
+  EXPECT_FALSE(IsSupportedPpdText("*NickName: \"OEM XX\"\r\n"));
+  EXPECT_FALSE(IsSupportedPpdText(""));
+}
+
+}  // namespace
+}  // namespace tonalis
