@@ -1,1 +1,18 @@
-int main() { return 0; }
+// tonalis-cli: the command-line front end. The commands live in their own
+// files and register themselves (see commands.h).
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  const int status = tonalis::cli::RunCli(args, std::cin, std::cout, std::cerr);
+  std::cout.flush();
+  if (!std::cout) {
+    std::cerr << tonalis::cli::kProgram << ": the output could not be written\n";
+    return tonalis::cli::kExitFailure;
+  }
+  return status;
+}

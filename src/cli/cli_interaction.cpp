@@ -1,0 +1,33 @@
+#include "cli/cli_interaction.h"
+
+namespace tonalis::cli {
+
+void CliInteraction::Print(const Message& message) {
+  shown_ = true;
+  err_ << program_ << ": ";
+  // The subject is named unless the text already names it.
+  if (!message.subject.empty() && message.text.find(message.subject) == std::string::npos)
+    err_ << message.subject << ": ";
+  err_ << message.text << '\n';
+  if (!message.detail.empty()) err_ << program_ << ": reason: " << message.detail << '\n';
+}
+
+void CliInteraction::Show(const Message& message) {
+  Print(message);
+  err_.flush();
+}
+
+bool CliInteraction::Ask(const Message& message) {
+  Print(message);
+  if (assumeYes_) {
+    err_ << program_ << ": answered yes (--yes)\n";
+    err_.flush();
+    return true;
+  }
+  err_ << program_ << ": this question needs an answer; run the command again with --yes to "
+                      "answer yes\n";
+  err_.flush();
+  throw QuestionNotAnswered{};
+}
+
+}  // namespace tonalis::cli
