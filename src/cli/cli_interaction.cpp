@@ -9,7 +9,8 @@ void CliInteraction::Print(const Message& message) {
   if (!message.subject.empty() && message.text.find(message.subject) == std::string::npos)
     err_ << message.subject << ": ";
   err_ << message.text << '\n';
-  if (!message.detail.empty()) err_ << program_ << ": reason: " << message.detail << '\n';
+  if (!message.detail.empty())
+    err_ << program_ << ": reason: " << message.detail << '\n';
 }
 
 void CliInteraction::Show(const Message& message) {
@@ -24,8 +25,9 @@ bool CliInteraction::Ask(const Message& message) {
     err_.flush();
     return true;
   }
-  err_ << program_ << ": this question needs an answer; run the command again with --yes to "
-                      "answer yes\n";
+  err_ << program_
+       << ": this question needs an answer; run the command again with --yes to "
+          "answer yes\n";
   err_.flush();
   throw QuestionNotAnswered{};
 }

@@ -36,8 +36,12 @@ void PrintOverview(std::ostream& out) {
          "\nExit status: 0 done, 1 failed (the message says why), 2 usage error.\n";
 }
 
-bool IsHelp(std::string_view a) { return a == "--help" || a == "-h"; }
-bool IsYes(std::string_view a) { return a == "--yes" || a == "-y"; }
+bool IsHelp(std::string_view a) {
+  return a == "--help" || a == "-h";
+}
+bool IsYes(std::string_view a) {
+  return a == "--yes" || a == "-y";
+}
 
 }  // namespace
 
@@ -70,7 +74,8 @@ bool Arguments::Has(std::string_view flag) const {
 
 std::optional<std::string> Arguments::Unknown(std::initializer_list<std::string_view> known) const {
   for (const std::string& f : flags_) {
-    if (std::find(known.begin(), known.end(), f) == known.end()) return f;
+    if (std::find(known.begin(), known.end(), f) == known.end())
+      return f;
   }
   return std::nullopt;
 }
@@ -133,7 +138,8 @@ int RunCli(std::span<const std::string> args, std::istream& in, std::ostream& ou
 
   bool options = true;
   for (; i < args.size(); ++i) {
-    if (options && args[i] == "--") options = false;
+    if (options && args[i] == "--")
+      options = false;
     if (options && IsHelp(args[i])) {
       wantsHelp = true;
     } else if (options && IsYes(args[i])) {

@@ -40,7 +40,7 @@ struct CommandContext {
   std::ostream& err;  // messages
   UserInteraction& ui;
   const StringSource& strings;
-  bool assumeYes = false;  // --yes was given
+  bool assumeYes = false;    // --yes was given
   std::string_view command;  // the command's name, for messages
 };
 

@@ -56,8 +56,7 @@ std::string DisplayName(std::string_view bytes) {
 }
 
 std::string_view ChannelName(int channel) {
-  static constexpr std::string_view kNames[kChannelCount] = {"cyan", "magenta", "yellow",
-                                                             "black"};
+  static constexpr std::string_view kNames[kChannelCount] = {"cyan", "magenta", "yellow", "black"};
   return channel >= 0 && channel < kChannelCount ? kNames[channel] : "";
 }
 
@@ -116,7 +115,8 @@ std::optional<DefinitionInput> DefinitionFromJson(const json::Value& value, std:
     error = "a definition must be an object, not " + std::string(json::TypeName(value.type()));
     return std::nullopt;
   }
-  if (!HasExactKeys(value, {"name", "allChannels", "channels"}, error)) return std::nullopt;
+  if (!HasExactKeys(value, {"name", "allChannels", "channels"}, error))
+    return std::nullopt;
 
   DefinitionInput input;
   const json::Value& name = *value.Find("name");
@@ -173,10 +173,9 @@ std::optional<DefinitionInput> DefinitionFromJson(const json::Value& value, std:
 }
 
 std::optional<Refusal> StoreRefusal(const DefinitionInput& input, const StringSource& strings) {
-  auto refuse = [&strings](int id, int channel) {
-    return Refusal{id, strings.Load(id), channel};
-  };
-  if (input.name.empty()) return refuse(sid::kNameThisSetting, -1);
+  auto refuse = [&strings](int id, int channel) { return Refusal{id, strings.Load(id), channel}; };
+  if (input.name.empty())
+    return refuse(sid::kNameThisSetting, -1);
   if (input.name.size() > kMaxNameLength) {
     return Refusal{0,
                    "The name has " + std::to_string(input.name.size()) + " bytes; at most " +
@@ -198,7 +197,8 @@ std::optional<Refusal> StoreRefusal(const DefinitionInput& input, const StringSo
       return refuse(sid::kNoEndPoints, c);
     for (int i = 0; i < kPointCount; ++i) {
       const int32_t p = curve.points[i];
-      if (p != kUnset && (p < 0 || p > 10000)) return refuse(sid::kFirstPointOutOfRange + i, c);
+      if (p != kUnset && (p < 0 || p > 10000))
+        return refuse(sid::kFirstPointOutOfRange + i, c);
     }
     if (curve.gamma != kUnset && (curve.gamma < 1 || curve.gamma > 9999))
       return refuse(sid::kGammaOutOfRange, c);

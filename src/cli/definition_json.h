@@ -45,9 +45,9 @@ std::optional<DefinitionInput> DefinitionFromJson(const json::Value& value, std:
 // Why a definition may not be stored, in the words the curve editor uses on
 // acceptance where it has them.
 struct Refusal {
-  int stringId = 0;     // 0 when the string table has no text for it
+  int stringId = 0;  // 0 when the string table has no text for it
   std::string text;
-  int channel = -1;     // the channel concerned, if any
+  int channel = -1;  // the channel concerned, if any
 };
 
 // The checks made before a definition is stored: a name of 1 to 32 bytes

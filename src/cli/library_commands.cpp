@@ -54,11 +54,17 @@ constexpr std::string_view kHelp =
     "editor; the curve is given by the points alone.\n"
     "The output of --json can be given to put unchanged.\n";
 
-std::unique_ptr<DefinitionLibrary> NewLibrary() { return std::make_unique<DefinitionLibrary>(); }
+std::unique_ptr<DefinitionLibrary> NewLibrary() {
+  return std::make_unique<DefinitionLibrary>();
+}
 
-std::string Quoted(std::string_view nameBytes) { return "\"" + DisplayName(nameBytes) + "\""; }
+std::string Quoted(std::string_view nameBytes) {
+  return "\"" + DisplayName(nameBytes) + "\"";
+}
 
-std::string PointText(int32_t value) { return value == kUnset ? "-" : FormatHundredths(value); }
+std::string PointText(int32_t value) {
+  return value == kUnset ? "-" : FormatHundredths(value);
+}
 
 void PrintCurveRow(std::ostream& out, std::string_view label, const ToneCurve& curve) {
   out << "  " << std::left << std::setw(8) << label << std::right;
@@ -69,7 +75,8 @@ void PrintCurveRow(std::ostream& out, std::string_view label, const ToneCurve& c
 void PrintTable(std::ostream& out, const DefinitionLibrary& lib, const std::vector<int>& slots) {
   for (std::size_t n = 0; n < slots.size(); ++n) {
     const DensityDef& def = lib.slots[slots[n]];
-    if (n > 0) out << '\n';
+    if (n > 0)
+      out << '\n';
     out << DisplayName(NameOf(def))
         << (def.allChannels == 1 ? "  (one curve for all colours)" : "  (a curve per colour)")
         << '\n';
@@ -87,7 +94,8 @@ void PrintTable(std::ostream& out, const DefinitionLibrary& lib, const std::vect
 int Show(CommandContext& ctx, const std::string& path, bool asJson) {
   auto lib = NewLibrary();
   LibraryFile file(path);
-  if (!file.Open(*lib, ctx.ui, ctx.strings)) return kExitFailure;
+  if (!file.Open(*lib, ctx.ui, ctx.strings))
+    return kExitFailure;
   const std::vector<int> slots = VisibleSlots(*lib);
   if (asJson) {
     json::Array defs;
@@ -164,11 +172,13 @@ int Put(CommandContext& ctx, const std::string& path, const std::string& file) {
   // Everything is checked before the library is touched: a refused put
   // neither creates nor changes the library file.
   const std::optional<std::vector<DefinitionInput>> inputs = ReadDefinitions(ctx, file);
-  if (!inputs) return kExitFailure;
+  if (!inputs)
+    return kExitFailure;
 
   auto lib = NewLibrary();
   LibraryFile libraryFile(path);
-  if (!libraryFile.Open(*lib, ctx.ui, ctx.strings)) return kExitFailure;
+  if (!libraryFile.Open(*lib, ctx.ui, ctx.strings))
+    return kExitFailure;
 
   std::vector<std::string> report;
   for (std::size_t n = 0; n < inputs->size(); ++n) {
@@ -191,7 +201,8 @@ int Put(CommandContext& ctx, const std::string& path, const std::string& file) {
     report.push_back("added " + Quoted(input.name));
   }
 
-  if (!libraryFile.Write(*lib, ctx.ui, ctx.strings)) return kExitFailure;
+  if (!libraryFile.Write(*lib, ctx.ui, ctx.strings))
+    return kExitFailure;
   for (const std::string& line : report) ctx.out << line << '\n';
   return kExitOk;
 }
@@ -199,21 +210,25 @@ int Put(CommandContext& ctx, const std::string& path, const std::string& file) {
 int Delete(CommandContext& ctx, const std::string& path, const std::vector<std::string>& names) {
   auto lib = NewLibrary();
   LibraryFile file(path);
-  if (!file.Open(*lib, ctx.ui, ctx.strings)) return kExitFailure;
+  if (!file.Open(*lib, ctx.ui, ctx.strings))
+    return kExitFailure;
 
   std::vector<std::string> deleted;
   for (const std::string& arg : names) {
     // Names are ISO 8859-1 in the library; an argument that is not such a
     // name in UTF-8 is taken byte for byte.
     const std::string name = Utf8ToLatin1(arg).value_or(arg);
-    if (std::find(deleted.begin(), deleted.end(), name) != deleted.end()) continue;
+    if (std::find(deleted.begin(), deleted.end(), name) != deleted.end())
+      continue;
     const std::optional<int> slot = FindDefinition(*lib, name);
-    if (!slot) return Failure(ctx, path + ": there is no definition named " + Quoted(name));
+    if (!slot)
+      return Failure(ctx, path + ": there is no definition named " + Quoted(name));
     FreeSlot(*lib, *slot);
     deleted.push_back(name);
   }
 
-  if (!file.Write(*lib, ctx.ui, ctx.strings)) return kExitFailure;
+  if (!file.Write(*lib, ctx.ui, ctx.strings))
+    return kExitFailure;
   for (const std::string& name : deleted) ctx.out << "deleted " << Quoted(name) << '\n';
   return kExitOk;
 }
@@ -221,20 +236,25 @@ int Delete(CommandContext& ctx, const std::string& path, const std::vector<std::
 int RunLibrary(std::span<const std::string> args, CommandContext& ctx) {
   const Arguments parsed(args);
   const std::vector<std::string>& pos = parsed.positional();
-  if (pos.empty()) return UsageError(ctx, "expected the library file LIB");
+  if (pos.empty())
+    return UsageError(ctx, "expected the library file LIB");
   const std::string& path = pos[0];
   if (pos.size() == 1) {
-    if (auto flag = parsed.Unknown({"--json"})) return UsageError(ctx, "unknown option '" + *flag + "'");
+    if (auto flag = parsed.Unknown({"--json"}))
+      return UsageError(ctx, "unknown option '" + *flag + "'");
     return Show(ctx, path, parsed.Has("--json"));
   }
-  if (auto flag = parsed.Unknown({})) return UsageError(ctx, "unknown option '" + *flag + "'");
+  if (auto flag = parsed.Unknown({}))
+    return UsageError(ctx, "unknown option '" + *flag + "'");
   const std::string& action = pos[1];
   if (action == "put") {
-    if (pos.size() != 3) return UsageError(ctx, "put takes one JSON file");
+    if (pos.size() != 3)
+      return UsageError(ctx, "put takes one JSON file");
     return Put(ctx, path, pos[2]);
   }
   if (action == "delete") {
-    if (pos.size() < 3) return UsageError(ctx, "delete takes one or more names");
+    if (pos.size() < 3)
+      return UsageError(ctx, "delete takes one or more names");
     return Delete(ctx, path, std::vector<std::string>(pos.begin() + 2, pos.end()));
   }
   return UsageError(ctx, "unknown action '" + action + "'; expected put or delete");

@@ -25,7 +25,8 @@ constexpr int kOpenAttempts = 8;
 int16_t ClampCount(int16_t count) {
   // A negative count would make every walk over the table stop at once and
   // then count upward from below zero when entries are added: take it as 0.
-  if (count < 0) return 0;
+  if (count < 0)
+    return 0;
   return std::min<int16_t>(count, kLibraryCapacity);
 }
 
@@ -37,9 +38,11 @@ std::vector<uint8_t> Padded(std::span<const uint8_t> image, std::size_t size) {
 }
 
 std::string AbsolutePath(const std::string& path) {
-  if (path.empty() || path[0] == '/') return path;
+  if (path.empty() || path[0] == '/')
+    return path;
   char cwd[4096];
-  if (!::getcwd(cwd, sizeof cwd)) return path;
+  if (!::getcwd(cwd, sizeof cwd))
+    return path;
   return std::string(cwd) + "/" + path;
 }
 
@@ -48,7 +51,8 @@ std::string AbsolutePath(const std::string& path) {
 LibraryFormat DecodeLibrary(std::span<const uint8_t> image, DefinitionLibrary& library) {
   EmptyTable(library);
   library.version = kLibraryVersion;
-  if (image.empty()) return LibraryFormat::Empty;
+  if (image.empty())
+    return LibraryFormat::Empty;
 
   // A one-byte file gives the low byte of the version only.
   const uint8_t head[2] = {image[0], image.size() > 1 ? image[1] : uint8_t{0}};
@@ -56,9 +60,8 @@ LibraryFormat DecodeLibrary(std::span<const uint8_t> image, DefinitionLibrary& l
     const std::vector<uint8_t> block = Padded(image, kLibraryFileBytes);
     library.count = ClampCount(LoadLE16(&block[2]));
     for (int i = 0; i < kLibraryCapacity; ++i) {
-      library.slots[i] = DecodeDensityDef(
-          std::span<const uint8_t, kDensityDefBytes>(&block[kSlotsOffset + kDensityDefBytes * i],
-                                                      kDensityDefBytes));
+      library.slots[i] = DecodeDensityDef(std::span<const uint8_t, kDensityDefBytes>(
+          &block[kSlotsOffset + kDensityDefBytes * i], kDensityDefBytes));
     }
     std::memcpy(library.reserved, &block[kReservedOffset], sizeof library.reserved);
     return LibraryFormat::Current;
@@ -94,10 +97,13 @@ std::vector<uint8_t> EncodeLibrary(const DefinitionLibrary& library) {
 
 LibraryFile::LibraryFile(std::string path, FileOps& ops) : path_(std::move(path)), ops_(ops) {}
 
-LibraryFile::~LibraryFile() { Close(); }
+LibraryFile::~LibraryFile() {
+  Close();
+}
 
 void LibraryFile::Close() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0)
+    ::close(fd_);
   fd_ = -1;
 }
 
@@ -108,7 +114,8 @@ void LibraryFile::ReportOpenFailure(UserInteraction& ui, const StringSource& str
   m.subject = path_;
   // A lock held by another copy is what the text itself says; other
   // failures carry the system's reason.
-  if (error != 0 && error != EWOULDBLOCK) m.detail = SystemReason(error);
+  if (error != 0 && error != EWOULDBLOCK)
+    m.detail = SystemReason(error);
   ui.Show(m);
 }
 
@@ -185,13 +192,15 @@ bool LibraryFile::Open(DefinitionLibrary& library, UserInteraction& ui,
   while (got < image.size()) {
     const ssize_t n = ::pread(fd, image.data() + got, image.size() - got, static_cast<off_t>(got));
     if (n < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR)
+        continue;
       error = errno;
       ::close(fd);
       ReportOpenFailure(ui, strings, error);
       return false;
     }
-    if (n == 0) break;
+    if (n == 0)
+      break;
     got += static_cast<std::size_t>(n);
   }
   image.resize(got);

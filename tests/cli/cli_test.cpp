@@ -37,7 +37,8 @@ class Cli : public ::testing::Test {
 
   void SetUp() override {
     std::string pattern = (fs::temp_directory_path() / "tonalis-cli-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp");
+    if (!mkdtemp(pattern.data()))
+      throw std::runtime_error("mkdtemp");
     dir_ = pattern;
     lib_ = (dir_ / "QR_grad.dat").string();
   }
@@ -96,13 +97,21 @@ std::string Def(const std::string& name, int all = 1, const std::string& cyan5 =
 }
 
 TEST_F(Cli, GammaPrintsThePointsAndRefusesAnythingElse) {
-  EXPECT_EQ(Run({"gamma", "220"}).out, "0 13 63 289 707 1332 2176 3250 4562 6120 7931 8932 10000\n");
+  EXPECT_EQ(Run({"gamma", "220"}).out,
+            "0 13 63 289 707 1332 2176 3250 4562 6120 7931 8932 10000\n");
   EXPECT_EQ(Run({"gamma", "100"}).out,
             "0 500 1000 2000 3000 4000 5000 6000 7000 8000 9000 9500 10000\n");
   EXPECT_EQ(Run({"gamma", "9999"}).out, "0 0 0 0 0 0 0 0 0 0 0 59 10000\n");
-  for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
-           {"gamma"}, {"gamma", "0"}, {"gamma", "10000"}, {"gamma", "2.2"}, {"gamma", "-5"},
-           {"gamma", "x"}, {"gamma", "1", "2"}, {"nosuch"}, {}, {"--bogus"}}) {
+  for (std::vector<std::string> args : std::vector<std::vector<std::string>>{{"gamma"},
+                                                                             {"gamma", "0"},
+                                                                             {"gamma", "10000"},
+                                                                             {"gamma", "2.2"},
+                                                                             {"gamma", "-5"},
+                                                                             {"gamma", "x"},
+                                                                             {"gamma", "1", "2"},
+                                                                             {"nosuch"},
+                                                                             {},
+                                                                             {"--bogus"}}) {
     const Result r = Run(args);
     EXPECT_EQ(r.status, 2) << testing::PrintToString(args);
     EXPECT_TRUE(r.out.empty());
@@ -152,8 +161,9 @@ TEST_F(Cli, PutReplacesInPlaceFillsHolesAndCopiesCyan) {
   EXPECT_FALSE(IsUsed(lib->slots[1]));
   EXPECT_EQ(NameOf(lib->slots[2]), "Lighter");
   // Magenta's 0 % point is unset, which only matters per channel.
-  const Result r = Run({"library", lib_, "put",
-                        WriteJson("[" + Def("Warm", 1, "700", "-1", "-1") + ", " + Def("New") + "]")});
+  const Result r =
+      Run({"library", lib_, "put",
+           WriteJson("[" + Def("Warm", 1, "700", "-1", "-1") + ", " + Def("New") + "]")});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "replaced \"Warm\"\nadded \"New\"\n");
   lib = Load();
@@ -177,7 +187,8 @@ TEST_F(Cli, PutRefusesWithTheEditorsMessagesAndWritesNothing) {
       {"[" + Def(longName) + "]", "at most 32"},
       {"[" + Def("bell\\u0007") + "]", "control character 0x07"},
       {"[" + Def("ok") + ", " + Def("tab\\there") + "]", "definition 2"},
-      {"[" + Def("a", 0, "-1", "-1", "-1") + "]", "magenta: There is no specified number in active range."},
+      {"[" + Def("a", 0, "-1", "-1", "-1") + "]",
+       "magenta: There is no specified number in active range."},
       {"[" + Def("a", 1, "10001") + "]", "all colours: The number specified in \"\"5%\"\" is not"},
       {"[" + Def("a", 1, "-2") + "]", "\"\"5%\"\""},
       {"[" + Def("a", 1, "-1", "0") + "]", "\"\"Gamma-value\"\" is not within"},
@@ -202,7 +213,9 @@ TEST_F(Cli, PutRefusesWithTheEditorsMessagesAndWritesNothing) {
     EXPECT_EQ(ReadText(lib_), before);
   }
   // A refused put does not create a missing library.
-  EXPECT_EQ(Run({"library", (dir_ / "none.dat").string(), "put", WriteJson("[" + Def("") + "]")}).status, 1);
+  EXPECT_EQ(
+      Run({"library", (dir_ / "none.dat").string(), "put", WriteJson("[" + Def("") + "]")}).status,
+      1);
   EXPECT_FALSE(fs::exists(dir_ / "none.dat"));
 }
 
@@ -211,9 +224,11 @@ TEST_F(Cli, FullLibraryRefusesNewNamesButTakesReplacements) {
   for (int i = 0; i < 100; ++i) json += (i ? ", " : "") + Def("d" + std::to_string(i));
   ASSERT_EQ(Run({"library", lib_, "put", WriteJson(json + "]")}).status, 0);
   const std::string before = ReadText(lib_);
-  const Result r = Run({"library", lib_, "put", WriteJson("[" + Def("d5", 1, "300") + ", " + Def("more") + "]")});
+  const Result r = Run(
+      {"library", lib_, "put", WriteJson("[" + Def("d5", 1, "300") + ", " + Def("more") + "]")});
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("\"more\": It exceeds the number which can be registered."), std::string::npos);
+  EXPECT_NE(r.err.find("\"more\": It exceeds the number which can be registered."),
+            std::string::npos);
   EXPECT_EQ(ReadText(lib_), before);
   EXPECT_EQ(Run({"library", lib_, "put", WriteJson("[" + Def("d5", 1, "300") + "]")}).status, 0);
   EXPECT_EQ(Load()->slots[5].channels[kBlack].points[1], 300);
@@ -235,7 +250,8 @@ TEST_F(Cli, DeleteUnknownNameChangesNothing) {
 }
 
 TEST_F(Cli, NamesAreIso88591) {
-  ASSERT_EQ(Run({"library", lib_, "put", WriteJson("[" + Def("K\u00fchl \u00e4") + "]")}).status, 0);
+  ASSERT_EQ(Run({"library", lib_, "put", WriteJson("[" + Def("K\u00fchl \u00e4") + "]")}).status,
+            0);
   auto lib = Load();
   EXPECT_EQ(NameOf(lib->slots[0]), "K\xFChl \xE4");
   const std::string json = Run({"library", lib_, "--json"}).out;

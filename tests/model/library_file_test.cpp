@@ -27,14 +27,22 @@ using test::ScriptedInteraction;
 using Bytes = std::vector<uint8_t>;
 using Names = std::vector<std::string_view>;
 
-std::unique_ptr<DefinitionLibrary> NewLibrary() { return std::make_unique<DefinitionLibrary>(); }
+std::unique_ptr<DefinitionLibrary> NewLibrary() {
+  return std::make_unique<DefinitionLibrary>();
+}
 
 // --- Images built byte by byte -------------------------------------------
 
-void Put16(Bytes& b, std::size_t at, int16_t v) { StoreLE16(&b[at], v); }
-void Put32(Bytes& b, std::size_t at, int32_t v) { StoreLE32(&b[at], v); }
+void Put16(Bytes& b, std::size_t at, int16_t v) {
+  StoreLE16(&b[at], v);
+}
+void Put32(Bytes& b, std::size_t at, int32_t v) {
+  StoreLE32(&b[at], v);
+}
 
-std::size_t SlotAt(int i) { return 4 + 264 * static_cast<std::size_t>(i); }
+std::size_t SlotAt(int i) {
+  return 4 + 264 * static_cast<std::size_t>(i);
+}
 
 // A current-format image whose listed slots carry a name and a marker value in
 // the cyan 50 % point.
@@ -50,7 +58,9 @@ Bytes CurrentImage(int16_t version, int16_t count, std::vector<std::pair<int, st
   return b;
 }
 
-std::size_t OldRecordAt(int i) { return 4 + 92 * static_cast<std::size_t>(i); }
+std::size_t OldRecordAt(int i) {
+  return 4 + 92 * static_cast<std::size_t>(i);
+}
 
 Bytes OldImage(int16_t count, std::vector<std::string> names) {
   Bytes b(kOldLibraryFileBytes, 0);
@@ -195,7 +205,8 @@ class TempDir {
  public:
   TempDir() {
     std::string pattern = (fs::temp_directory_path() / "tonalis-lib-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp");
+    if (!mkdtemp(pattern.data()))
+      throw std::runtime_error("mkdtemp");
     path_ = pattern;
   }
   ~TempDir() { fs::remove_all(path_); }
@@ -219,7 +230,8 @@ Bytes ReadFile(const std::string& path) {
 
 void WriteFile(const std::string& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 std::string OpenFailureText(const std::string& path) {
@@ -237,7 +249,8 @@ int OpenInChild(const std::string& path) {
     LibraryFile file(path);
     const bool opened = file.Open(*lib, ui);
     int code = 99;
-    if (opened && ui.Empty()) code = 0;
+    if (opened && ui.Empty())
+      code = 0;
     if (!opened && ui.Ids() == std::vector<int>{24} && ui.Texts()[0] == OpenFailureText(path))
       code = 24;
     _exit(code);
@@ -408,15 +421,19 @@ TEST(LibraryFile, SavesToTheFileOpenedEvenAfterTheDirectoryChanges) {
 class FaultyOps : public FileOps {
  public:
   enum Step { kWrite, kWriteAfter, kSync, kRename };
-  FaultyOps(Step step, int error, std::size_t after = 0) : step_(step), error_(error), after_(after) {}
+  FaultyOps(Step step, int error, std::size_t after = 0)
+      : step_(step), error_(error), after_(after) {}
 
   ssize_t Write(int fd, const void* data, size_t size) override {
-    if (step_ == kWrite) return Fail();
+    if (step_ == kWrite)
+      return Fail();
     if (step_ == kWriteAfter) {
-      if (written_ >= after_) return Fail();
+      if (written_ >= after_)
+        return Fail();
       size = std::min(size, after_ - written_);
       const ssize_t n = FileOps::Write(fd, data, size);
-      if (n > 0) written_ += static_cast<std::size_t>(n);
+      if (n > 0)
+        written_ += static_cast<std::size_t>(n);
       return n;
     }
     return FileOps::Write(fd, data, size);
