@@ -8,7 +8,13 @@ void CliInteraction::Print(const Message& message) {
   // The subject is named unless the text already names it.
   if (!message.subject.empty() && message.text.find(message.subject) == std::string::npos)
     err_ << message.subject << ": ";
-  err_ << message.text << '\n';
+  // The confirmation of a PPD write goes on with instructions for a print
+  // dialog; on a terminal its first paragraph is the message.
+  if (message.stringId == sid::kPpdWritten) {
+    err_ << message.text.substr(0, message.text.find("\n\n")) << '\n';
+  } else {
+    err_ << message.text << '\n';
+  }
   if (!message.detail.empty())
     err_ << program_ << ": reason: " << message.detail << '\n';
 }

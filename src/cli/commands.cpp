@@ -55,11 +55,20 @@ std::vector<Command> RegisteredCommands() {
   return list;
 }
 
-Arguments::Arguments(std::span<const std::string> args) {
+Arguments::Arguments(std::span<const std::string> args,
+                     std::initializer_list<std::string_view> withValue) {
   bool options = true;
-  for (const std::string& a : args) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
     if (options && a == "--") {
       options = false;
+    } else if (options && std::find(withValue.begin(), withValue.end(), a) != withValue.end()) {
+      flags_.push_back(a);
+      if (i + 1 < args.size()) {
+        values_.emplace_back(a, args[++i]);
+      } else {
+        missingValue_ = a;
+      }
     } else if (options && a.size() > 1 && a[0] == '-') {
       flags_.push_back(a);
     } else {
@@ -70,6 +79,14 @@ Arguments::Arguments(std::span<const std::string> args) {
 
 bool Arguments::Has(std::string_view flag) const {
   return std::find(flags_.begin(), flags_.end(), flag) != flags_.end();
+}
+
+std::optional<std::string> Arguments::Value(std::string_view option) const {
+  std::optional<std::string> value;
+  for (const auto& [name, v] : values_) {
+    if (name == option) value = v;
+  }
+  return value;
 }
 
 std::optional<std::string> Arguments::Unknown(std::initializer_list<std::string_view> known) const {

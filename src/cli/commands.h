@@ -66,17 +66,29 @@ int RunCli(std::span<const std::string> args, std::istream& in, std::ostream& ou
 
 // A command's arguments split into flags and positional arguments. "--"
 // ends the flags; a lone "-" is positional (standard input or output).
+//
+// Options listed in `withValue` take the next argument as their value
+// ("--library LIB"); a missing value is reported by MissingValue().
 class Arguments {
  public:
-  explicit Arguments(std::span<const std::string> args);
+  explicit Arguments(std::span<const std::string> args,
+                     std::initializer_list<std::string_view> withValue = {});
   bool Has(std::string_view flag) const;
+  // The value of a value option, if given (the last one counts).
+  std::optional<std::string> Value(std::string_view option) const;
+  // A value option given last without its value.
+  const std::optional<std::string>& MissingValue() const { return missingValue_; }
   const std::vector<std::string>& positional() const { return positional_; }
+  // Every option given, value options included (without their values).
+  const std::vector<std::string>& Flags() const { return flags_; }
   // The first flag that is not one of `known`.
   std::optional<std::string> Unknown(std::initializer_list<std::string_view> known) const;
 
  private:
   std::vector<std::string> flags_;
   std::vector<std::string> positional_;
+  std::vector<std::pair<std::string, std::string>> values_;
+  std::optional<std::string> missingValue_;
 };
 
 // Reports a usage error ("tonalis-cli COMMAND: text" and a pointer to

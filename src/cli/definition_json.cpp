@@ -1,7 +1,10 @@
 #include "cli/definition_json.h"
 
+#include "model/value_text.h"
+
 #include <cstdio>
 #include <cstring>
+#include <iomanip>
 #include <limits>
 
 namespace tonalis::cli {
@@ -215,6 +218,50 @@ DensityDef MakeRecord(const DefinitionInput& input, const DensityDef& base) {
     for (int c = kMagenta; c < kChannelCount; ++c) def.channels[c] = def.channels[kCyan];
   }
   return def;
+}
+
+namespace {
+
+std::string PointText(int32_t value) {
+  return value == kUnset ? "-" : FormatHundredths(value);
+}
+
+void PrintCurveRow(std::ostream& out, std::string_view label, const ToneCurve& curve) {
+  out << "  " << std::left << std::setw(8) << label << std::right;
+  for (int32_t p : curve.points) out << std::setw(6) << PointText(p);
+  out << std::setw(7) << PointText(curve.gamma) << '\n';
+}
+
+void PrintTable(std::ostream& out, const std::vector<const DensityDef*>& defs) {
+  for (std::size_t n = 0; n < defs.size(); ++n) {
+    const DensityDef& def = *defs[n];
+    if (n > 0)
+      out << '\n';
+    out << DisplayName(NameOf(def))
+        << (def.allChannels == 1 ? "  (one curve for all colours)" : "  (a curve per colour)")
+        << '\n';
+    out << "  " << std::left << std::setw(8) << "input %" << std::right;
+    for (int input : ControlInputs) out << std::setw(6) << input;
+    out << std::setw(7) << "gamma" << '\n';
+    if (def.allChannels == 1) {
+      PrintCurveRow(out, "all", def.channels[kCyan]);
+    } else {
+      for (int c = 0; c < kChannelCount; ++c) PrintCurveRow(out, ChannelName(c), def.channels[c]);
+    }
+  }
+}
+
+}  // namespace
+
+void PrintDefinitions(std::ostream& out, const std::vector<const DensityDef*>& defs,
+                      bool asJson) {
+  if (asJson) {
+    json::Array array;
+    for (const DensityDef* def : defs) array.push_back(DefinitionToJson(*def));
+    out << json::Write(json::Value(std::move(array)), true) << '\n';
+  } else {
+    PrintTable(out, defs);
+  }
 }
 
 }  // namespace tonalis::cli

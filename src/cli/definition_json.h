@@ -10,6 +10,8 @@
 #pragma once
 
 #include <optional>
+#include <ostream>
+#include <vector>
 #include <string>
 #include <string_view>
 
@@ -61,6 +63,11 @@ std::optional<Refusal> StoreRefusal(const DefinitionInput& input, const StringSo
 // name, flag and channels, and when allChannels is 1 makes magenta, yellow
 // and black copies of cyan.
 DensityDef MakeRecord(const DefinitionInput& input, const DensityDef& base);
+
+// Writes definitions for people (per definition its name, mode and the
+// points of each curve) or, with asJson, as a JSON array of objects.
+void PrintDefinitions(std::ostream& out, const std::vector<const DensityDef*>& defs,
+                      bool asJson);
 
 // The English name of a channel: "cyan", "magenta", "yellow", "black".
 std::string_view ChannelName(int channel);

@@ -62,49 +62,17 @@ std::string Quoted(std::string_view nameBytes) {
   return "\"" + DisplayName(nameBytes) + "\"";
 }
 
-std::string PointText(int32_t value) {
-  return value == kUnset ? "-" : FormatHundredths(value);
-}
-
-void PrintCurveRow(std::ostream& out, std::string_view label, const ToneCurve& curve) {
-  out << "  " << std::left << std::setw(8) << label << std::right;
-  for (int32_t p : curve.points) out << std::setw(6) << PointText(p);
-  out << std::setw(7) << PointText(curve.gamma) << '\n';
-}
-
-void PrintTable(std::ostream& out, const DefinitionLibrary& lib, const std::vector<int>& slots) {
-  for (std::size_t n = 0; n < slots.size(); ++n) {
-    const DensityDef& def = lib.slots[slots[n]];
-    if (n > 0)
-      out << '\n';
-    out << DisplayName(NameOf(def))
-        << (def.allChannels == 1 ? "  (one curve for all colours)" : "  (a curve per colour)")
-        << '\n';
-    out << "  " << std::left << std::setw(8) << "input %" << std::right;
-    for (int input : ControlInputs) out << std::setw(6) << input;
-    out << std::setw(7) << "gamma" << '\n';
-    if (def.allChannels == 1) {
-      PrintCurveRow(out, "all", def.channels[kCyan]);
-    } else {
-      for (int c = 0; c < kChannelCount; ++c) PrintCurveRow(out, ChannelName(c), def.channels[c]);
-    }
-  }
-}
-
 int Show(CommandContext& ctx, const std::string& path, bool asJson) {
   auto lib = NewLibrary();
   LibraryFile file(path);
   if (!file.Open(*lib, ctx.ui, ctx.strings))
     return kExitFailure;
-  const std::vector<int> slots = VisibleSlots(*lib);
-  if (asJson) {
-    json::Array defs;
-    for (int i : slots) defs.push_back(DefinitionToJson(lib->slots[i]));
-    ctx.out << json::Write(json::Value(std::move(defs)), true) << '\n';
-  } else if (slots.empty()) {
+  std::vector<const DensityDef*> defs;
+  for (int i : VisibleSlots(*lib)) defs.push_back(&lib->slots[i]);
+  if (!asJson && defs.empty()) {
     ctx.out << "No definitions in " << path << ".\n";
   } else {
-    PrintTable(ctx.out, *lib, slots);
+    PrintDefinitions(ctx.out, defs, asJson);
   }
   return kExitOk;
 }

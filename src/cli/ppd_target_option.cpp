@@ -1,0 +1,26 @@
+#include "cli/ppd_target_option.h"
+
+namespace tonalis::cli {
+
+std::shared_ptr<PpdTarget> TargetFromOptions(const std::optional<std::string>& printer,
+                                             const std::optional<std::string>& server,
+                                             std::vector<std::string>& positional,
+                                             std::string& error) {
+  if (printer) {
+    error = "print queues are not supported by this build";
+    return nullptr;
+  }
+  if (server) {
+    error = "--server goes with --printer";
+    return nullptr;
+  }
+  if (positional.empty()) {
+    error = "expected a PPD file or --printer QUEUE";
+    return nullptr;
+  }
+  std::string path = positional.front();
+  positional.erase(positional.begin());
+  return FileTarget(std::move(path));
+}
+
+}  // namespace tonalis::cli
