@@ -41,6 +41,7 @@ struct ReplaceResult {
   bool ok = true;
   int error = 0;           // errno of the failed step
   std::string failedStep;  // "create", "write", "sync", "rename", ...
+  std::string reason{};    // the refusing party's own words, when it gave any (a scheduler)
 };
 
 struct ReplaceOptions {

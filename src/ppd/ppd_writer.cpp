@@ -93,7 +93,8 @@ bool SetPPDToneInfo(const LoadedPpd& ppd, const PrinterDefinitionList& list,
 
   // All or nothing: on failure the file is as it was before.
   const ReplaceResult replaced = target.Replace(bytes);
-  if (!replaced.ok) return failed(SystemReason(replaced.error));
+  if (!replaced.ok)
+    return failed(replaced.reason.empty() ? SystemReason(replaced.error) : replaced.reason);
 
   Message done = StringMessage(services.strings, sid::kPpdWritten);
   done.subject = where;
