@@ -1,5 +1,7 @@
 #include "cli/ppd_target_option.h"
 
+#include "ppd/queue_target.h"
+
 namespace tonalis::cli {
 
 std::shared_ptr<PpdTarget> TargetFromOptions(const std::optional<std::string>& printer,
@@ -7,8 +9,11 @@ std::shared_ptr<PpdTarget> TargetFromOptions(const std::optional<std::string>& p
                                              std::vector<std::string>& positional,
                                              std::string& error) {
   if (printer) {
-    error = "print queues are not supported by this build";
-    return nullptr;
+    if (printer->empty()) {
+      error = "--printer needs a queue name";
+      return nullptr;
+    }
+    return QueueTarget(*printer, server.value_or(std::string()));
   }
   if (server) {
     error = "--server goes with --printer";

@@ -1,0 +1,28 @@
+// The command line of the tonalis program.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tonalis::app {
+
+struct AppOptions {
+  // Start in PPD-file mode on this file, as if it had been browsed.
+  std::optional<std::string> ppd;
+  // The library file instead of QR_grad.dat in the current directory.
+  std::optional<std::string> library;
+  bool help = false;
+  bool version = false;
+  // Set when the command line is wrong; what to tell the user.
+  std::string error;
+};
+
+// Parses the arguments after the program name. "--opt value" and
+// "--opt=value" are both accepted; Qt's own options are removed beforehand.
+AppOptions ParseArguments(const std::vector<std::string>& args);
+
+// The text of --help.
+std::string UsageText();
+
+}  // namespace tonalis::app

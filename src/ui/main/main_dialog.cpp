@@ -1,0 +1,502 @@
+#include "ui/main/main_dialog.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+#include <cerrno>
+#include <cstdlib>
+#include <unistd.h>
+
+#include "ui/strings.h"
+
+namespace tonalis::ui {
+
+namespace ids = main_ids;
+
+namespace {
+
+// The list-box entries keep their definition's name bytes here.
+constexpr int kNameRole = Qt::UserRole;
+
+bool HasSelection(const QListWidget& list) { return !list.selectedItems().isEmpty(); }
+
+// Removes a list's selection without telling the window, as selecting in the
+// other list does.
+void ClearSelection(QListWidget& list) {
+  const QSignalBlocker block(list);
+  list.clearSelection();
+  list.setCurrentRow(-1);
+}
+
+QListWidgetItem* NameItem(std::string_view name) {
+  auto* item = new QListWidgetItem(ToQString(name));
+  item->setData(kNameRole, QByteArray(name.data(), static_cast<qsizetype>(name.size())));
+  return item;
+}
+
+}  // namespace
+
+MainDialog::MainDialog(const MainDialogSeams& seams, QWidget* parent)
+    : QDialog(parent),
+      ui_(seams.ui),
+      fileDialog_(seams.fileDialog),
+      spooler_(seams.spooler),
+      strings_(seams.strings),
+      initialPpd_(seams.initialPpd),
+      template_(ids::kDialog, this),
+      library_(std::make_unique<DefinitionLibrary>()),
+      printerList_(std::make_unique<PrinterDefinitionList>()),
+      libraryFile_(seams.libraryPath) {
+  EmptyTable(*library_);
+  EmptyTable(*printerList_);
+
+  // A fixed-size window without minimise and maximise buttons, sized by its
+  // layout so that it follows the texts and the font.
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(template_.root());
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+  setWindowTitle(template_.root()->windowTitle());
+
+  BindControls();
+  ConnectControls();
+}
+
+MainDialog::~MainDialog() = default;
+
+QString MainDialog::LoadString(int id) const { return ui::LoadString(strings_, id); }
+
+void MainDialog::BindControls() {
+  libraryList_ = template_.Control<QListWidget>(ids::kLibraryList);
+  printerListBox_ = template_.Control<QListWidget>(ids::kPrinterList);
+  newButton_ = template_.Control<QPushButton>(ids::kNew);
+  copyButton_ = template_.Control<QPushButton>(ids::kCopy);
+  addButton_ = template_.Control<QPushButton>(ids::kAdd);
+  pickOutButton_ = template_.Control<QPushButton>(ids::kPickOut);
+  editButton_ = template_.Control<QPushButton>(ids::kEdit);
+  deleteButton_ = template_.Control<QPushButton>(ids::kDelete);
+  selectPrinter_ = template_.Control<QRadioButton>(ids::kSelectPrinter);
+  printerCombo_ = template_.Control<QComboBox>(ids::kPrinterCombo);
+  selectPpd_ = template_.Control<QRadioButton>(ids::kSelectPpd);
+  browseButton_ = template_.Control<QPushButton>(ids::kBrowse);
+  ppdNameField_ = template_.Control<QLineEdit>(ids::kPpdName);
+  exitButton_ = template_.Control<QPushButton>(ids::kExit);
+  cancelButton_ = template_.Control<QPushButton>(ids::kCancel);
+  applyButton_ = template_.Control<QPushButton>(ids::kApply);
+  helpButton_ = template_.Control<QPushButton>(ids::kHelp);
+  // Captions only; fail now rather than at start-up when one is missing.
+  template_.Control<QGroupBox>(ids::kLibraryGroup);
+  template_.Control<QLabel>(ids::kLibraryLabel);
+  template_.Control<QGroupBox>(ids::kPrinterGroup);
+  template_.Control<QLabel>(ids::kPrinterLabel);
+
+  // The library list sorts itself (see ShowLibrary); the printer list keeps
+  // slot order. One entry at a time in each.
+  libraryList_->setSortingEnabled(false);
+  libraryList_->setSelectionMode(QAbstractItemView::SingleSelection);
+  printerListBox_->setSortingEnabled(false);
+  printerListBox_->setSelectionMode(QAbstractItemView::SingleSelection);
+  printerCombo_->setEditable(false);
+  ppdNameField_->setReadOnly(true);
+  exitButton_->setDefault(true);
+}
+
+void MainDialog::ConnectControls() {
+  connect(libraryList_, &QListWidget::itemSelectionChanged, this,
+          &MainDialog::LibrarySelectionChanged);
+  connect(printerListBox_, &QListWidget::itemSelectionChanged, this,
+          &MainDialog::PrinterSelectionChanged);
+  connect(libraryList_, &QListWidget::itemDoubleClicked, this, [this] { OnEdit(); });
+  connect(printerListBox_, &QListWidget::itemDoubleClicked, this, [this] { OnEdit(); });
+
+  connect(newButton_, &QPushButton::clicked, this, [this] { OnNew(); });
+  connect(copyButton_, &QPushButton::clicked, this, [this] { OnCopy(); });
+  connect(addButton_, &QPushButton::clicked, this, [this] { OnAdd(); });
+  connect(pickOutButton_, &QPushButton::clicked, this, [this] { OnPickOut(); });
+  connect(editButton_, &QPushButton::clicked, this, [this] { OnEdit(); });
+  connect(deleteButton_, &QPushButton::clicked, this, [this] { OnDelete(); });
+
+  // A click checks the radio button before these run; clicking the checked
+  // one runs them too (the target is read again).
+  connect(selectPrinter_, &QRadioButton::clicked, this, &MainDialog::OnSelectPrinter);
+  connect(selectPpd_, &QRadioButton::clicked, this, &MainDialog::OnSelectPpdFile);
+  // Every choice by the user, the same printer again included.
+  connect(printerCombo_, &QComboBox::activated, this, &MainDialog::OnPrinterChosen);
+  connect(browseButton_, &QPushButton::clicked, this, &MainDialog::OnRefer);
+
+  connect(exitButton_, &QPushButton::clicked, this, &MainDialog::OnExit);
+  connect(cancelButton_, &QPushButton::clicked, this, &MainDialog::OnCancel);
+  connect(applyButton_, &QPushButton::clicked, this, &MainDialog::OnApply);
+}
+
+// --- Start-up ---------------------------------------------------------------
+
+bool MainDialog::Initialize() {
+  AddAboutEntry();
+  workingDefinition = NewDefinition();
+
+  selectPrinter_->setChecked(true);
+  targetMode = TargetMode::Printer;
+
+  if (!ListPrinters()) return !ended_;
+
+  LoadLibrary();
+  SetCaptions();
+  PushBoundTexts();
+
+  if (initialPpd_) StartOnPpdFile(*initialPpd_);
+  return true;
+}
+
+int MainDialog::Run() {
+  if (!Initialize()) return result();
+  return exec();
+}
+
+void MainDialog::AddAboutEntry() {
+  // Window managers do not take entries into their window menu, so the About
+  // entry lives in the window's context menu (right button or the menu key).
+  const QString text = LoadString(sid::kAbout);
+  if (text.isEmpty()) return;
+  aboutAction_ = new QAction(text, this);
+  aboutAction_->setObjectName(QStringLiteral("aboutAction"));
+  connect(aboutAction_, &QAction::triggered, this, &MainDialog::aboutRequested);
+  addAction(aboutAction_);
+  setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+bool MainDialog::ListPrinters() {
+  // Filled in with printer discovery.
+  return true;
+}
+
+void MainDialog::LoadLibrary() {
+  libraryFile_.Open(*library_, ui_, strings_);
+  ShowLibrary();
+  if (libraryList_->count() >= kLibraryCapacity) newButton_->setEnabled(false);
+}
+
+void MainDialog::SetCaptions() {
+  setWindowTitle(LoadString(sid::kMainTitle));
+  template_.Control<QGroupBox>(ids::kLibraryGroup)->setTitle(LoadString(32));
+  template_.Control<QLabel>(ids::kLibraryLabel)->setText(LoadString(33));
+  newButton_->setText(LoadString(34));
+  copyButton_->setText(LoadString(35));
+  addButton_->setText(LoadString(36));
+  pickOutButton_->setText(LoadString(37));
+  editButton_->setText(LoadString(38));
+  deleteButton_->setText(LoadString(39));
+  template_.Control<QGroupBox>(ids::kPrinterGroup)->setTitle(LoadString(40));
+  template_.Control<QLabel>(ids::kPrinterLabel)->setText(LoadString(41));
+  selectPrinter_->setText(LoadString(42));
+  selectPpd_->setText(LoadString(43));
+  browseButton_->setText(LoadString(44));
+  exitButton_->setText(LoadString(45));
+  cancelButton_->setText(LoadString(46));
+  applyButton_->setText(LoadString(47));
+  helpButton_->setText(LoadString(48));
+}
+
+void MainDialog::StartOnPpdFile(const std::string& path) {
+  selectPpd_->setChecked(true);
+  targetMode = TargetMode::PpdFile;
+  printerCombo_->setEnabled(false);
+  browseButton_->setEnabled(true);
+  ppdNameField_->setEnabled(true);
+  const QString absolute = QFileInfo(QFile::decodeName(path.c_str())).absoluteFilePath();
+  ReadBrowsedFile(QFile::encodeName(absolute).toStdString());
+}
+
+// --- The two lists ----------------------------------------------------------
+
+void MainDialog::ShowLibrary() {
+  const QSignalBlocker block(libraryList_);
+  libraryList_->clear();
+  for (std::string_view name : VisibleNames(*library_)) {
+    // Sorted without regard to case; a name equal but for case goes after
+    // the ones already there.
+    const QString text = ToQString(name);
+    int row = 0;
+    while (row < libraryList_->count() &&
+           QString::compare(libraryList_->item(row)->text(), text, Qt::CaseInsensitive) <= 0) {
+      ++row;
+    }
+    libraryList_->insertItem(row, NameItem(name));
+  }
+}
+
+void MainDialog::ShowPrinterList() {
+  const QSignalBlocker block(printerListBox_);
+  printerListBox_->clear();
+  for (std::string_view name : VisibleNames(*printerList_)) printerListBox_->addItem(NameItem(name));
+}
+
+std::string MainDialog::EntryName(const QListWidget& list, int row) {
+  const QListWidgetItem* item = list.item(row);
+  if (item == nullptr) return {};
+  return item->data(kNameRole).toByteArray().toStdString();
+}
+
+bool MainDialog::AddAllowed() const {
+  if (!loadedPpd_) return false;
+  if (targetMode == TargetMode::Printer) return !selectedPrinterText.empty();
+  return !ppdDisplayName.empty();
+}
+
+void MainDialog::LibrarySelectionChanged() {
+  if (HasSelection(*libraryList_)) {
+    ClearSelection(*printerListBox_);
+    if (libraryList_->count() < kLibraryCapacity) copyButton_->setEnabled(true);
+    if (printerListBox_->count() < kPrinterListCapacity && AddAllowed()) {
+      addButton_->setEnabled(true);
+    }
+    pickOutButton_->setEnabled(false);
+    editButton_->setEnabled(true);
+    deleteButton_->setEnabled(true);
+  } else {
+    copyButton_->setEnabled(false);
+    addButton_->setEnabled(false);
+    if (!HasSelection(*printerListBox_)) {
+      editButton_->setEnabled(false);
+      deleteButton_->setEnabled(false);
+    }
+  }
+}
+
+void MainDialog::PrinterSelectionChanged() {
+  if (HasSelection(*printerListBox_)) {
+    ClearSelection(*libraryList_);
+    copyButton_->setEnabled(false);
+    addButton_->setEnabled(false);
+    if (libraryList_->count() < kLibraryCapacity) pickOutButton_->setEnabled(true);
+    editButton_->setEnabled(true);
+    deleteButton_->setEnabled(true);
+  } else {
+    pickOutButton_->setEnabled(false);
+    if (!HasSelection(*libraryList_)) {
+      editButton_->setEnabled(false);
+      deleteButton_->setEnabled(false);
+    }
+  }
+}
+
+void MainDialog::PushBoundTexts() {
+  ppdNameField_->setText(ToQString(ppdDisplayName));
+  if (selectedPrinterText.empty()) return;
+  // The first entry that begins with the text, whatever the case; none
+  // leaves the selection as it is.
+  const QString text = ToQString(selectedPrinterText);
+  for (int i = 0; i < printerCombo_->count(); ++i) {
+    if (printerCombo_->itemText(i).startsWith(text, Qt::CaseInsensitive)) {
+      printerCombo_->setCurrentIndex(i);
+      return;
+    }
+  }
+}
+
+// --- Reading and writing the target ------------------------------------------
+
+int MainDialog::ReadTarget(std::shared_ptr<PpdTarget> target) {
+  PpdReadOutcome outcome = GetPPDToneInfo(std::move(target), *printerList_, Services());
+  loadedPpd_ = std::move(outcome.loaded);
+  if (outcome.result == kPpdLoaded) {
+    lastNickName_ = std::move(outcome.nickName);
+  } else {
+    // Nothing of a target that was not read may be listed, added to or
+    // written back.
+    loadedPpd_.reset();
+    EmptyTable(*printerList_);
+    addButton_->setEnabled(false);
+  }
+  return outcome.result;
+}
+
+void MainDialog::DropTarget() {
+  loadedPpd_.reset();
+  EmptyTable(*printerList_);
+  const QSignalBlocker block(printerListBox_);
+  printerListBox_->clear();
+}
+
+void MainDialog::ShowReadTarget() {
+  ShowPrinterList();
+  if (HasSelection(*libraryList_)) addButton_->setEnabled(true);
+}
+
+void MainDialog::WritePrinterList() {
+  if (loadedPpd_) {
+    SetPPDToneInfo(*loadedPpd_, *printerList_, Services());
+  } else {
+    // Cannot happen through the window: changes need a target that was read.
+    ui_.Show(StringMessage(strings_, sid::kPpdWriteFailed));
+  }
+}
+
+void MainDialog::WriteLibrary() { libraryFile_.Write(*library_, ui_, strings_); }
+
+void MainDialog::AskToSavePrinterChanges() {
+  if (!printerListModified) return;
+  if (ui_.Ask(StringMessage(strings_, sid::kSaveBeforeSwitch, MessageKind::YesNo))) {
+    WritePrinterList();
+  }
+  printerListModified = false;
+}
+
+// --- Target selection ---------------------------------------------------------
+
+void MainDialog::OnPrinterChosen() {
+  AskToSavePrinterChanges();
+  ReadChosenPrinter();
+}
+
+void MainDialog::ReadChosenPrinter() {
+  DropTarget();
+  const int index = printerCombo_->currentIndex();
+  if (index < 0 || static_cast<std::size_t>(index) >= printerPpdPaths.size()) return;
+  const PrinterEntry& entry = printerPpdPaths[static_cast<std::size_t>(index)];
+  const int result = ReadTarget(entry.target);
+  if (result == kPpdLoaded) {
+    selectedPrinterText = entry.target->Describe();
+    ShowReadTarget();
+    PrinterSelectionChanged();
+  } else if (result == kPpdUnsupported) {
+    ui_.Show(StringMessage(strings_, sid::kUnsupportedPpd));
+  }
+}
+
+void MainDialog::OnSelectPrinter() {
+  AskToSavePrinterChanges();
+  targetMode = TargetMode::Printer;
+  ReadChosenPrinter();
+  printerCombo_->setEnabled(true);
+  browseButton_->setEnabled(false);
+  ppdNameField_->setEnabled(false);
+  if (printerCombo_->currentIndex() < 0) addButton_->setEnabled(false);
+  PrinterSelectionChanged();
+}
+
+void MainDialog::OnSelectPpdFile() {
+  AskToSavePrinterChanges();
+  targetMode = TargetMode::PpdFile;
+  printerCombo_->setEnabled(false);
+  browseButton_->setEnabled(true);
+  ppdNameField_->setEnabled(true);
+  DropTarget();
+  PrinterSelectionChanged();
+  if (ppdDisplayName.empty()) {
+    addButton_->setEnabled(false);
+    return;
+  }
+  const int result = ReadTarget(FileTarget(browsedPpdPath));
+  if (result == kPpdLoaded) {
+    ShowReadTarget();
+    PushBoundTexts();
+    browseButton_->setFocus();
+  } else if (result == kPpdUnsupported) {
+    ui_.Show(StringMessage(strings_, sid::kUnsupportedPpd));
+  }
+}
+
+void MainDialog::OnRefer() {
+  const QString filters = ToQtFilter(LoadString(sid::kFileFilter));
+  AskToSavePrinterChanges();
+
+  char* cwd = ::getcwd(nullptr, 0);
+  if (cwd == nullptr) {
+    ShowErrorCode(ui_, "OnRefer : getcwd", static_cast<uint32_t>(errno));
+    return;
+  }
+  const QString directory = QFile::decodeName(cwd);
+  std::free(cwd);
+
+  const std::optional<QString> chosen = fileDialog_.OpenFile(this, directory, filters);
+  if (!chosen) {
+    OnSelectPpdFile();
+    return;
+  }
+  // The folder where the user confirmed a file is where the next Browse
+  // starts.
+  const QFileInfo info(*chosen);
+  QDir::setCurrent(info.absolutePath());
+  ReadBrowsedFile(QFile::encodeName(info.absoluteFilePath()).toStdString());
+}
+
+void MainDialog::ReadBrowsedFile(const std::string& path) {
+  DropTarget();
+  browsedPpdPath = path;
+  lastNickName_.clear();
+  const int result = ReadTarget(FileTarget(path));
+  if (result == kPpdLoaded) {
+    ppdDisplayName = lastNickName_;
+    ShowReadTarget();
+    PrinterSelectionChanged();
+    PushBoundTexts();
+    browseButton_->setFocus();
+  } else if (result == kPpdUnsupported) {
+    // The field keeps the nickname of the file read before.
+    ui_.Show(StringMessage(strings_, sid::kUnsupportedPpd));
+  }
+}
+
+// --- Apply and the ends of the window -------------------------------------------
+
+void MainDialog::OnApply() {
+  if (libraryModified) {
+    WriteLibrary();
+    libraryModified = false;
+  }
+  if (printerListModified) {
+    WritePrinterList();
+    printerListModified = false;
+  }
+}
+
+void MainDialog::OnExit() {
+  if (libraryModified || printerListModified) {
+    if (ui_.Ask(StringMessage(strings_, sid::kSaveBeforeExit, MessageKind::YesNo))) {
+      if (libraryModified) {
+        WriteLibrary();
+        libraryModified = false;
+      }
+      if (printerListModified) {
+        WritePrinterList();
+        printerListModified = false;
+      }
+    }
+  }
+  libraryFile_.Close();
+  EndWindow(QDialog::Accepted);
+}
+
+void MainDialog::OnCancel() { EndWindow(QDialog::Rejected); }
+
+void MainDialog::reject() { OnCancel(); }
+
+void MainDialog::closeEvent(QCloseEvent* event) {
+  if (ended_) {
+    event->accept();
+    return;
+  }
+  // Closing from the title bar is Exit; Exit ends the window itself.
+  event->ignore();
+  OnExit();
+}
+
+void MainDialog::EndWindow(int result) {
+  ended_ = true;
+  done(result);
+}
+
+}  // namespace tonalis::ui

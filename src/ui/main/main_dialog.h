@@ -1,0 +1,228 @@
+// The main window: the library on the left, the definitions of the chosen
+// printer or PPD file on the right, the commands between them, and Exit,
+// Cancel, Apply and Help at the bottom.
+//
+// The window owns both tables, the working definition, the PPD last read and
+// the open library file for its whole life. Everything it shows or asks goes
+// through the UserInteraction it is given, and printers come from the
+// spooler it is given, so tests drive the real window with doubles.
+#pragma once
+
+#include <QDialog>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/definition_table.h"
+#include "model/density_def.h"
+#include "model/library_file.h"
+#include "model/string_table.h"
+#include "platform/interaction.h"
+#include "ppd/ppd_tone.h"
+#include "ui/dialog_template.h"
+#include "ui/file_dialog.h"
+
+class QAction;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+
+namespace tonalis {
+class Spooler;
+}
+
+namespace tonalis::ui {
+
+// Control ids of the main window's template (dialog 102).
+namespace main_ids {
+inline constexpr int kDialog = 102;
+inline constexpr int kExit = 1;
+inline constexpr int kCancel = 2;
+inline constexpr int kAdd = 3;
+inline constexpr int kEdit = 4;
+inline constexpr int kCopy = 5;
+inline constexpr int kDelete = 6;
+inline constexpr int kNew = 12;
+inline constexpr int kPickOut = 13;
+inline constexpr int kLibraryList = 1001;
+inline constexpr int kPrinterList = 1002;
+inline constexpr int kSelectPrinter = 1005;
+inline constexpr int kPrinterCombo = 1006;
+inline constexpr int kSelectPpd = 1007;
+inline constexpr int kPpdName = 1009;
+inline constexpr int kBrowse = 1010;
+inline constexpr int kLibraryGroup = 1035;
+inline constexpr int kLibraryLabel = 1036;
+inline constexpr int kPrinterGroup = 1037;
+inline constexpr int kPrinterLabel = 1038;
+inline constexpr int kApply = 12321;
+inline constexpr int kHelp = 57670;
+}  // namespace main_ids
+
+enum class TargetMode { Printer, PpdFile };
+
+// What the window works with. All references must outlive the window.
+struct MainDialogSeams {
+  UserInteraction& ui;
+  FileDialog& fileDialog;
+  Spooler& spooler;
+  const StringSource& strings = DefaultStrings();
+  // The library file; a bare name lies in the current directory at start-up.
+  std::string libraryPath = kLibraryFileName;
+  // A PPD file to start on in PPD-file mode, as if it had been browsed.
+  std::optional<std::string> initialPpd;
+};
+
+// One entry of the printer combo box: what it shows and where its PPD lives.
+struct PrinterEntry {
+  std::string displayName;
+  std::shared_ptr<PpdTarget> target;
+};
+
+class MainDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  // Loads the window's template; throws TemplateError when it is broken.
+  explicit MainDialog(const MainDialogSeams& seams, QWidget* parent = nullptr);
+  ~MainDialog() override;
+
+  // The start-up sequence. Returns false when the window has already ended
+  // (no printer at all); it is then not to be shown.
+  bool Initialize();
+  // Initialize, then run modally. Returns the dialog's result.
+  int Run();
+
+  // The window's state, for the list commands and for tests.
+  bool libraryModified = false;
+  bool printerListModified = false;
+  TargetMode targetMode = TargetMode::Printer;
+  std::string selectedPrinterText;
+  std::string ppdDisplayName;
+  std::string browsedPpdPath;
+  std::vector<PrinterEntry> printerPpdPaths;
+  DensityDef workingDefinition{};
+
+  DefinitionLibrary& library() { return *library_; }
+  PrinterDefinitionList& printerList() { return *printerList_; }
+  // The PPD last read successfully; empty after any read that failed, so
+  // that nothing can be written into a target that was not read.
+  const std::optional<LoadedPpd>& loadedPpd() const { return loadedPpd_; }
+  bool libraryFileOpen() const { return libraryFile_.isOpen(); }
+  // Whether the window has ended (Exit, Cancel, closing, or no printer).
+  bool ended() const { return ended_; }
+
+  // The controls by id (for the list commands and tests).
+  const DialogTemplate& controls() const { return template_; }
+
+  // Shows a table in its list box: the library sorted by name without regard
+  // to case, the printer list in slot order. Each entry keeps the name's
+  // bytes, so that it is found by exactly its own letters.
+  void ShowLibrary();
+  void ShowPrinterList();
+  // The name bytes behind a list entry.
+  static std::string EntryName(const QListWidget& list, int row);
+
+  // The enable rules after a selection change of either list.
+  void LibrarySelectionChanged();
+  void PrinterSelectionChanged();
+  // Offers to write unsaved changes of the printer list into the current
+  // target (string 20); clears printerListModified either way.
+  void AskToSavePrinterChanges();
+
+  // Pushes the bound texts into their controls: ppdDisplayName into the
+  // nickname field, selectedPrinterText into the printer combo box.
+  void PushBoundTexts();
+
+  // Event handlers.
+  void OnApply();
+  void OnExit();
+  void OnCancel();
+  void OnSelectPrinter();
+  void OnSelectPpdFile();
+  void OnPrinterChosen();
+  void OnRefer();
+  // The list commands; they come with the curve editor.
+  void OnNew() {}
+  void OnCopy() {}
+  void OnEdit() {}
+  void OnDelete() {}
+  void OnAdd() {}
+  void OnPickOut() {}
+
+ Q_SIGNALS:
+  // The About entry of the context menu was chosen.
+  void aboutRequested();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  // Escape: ends the window like Cancel.
+  void reject() override;
+
+ private:
+  QString LoadString(int id) const;
+  PpdServices Services() const { return {ui_, strings_}; }
+  void BindControls();
+  void ConnectControls();
+  void AddAboutEntry();
+  void SetCaptions();
+  bool ListPrinters();
+  void LoadLibrary();
+  void StartOnPpdFile(const std::string& path);
+
+  // Reads `target` into the printer list and keeps the outcome.
+  int ReadTarget(std::shared_ptr<PpdTarget> target);
+  // Forgets the current target: empties the right list and its table.
+  void DropTarget();
+  // After a successful read: shows the list and enables Add when a library
+  // entry is selected.
+  void ShowReadTarget();
+  // The Printer chosen steps after the question.
+  void ReadChosenPrinter();
+  // OnRefer's steps for a confirmed file.
+  void ReadBrowsedFile(const std::string& path);
+  void WritePrinterList();
+  void WriteLibrary();
+  bool AddAllowed() const;
+  void EndWindow(int result);
+
+  UserInteraction& ui_;
+  FileDialog& fileDialog_;
+  Spooler& spooler_;
+  const StringSource& strings_;
+  std::optional<std::string> initialPpd_;
+
+  DialogTemplate template_;
+  std::unique_ptr<DefinitionLibrary> library_;
+  std::unique_ptr<PrinterDefinitionList> printerList_;
+  std::optional<LoadedPpd> loadedPpd_;
+  LibraryFile libraryFile_;
+  std::string lastNickName_;  // of the last successful read
+  bool ended_ = false;
+
+  QAction* aboutAction_ = nullptr;
+  QListWidget* libraryList_ = nullptr;
+  QListWidget* printerListBox_ = nullptr;
+  QPushButton* newButton_ = nullptr;
+  QPushButton* copyButton_ = nullptr;
+  QPushButton* addButton_ = nullptr;
+  QPushButton* pickOutButton_ = nullptr;
+  QPushButton* editButton_ = nullptr;
+  QPushButton* deleteButton_ = nullptr;
+  QRadioButton* selectPrinter_ = nullptr;
+  QComboBox* printerCombo_ = nullptr;
+  QRadioButton* selectPpd_ = nullptr;
+  QPushButton* browseButton_ = nullptr;
+  QLineEdit* ppdNameField_ = nullptr;
+  QPushButton* exitButton_ = nullptr;
+  QPushButton* cancelButton_ = nullptr;
+  QPushButton* applyButton_ = nullptr;
+  QPushButton* helpButton_ = nullptr;
+};
+
+}  // namespace tonalis::ui

@@ -1,0 +1,142 @@
+// The GUI's shared pieces: dialog templates, message boxes, the file filter
+// and the command line.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QBuffer>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "app/app_options.h"
+#include "model/string_table.h"
+#include "ui/dialog_template.h"
+#include "ui/file_dialog.h"
+#include "ui/qt_interaction.h"
+#include "ui/strings.h"
+
+namespace tonalis::ui {
+namespace {
+
+const char kSmallTemplate[] = R"(<?xml version="1.0" encoding="UTF-8"?>
+<ui version="4.0">
+ <class>dialog7</class>
+ <widget class="QWidget" name="dialog7">
+  <layout class="QVBoxLayout">
+   <item><widget class="QListWidget" name="c1001">
+    <property name="dialogUnits" stdset="0"><size><width>100</width><height>80</height></size></property>
+   </widget></item>
+   <item><widget class="QPushButton" name="c12"/></item>
+  </layout>
+ </widget>
+</ui>
+)";
+
+DialogTemplate LoadSmall(QWidget* parent) {
+  QByteArray bytes(kSmallTemplate);
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::ReadOnly);
+  return DialogTemplate(buffer, QStringLiteral("dialog7"), parent);
+}
+
+TEST(DialogTemplate, HandsOutControlsByIdAndFailsLoudlyOnMissingOrMistypedOnes) {
+  QWidget parent;
+  DialogTemplate form = LoadSmall(&parent);
+  EXPECT_NE(form.Control<QListWidget>(1001), nullptr);
+  EXPECT_NE(form.Control<QPushButton>(12), nullptr);
+  try {
+    form.Control<QPushButton>(13);
+    FAIL() << "a missing control was handed out";
+  } catch (const TemplateError& e) {
+    EXPECT_NE(std::string(e.what()).find("dialog7: control 13"),
+                                               std::string::npos);
+  }
+  EXPECT_THROW(form.Control<QPushButton>(1001), TemplateError);
+}
+
+TEST(DialogTemplate, DialogUnitsFollowTheFont) {
+  QWidget parent;
+  DialogTemplate form = LoadSmall(&parent);
+  auto* list = form.Control<QListWidget>(1001);
+  const QSize expected = DialogTemplate::DialogUnitsToPixels({100, 80}, list->font());
+  EXPECT_EQ(list->minimumSize(), expected);
+
+  QFont large = list->font();
+  large.setPointSizeF(large.pointSizeF() * 2);
+  const QSize doubled = DialogTemplate::DialogUnitsToPixels({100, 80}, large);
+  EXPECT_GT(doubled.width(), expected.width() * 3 / 2);
+  EXPECT_GT(doubled.height(), expected.height() * 3 / 2);
+}
+
+TEST(DialogTemplate, AResourceThatDoesNotExistIsAnError) {
+  QWidget parent;
+  EXPECT_THROW(DialogTemplate(999, &parent), TemplateError);
+}
+
+TEST(FileFilter, TheStringTableFilterBecomesQtsForm) {
+  EXPECT_EQ(ToQtFilter(LoadString(DefaultStrings(), sid::kFileFilter)),
+            QStringLiteral("Printer Definition Files (*.ppd *.spd);;All Files (*)"));
+  // A description without its own pattern list gets one; empty patterns go.
+  EXPECT_EQ(ToQtFilter(QStringLiteral("Text|*.txt;;*.TXT|Any| |")),
+            QStringLiteral("Text (*.txt *.TXT);;Any (*)"));
+  EXPECT_EQ(ToQtFilter(QString()), QString());
+}
+
+TEST(QtInteraction, EachKindOfMessageGetsItsIconAndButtons) {
+  struct Case {
+    MessageKind kind;
+    QMessageBox::Icon icon;
+    QMessageBox::StandardButtons buttons;
+  };
+  const Case cases[] = {
+      {MessageKind::Information, QMessageBox::Information, QMessageBox::Ok},
+      {MessageKind::Stop, QMessageBox::Critical, QMessageBox::Ok},
+      {MessageKind::YesNo, QMessageBox::NoIcon, QMessageBox::Yes | QMessageBox::No},
+      {MessageKind::Proceed, QMessageBox::Warning, QMessageBox::Ok | QMessageBox::Cancel},
+  };
+  for (const Case& c : cases) {
+    Message m;
+    m.kind = c.kind;
+    m.text = "<b>not bold</b>\nsecond line";
+    QMessageBox box;
+    QtInteraction::Configure(box, m);
+    EXPECT_EQ(box.icon(), c.icon);
+    EXPECT_EQ(box.standardButtons(), c.buttons);
+    EXPECT_EQ(box.windowTitle(), QStringLiteral("tonalis"));
+    EXPECT_EQ(box.textFormat(), Qt::PlainText);
+    EXPECT_EQ(box.text(), QStringLiteral("<b>not bold</b>\nsecond line"));
+    EXPECT_TRUE(box.informativeText().isEmpty());
+  }
+  Message withReason = StringMessage(DefaultStrings(), sid::kPpdWriteFailed);
+  withReason.detail = "Permission denied";
+  QMessageBox box;
+  QtInteraction::Configure(box, withReason);
+  EXPECT_EQ(box.text(), QStringLiteral("It failed to write a PPD file."));
+  EXPECT_EQ(box.informativeText(), QStringLiteral("Permission denied"));
+}
+
+TEST(CommandLine, PpdAndLibraryInBothForms) {
+  const app::AppOptions a = app::ParseArguments({"--ppd", "demo.ppd", "--library=lib.dat"});
+  EXPECT_TRUE(a.error.empty());
+  EXPECT_EQ(a.ppd, "demo.ppd");
+  EXPECT_EQ(a.library, "lib.dat");
+
+  const app::AppOptions none = app::ParseArguments({});
+  EXPECT_TRUE(none.error.empty());
+  EXPECT_FALSE(none.ppd);
+  EXPECT_FALSE(none.library);
+
+  EXPECT_TRUE(app::ParseArguments({"--version"}).version);
+  EXPECT_TRUE(app::ParseArguments({"--help"}).help);
+}
+
+TEST(CommandLine, MistakesAreReported) {
+  EXPECT_NE(app::ParseArguments({"--ppd"}).error, "");
+  EXPECT_NE(app::ParseArguments({"--ppd="}).error, "");
+  EXPECT_NE(app::ParseArguments({"--ppd", "a", "--ppd", "b"}).error, "");
+  EXPECT_NE(app::ParseArguments({"demo.ppd"}).error, "");
+  EXPECT_NE(app::ParseArguments({"--colour"}).error, "");
+}
+
+}  // namespace
+}  // namespace tonalis::ui
