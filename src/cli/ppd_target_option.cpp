@@ -1,6 +1,6 @@
 #include "cli/ppd_target_option.h"
 
-#include "ppd/queue_target.h"
+#include "cli/printer_commands.h"
 
 namespace tonalis::cli {
 
@@ -13,7 +13,7 @@ std::shared_ptr<PpdTarget> TargetFromOptions(const std::optional<std::string>& p
       error = "--printer needs a queue name";
       return nullptr;
     }
-    return QueueTarget(*printer, server.value_or(std::string()));
+    return PrinterTarget(*printer, server.value_or(std::string()));
   }
   if (server) {
     error = "--server goes with --printer";
