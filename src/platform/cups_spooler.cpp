@@ -204,8 +204,21 @@ class PasswordScope {
 
 }  // namespace
 
+namespace {
+
+// The configured scheduler as "host:port" (libcups keeps the port apart), or
+// its socket path.
+std::string ConfiguredServer() {
+  std::string server = cupsServer();
+  if (server.empty() || server.front() == '/') return server;
+  if (server.find(':') != std::string::npos) server = "[" + server + "]";
+  return server + ":" + std::to_string(ippPort());
+}
+
+}  // namespace
+
 CupsSpooler::CupsSpooler(std::string server)
-    : configured_(server.empty() ? std::string(cupsServer()) : std::move(server)) {}
+    : configured_(server.empty() ? ConfiguredServer() : std::move(server)) {}
 
 CupsSpooler::~CupsSpooler() {
   for (auto& [name, http] : connections_) httpClose(http);
