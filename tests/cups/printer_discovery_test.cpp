@@ -208,13 +208,6 @@ TEST_F(DiscoveryTest, ConnectionsListingFailureComesAfterTheLocalQueues) {
   EXPECT_EQ(ui.Texts(), (std::vector<std::string>{"GetLogicalPrt : EnumPrinters = 503"}));
 }
 
-TEST_F(DiscoveryTest, NoRoomBeyondThePrintersCounted) {
-  AddUsualQueues();
-  discovery.room = 2;
-  EXPECT_EQ(Run(), 1);
-  EXPECT_EQ(Queues(discovery), (std::vector<std::string>{"Marked", "Oem"}));
-}
-
 TEST_F(DiscoveryTest, DefaultThatCannotBeHadIsNoDefault) {
   AddUsualQueues();
   fake.defaultFailure = FakeSpooler::Fail(kServiceUnavailable);

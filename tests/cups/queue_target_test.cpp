@@ -77,15 +77,5 @@ TEST_F(QueueTargetTest, RefusalShowsTheSchedulersReasonAndKeepsTheOldPpd) {
   EXPECT_EQ(result.error, EACCES);
 }
 
-TEST_F(QueueTargetTest, FailedFetchBecomesAnErrno) {
-  std::string bytes;
-  fake.fetchFailure["Q"] = FakeSpooler::Fail(0x0406, "Not Found");
-  EXPECT_EQ(target->Read(bytes), ENOENT);
-  fake.fetchFailure["Q"] = FakeSpooler::Fail(0x0503, "Connection refused");
-  EXPECT_EQ(target->Read(bytes), EIO);
-  fake.fetchFailure["Q"] = FakeSpooler::NoMemory();
-  EXPECT_EQ(target->Read(bytes), ENOMEM);
-}
-
 }  // namespace
 }  // namespace tonalis
