@@ -177,8 +177,52 @@ void MainDialog::AddAboutEntry() {
   setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
+namespace {
+
+// Swallows the messages of a printer count whose failure does not matter.
+class Unheard final : public UserInteraction {
+ public:
+  void Show(const Message&) override {}
+  bool Ask(const Message&) override { return false; }
+};
+
+}  // namespace
+
 bool MainDialog::ListPrinters() {
-  // Filled in with printer discovery.
+  std::optional<std::size_t> count;
+  if (initialPpd_) {
+    Unheard unheard;
+    count = CountPrinters(spooler_, unheard);
+    if (!count) count = 0;
+  } else {
+    count = CountPrinters(spooler_, ui_);
+    if (!count) return false;  // reported; the window stays as far as it got
+  }
+  if (*count == 0) {
+    if (initialPpd_) return true;
+    ui_.Show(StringMessage(strings_, sid::kNoPrinter));
+    EndWindow(QDialog::Rejected);
+    return false;
+  }
+
+  PrinterDiscovery discovery;
+  discovery.room = *count;
+  if (DiscoverPrinters(spooler_, discovery, *printerList_, Services()) != 1) {
+    EmptyTable(*printerList_);
+    return initialPpd_.has_value();
+  }
+  printerPpdPaths = std::move(discovery.entries);
+  {
+    const QSignalBlocker block(printerCombo_);
+    for (const PrinterEntry& entry : printerPpdPaths) printerCombo_->addItem(ToQString(entry.Text()));
+    // No printer is chosen until the default one is found or the user picks.
+    printerCombo_->setCurrentIndex(-1);
+  }
+  if (discovery.loaded) {
+    loadedPpd_ = std::move(discovery.loaded);
+    selectedPrinterText = discovery.selectedPrinterText;
+    ShowPrinterList();
+  }
   return true;
 }
 
@@ -368,7 +412,7 @@ void MainDialog::ReadChosenPrinter() {
   const PrinterEntry& entry = printerPpdPaths[static_cast<std::size_t>(index)];
   const int result = ReadTarget(entry.target);
   if (result == kPpdLoaded) {
-    selectedPrinterText = entry.target->Describe();
+    selectedPrinterText = entry.Text();
     ShowReadTarget();
     PrinterSelectionChanged();
   } else if (result == kPpdUnsupported) {

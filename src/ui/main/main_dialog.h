@@ -19,6 +19,8 @@
 #include "model/library_file.h"
 #include "model/string_table.h"
 #include "platform/interaction.h"
+#include "platform/spooler.h"
+#include "ppd/printer_discovery.h"
 #include "ppd/ppd_tone.h"
 #include "ui/dialog_template.h"
 #include "ui/file_dialog.h"
@@ -31,10 +33,6 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QRadioButton;
-
-namespace tonalis {
-class Spooler;
-}
 
 namespace tonalis::ui {
 
@@ -75,13 +73,9 @@ struct MainDialogSeams {
   // The library file; a bare name lies in the current directory at start-up.
   std::string libraryPath = kLibraryFileName;
   // A PPD file to start on in PPD-file mode, as if it had been browsed.
+  // Printers are then optional: the window opens without any, and a
+  // scheduler that cannot be reached counts as none.
   std::optional<std::string> initialPpd;
-};
-
-// One entry of the printer combo box: what it shows and where its PPD lives.
-struct PrinterEntry {
-  std::string displayName;
-  std::shared_ptr<PpdTarget> target;
 };
 
 class MainDialog : public QDialog {
@@ -105,6 +99,7 @@ class MainDialog : public QDialog {
   std::string selectedPrinterText;
   std::string ppdDisplayName;
   std::string browsedPpdPath;
+  // One entry per entry of the printer combo box, in the same order.
   std::vector<PrinterEntry> printerPpdPaths;
   DensityDef workingDefinition{};
 
