@@ -65,7 +65,6 @@ MainDialog::MainDialog(const MainDialogSeams& seams, QWidget* parent)
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(template_.root());
   layout->setSizeConstraint(QLayout::SetFixedSize);
   setWindowTitle(template_.root()->windowTitle());
