@@ -98,7 +98,7 @@ class MainWindowTest : public ::testing::Test {
   // shown.
   bool Start(std::optional<std::string> initialPpd = std::nullopt,
              const StringSource& strings = DefaultStrings()) {
-    ui::MainDialogSeams seams{interaction, fileDialog, spooler,          strings,
+    ui::MainDialogSeams seams{interaction, fileDialog, *activeSpooler,  strings,
                               kLibraryFileName, std::move(initialPpd)};
     dialog_ = std::make_unique<ui::MainDialog>(seams);
     const bool shown = dialog_->Initialize();
@@ -188,6 +188,8 @@ class MainWindowTest : public ::testing::Test {
   ScriptedInteraction interaction;
   ScriptedFileDialog fileDialog;
   FakeSpooler spooler;
+  // The spooler the window is given: the fake unless a test says otherwise.
+  tonalis::Spooler* activeSpooler = &spooler;
 
  private:
   QTemporaryDir scratch_;
