@@ -9,8 +9,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <cerrno>
@@ -174,6 +176,14 @@ void MainDialog::AddAboutEntry() {
   connect(aboutAction_, &QAction::triggered, this, &MainDialog::aboutRequested);
   addAction(aboutAction_);
   setContextMenuPolicy(Qt::ActionsContextMenu);
+  // Shift+F10 opens it too, for keyboards without a menu key.
+  auto* shortcut = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this);
+  connect(shortcut, &QShortcut::activated, this, [this] {
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addActions(actions());
+    menu->popup(mapToGlobal(rect().center()));
+  });
 }
 
 namespace {
@@ -458,7 +468,7 @@ void MainDialog::OnRefer() {
 
   char* cwd = ::getcwd(nullptr, 0);
   if (cwd == nullptr) {
-    ShowErrorCode(ui_, "OnRefer : getcwd", static_cast<uint32_t>(errno));
+    ShowErrorCode(ui_, "OnRefer : GetCurrentDirectory", static_cast<uint32_t>(errno));
     return;
   }
   const QString directory = QFile::decodeName(cwd);

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMenu>
 #include <QTest>
 
 #include "ui/main/main_window_fixture.h"
@@ -65,6 +66,15 @@ TEST_F(PpdFileWindow, CaptionsComeFromTheStringTableAndAboutSitsInTheContextMenu
   QObject::connect(&window(), &ui::MainDialog::aboutRequested, [&] { asked = true; });
   window().actions().front()->trigger();
   EXPECT_TRUE(asked);
+
+  // From the keyboard.
+  QApplication::setActiveWindow(&window());
+  QTest::keyClick(&window(), Qt::Key_F10, Qt::ShiftModifier);
+  auto* menu = window().findChild<QMenu*>();
+  ASSERT_NE(menu, nullptr);
+  EXPECT_TRUE(menu->isVisible());
+  EXPECT_EQ(menu->actions(), window().actions());
+  menu->close();
 }
 
 TEST_F(PpdFileWindow, WithoutAnAboutTextThereIsNoAboutEntry) {
