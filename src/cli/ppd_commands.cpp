@@ -23,11 +23,15 @@ constexpr std::string_view kTargetUsage =
     "PPD is a PPD file; --printer QUEUE [--server HOST[:PORT]] names a print\n"
     "queue instead, whose PPD is read and replaced through the scheduler.\n";
 
-std::string Quoted(std::string_view nameBytes) { return "\"" + DisplayName(nameBytes) + "\""; }
+std::string Quoted(std::string_view nameBytes) {
+  return "\"" + DisplayName(nameBytes) + "\"";
+}
 
 // Command-line names are UTF-8; names in files are ISO 8859-1 bytes. An
 // argument that is not such a name is taken byte for byte.
-std::string NameArgument(const std::string& arg) { return Utf8ToLatin1(arg).value_or(arg); }
+std::string NameArgument(const std::string& arg) {
+  return Utf8ToLatin1(arg).value_or(arg);
+}
 
 // Parses the options common to the PPD commands.
 struct PpdCommandLine {
@@ -42,7 +46,8 @@ std::optional<int> Parse(std::span<const std::string> args, CommandContext& ctx,
                          std::initializer_list<std::string_view> flags, bool needsLibrary,
                          PpdCommandLine& line) {
   const Arguments parsed(args, {"--library", "--printer", "--server"});
-  if (parsed.MissingValue()) return UsageError(ctx, *parsed.MissingValue() + " needs a value");
+  if (parsed.MissingValue())
+    return UsageError(ctx, *parsed.MissingValue() + " needs a value");
   std::vector<std::string_view> known(flags);
   known.insert(known.end(), {"--library", "--printer", "--server"});
   for (const std::string& f : parsed.Flags()) {
@@ -52,10 +57,13 @@ std::optional<int> Parse(std::span<const std::string> args, CommandContext& ctx,
   std::vector<std::string> pos = parsed.positional();
   std::string error;
   line.target = TargetFromOptions(parsed.Value("--printer"), parsed.Value("--server"), pos, error);
-  if (!line.target) return UsageError(ctx, error);
+  if (!line.target)
+    return UsageError(ctx, error);
   line.library = parsed.Value("--library");
-  if (needsLibrary && !line.library) return UsageError(ctx, "expected --library LIB");
-  if (!needsLibrary && line.library) return UsageError(ctx, "--library is not used here");
+  if (needsLibrary && !line.library)
+    return UsageError(ctx, "expected --library LIB");
+  if (!needsLibrary && line.library)
+    return UsageError(ctx, "--library is not used here");
   for (const std::string& p : pos) line.names.push_back(NameArgument(p));
   line.replace = parsed.Has("--replace");
   line.json = parsed.Has("--json");
@@ -79,7 +87,8 @@ void ShowString(CommandContext& ctx, int id, const std::string& subject) {
 std::optional<LoadedPpd> Load(CommandContext& ctx, const std::shared_ptr<PpdTarget>& target,
                               PrinterDefinitionList& list) {
   PpdReadOutcome outcome = GetPPDToneInfo(target, list, {ctx.ui, ctx.strings});
-  if (outcome.result == kPpdUnsupported) ShowString(ctx, sid::kUnsupportedPpd, target->Describe());
+  if (outcome.result == kPpdUnsupported)
+    ShowString(ctx, sid::kUnsupportedPpd, target->Describe());
   return std::move(outcome.loaded);
 }
 
@@ -87,6 +96,32 @@ std::vector<const DensityDef*> Definitions(const PrinterDefinitionList& list) {
   std::vector<const DensityDef*> defs;
   for (int i : VisibleSlots(list)) defs.push_back(&list.slots[i]);
   return defs;
+}
+
+// The library named by --library, held open (and locked) while the command
+// runs.
+struct OpenLibrary {
+  std::unique_ptr<DefinitionLibrary> table = std::make_unique<DefinitionLibrary>();
+  LibraryFile file;
+  bool open;
+  OpenLibrary(CommandContext& ctx, const std::string& path)
+      : file(path), open(file.Open(*table, ctx.ui, ctx.strings)) {}
+};
+
+// The library slots of `names`, in their order; nothing, after a message,
+// when one is missing.
+std::optional<std::vector<int>> SlotsOf(CommandContext& ctx, const OpenLibrary& library,
+                                        const std::vector<std::string>& names) {
+  std::vector<int> slots;
+  for (const std::string& name : names) {
+    const std::optional<int> slot = FindDefinition(*library.table, name);
+    if (!slot) {
+      Failure(ctx, library.file.path() + ": there is no definition named " + Quoted(name));
+      return std::nullopt;
+    }
+    slots.push_back(*slot);
+  }
+  return slots;
 }
 
 // --- list ---
@@ -104,8 +139,10 @@ constexpr std::string_view kListHelp =
 
 int RunList(std::span<const std::string> args, CommandContext& ctx) {
   PpdCommandLine line;
-  if (auto status = Parse(args, ctx, {"--json"}, false, line)) return *status;
-  if (!line.names.empty()) return UsageError(ctx, "unexpected argument '" + line.names[0] + "'");
+  if (auto status = Parse(args, ctx, {"--json"}, false, line))
+    return *status;
+  if (!line.names.empty())
+    return UsageError(ctx, "unexpected argument '" + line.names[0] + "'");
 
   const std::string where = line.target->Describe();
   std::string bytes;
@@ -130,10 +167,12 @@ int RunList(std::span<const std::string> args, CommandContext& ctx) {
   const std::vector<const DensityDef*> defs = Definitions(*list);
   if (!line.json) {
     ctx.out << where;
-    if (split.nickNameFound) ctx.out << " (" << DisplayName(state.nickName) << ")";
+    if (split.nickNameFound)
+      ctx.out << " (" << DisplayName(state.nickName) << ")";
     ctx.out << (defs.empty() ? ": no density controls\n" : ":\n");
   }
-  if (line.json || !defs.empty()) PrintDefinitions(ctx.out, defs, line.json);
+  if (line.json || !defs.empty())
+    PrintDefinitions(ctx.out, defs, line.json);
   return kExitOk;
 }
 
@@ -150,7 +189,8 @@ constexpr std::string_view kApplyHelp =
 
 int RunApply(std::span<const std::string> args, CommandContext& ctx) {
   PpdCommandLine line;
-  if (auto status = Parse(args, ctx, {}, true, line)) return *status;
+  if (auto status = Parse(args, ctx, {}, true, line))
+    return *status;
   if (line.names.size() > static_cast<std::size_t>(kPrinterListCapacity)) {
     ShowString(ctx, sid::kTableFull, line.target->Describe());
     return kExitFailure;
@@ -161,21 +201,22 @@ int RunApply(std::span<const std::string> args, CommandContext& ctx) {
       return Failure(ctx, Quoted(line.names[i]) + " is named twice");
   }
 
-  auto library = std::make_unique<DefinitionLibrary>();
-  LibraryFile libraryFile(*line.library);
-  if (!libraryFile.Open(*library, ctx.ui, ctx.strings)) return kExitFailure;
+  OpenLibrary library(ctx, *line.library);
+  if (!library.open)
+    return kExitFailure;
+  const std::optional<std::vector<int>> slots = SlotsOf(ctx, library, line.names);
+  if (!slots)
+    return kExitFailure;
   auto wanted = NewList();
-  for (const std::string& name : line.names) {
-    const std::optional<int> slot = FindDefinition(*library, name);
-    if (!slot)
-      return Failure(ctx, *line.library + ": there is no definition named " + Quoted(name));
-    InsertDefinition(*wanted, library->slots[*slot], InsertMode::AddMode());
-  }
+  for (int slot : *slots)
+    InsertDefinition(*wanted, library.table->slots[slot], InsertMode::AddMode());
 
   auto current = NewList();
   const std::optional<LoadedPpd> loaded = Load(ctx, line.target, *current);
-  if (!loaded) return kExitFailure;
-  if (!SetPPDToneInfo(*loaded, *wanted, {ctx.ui, ctx.strings})) return kExitFailure;
+  if (!loaded)
+    return kExitFailure;
+  if (!SetPPDToneInfo(*loaded, *wanted, {ctx.ui, ctx.strings}))
+    return kExitFailure;
   for (const std::string& name : line.names) ctx.out << "applied " << Quoted(name) << '\n';
   return kExitOk;
 }
@@ -203,8 +244,8 @@ constexpr std::string_view kPickHelp =
 
 // Stores `record` in `table` the way the window's Add and Pick out do.
 template <int C>
-bool Store(CommandContext& ctx, DefinitionTable<C>& table, const DensityDef& record,
-           bool replace, const std::string& where) {
+bool Store(CommandContext& ctx, DefinitionTable<C>& table, const DensityDef& record, bool replace,
+           const std::string& where) {
   InsertResult result = InsertDefinition(table, record, InsertMode::AddMode());
   if (result == InsertResult::NameTaken) {
     if (!replace) {
@@ -223,51 +264,55 @@ bool Store(CommandContext& ctx, DefinitionTable<C>& table, const DensityDef& rec
 
 int RunAdd(std::span<const std::string> args, CommandContext& ctx) {
   PpdCommandLine line;
-  if (auto status = Parse(args, ctx, {"--replace"}, true, line)) return *status;
-  if (line.names.empty()) return UsageError(ctx, "expected one or more names");
+  if (auto status = Parse(args, ctx, {"--replace"}, true, line))
+    return *status;
+  if (line.names.empty())
+    return UsageError(ctx, "expected one or more names");
 
-  auto library = std::make_unique<DefinitionLibrary>();
-  LibraryFile libraryFile(*line.library);
-  if (!libraryFile.Open(*library, ctx.ui, ctx.strings)) return kExitFailure;
-  std::vector<int> sources;
-  for (const std::string& name : line.names) {
-    const std::optional<int> slot = FindDefinition(*library, name);
-    if (!slot)
-      return Failure(ctx, *line.library + ": there is no definition named " + Quoted(name));
-    sources.push_back(*slot);
-  }
+  OpenLibrary library(ctx, *line.library);
+  if (!library.open)
+    return kExitFailure;
+  const std::optional<std::vector<int>> sources = SlotsOf(ctx, library, line.names);
+  if (!sources)
+    return kExitFailure;
 
   auto list = NewList();
   const std::optional<LoadedPpd> loaded = Load(ctx, line.target, *list);
-  if (!loaded) return kExitFailure;
-  for (int slot : sources) {
-    if (!Store(ctx, *list, library->slots[slot], line.replace, line.target->Describe()))
+  if (!loaded)
+    return kExitFailure;
+  for (int slot : *sources) {
+    if (!Store(ctx, *list, library.table->slots[slot], line.replace, line.target->Describe()))
       return kExitFailure;
   }
-  if (!SetPPDToneInfo(*loaded, *list, {ctx.ui, ctx.strings})) return kExitFailure;
+  if (!SetPPDToneInfo(*loaded, *list, {ctx.ui, ctx.strings}))
+    return kExitFailure;
   for (const std::string& name : line.names) ctx.out << "added " << Quoted(name) << '\n';
   return kExitOk;
 }
 
 int RunPick(std::span<const std::string> args, CommandContext& ctx) {
   PpdCommandLine line;
-  if (auto status = Parse(args, ctx, {"--replace"}, true, line)) return *status;
-  if (line.names.empty()) return UsageError(ctx, "expected one or more names");
+  if (auto status = Parse(args, ctx, {"--replace"}, true, line))
+    return *status;
+  if (line.names.empty())
+    return UsageError(ctx, "expected one or more names");
 
-  auto library = std::make_unique<DefinitionLibrary>();
-  LibraryFile libraryFile(*line.library);
-  if (!libraryFile.Open(*library, ctx.ui, ctx.strings)) return kExitFailure;
+  OpenLibrary library(ctx, *line.library);
+  if (!library.open)
+    return kExitFailure;
   auto list = NewList();
-  if (!Load(ctx, line.target, *list)) return kExitFailure;
+  if (!Load(ctx, line.target, *list))
+    return kExitFailure;
   for (const std::string& name : line.names) {
     const std::optional<int> slot = FindDefinition(*list, name);
     if (!slot)
-      return Failure(ctx, line.target->Describe() + ": there is no density control named " +
-                              Quoted(name));
-    if (!Store(ctx, *library, list->slots[*slot], line.replace, *line.library))
+      return Failure(
+          ctx, line.target->Describe() + ": there is no density control named " + Quoted(name));
+    if (!Store(ctx, *library.table, list->slots[*slot], line.replace, *line.library))
       return kExitFailure;
   }
-  if (!libraryFile.Write(*library, ctx.ui, ctx.strings)) return kExitFailure;
+  if (!library.file.Write(*library.table, ctx.ui, ctx.strings))
+    return kExitFailure;
   for (const std::string& name : line.names) ctx.out << "picked " << Quoted(name) << '\n';
   return kExitOk;
 }
@@ -283,21 +328,25 @@ constexpr std::string_view kRemoveHelp =
 
 int RunRemove(std::span<const std::string> args, CommandContext& ctx) {
   PpdCommandLine line;
-  if (auto status = Parse(args, ctx, {}, false, line)) return *status;
-  if (line.names.empty()) return UsageError(ctx, "expected one or more names");
+  if (auto status = Parse(args, ctx, {}, false, line))
+    return *status;
+  if (line.names.empty())
+    return UsageError(ctx, "expected one or more names");
 
   auto list = NewList();
   const std::optional<LoadedPpd> loaded = Load(ctx, line.target, *list);
-  if (!loaded) return kExitFailure;
+  if (!loaded)
+    return kExitFailure;
   for (const std::string& name : line.names) {
     const std::optional<int> slot = FindDefinition(*list, name);
     if (!slot)
-      return Failure(ctx, line.target->Describe() + ": there is no density control named " +
-                              Quoted(name));
+      return Failure(
+          ctx, line.target->Describe() + ": there is no density control named " + Quoted(name));
     FreeSlot(*list, *slot);
     CompactAfter(*list, *slot);
   }
-  if (!SetPPDToneInfo(*loaded, *list, {ctx.ui, ctx.strings})) return kExitFailure;
+  if (!SetPPDToneInfo(*loaded, *list, {ctx.ui, ctx.strings}))
+    return kExitFailure;
   for (const std::string& name : line.names) ctx.out << "removed " << Quoted(name) << '\n';
   return kExitOk;
 }

@@ -107,7 +107,7 @@ TEST_F(PpdCli, RefusedApplyWritesNothing) {
   }
   EXPECT_NE(Run(refused[2]).err.find("It exceeds the number which can be registered."),
             std::string::npos);
-  EXPECT_EQ(Run({"apply", ppd_, "Standard"}).status, 2);  // no --library
+  EXPECT_EQ(Run({"apply", ppd_, "Standard"}).status, 2);   // no --library
   EXPECT_EQ(Run({"apply", "--library", lib_}).status, 2);  // no target
   EXPECT_EQ(Run({"list", ppd_, "--library"}).status, 2);   // option without value
 }
@@ -115,8 +115,8 @@ TEST_F(PpdCli, RefusedApplyWritesNothing) {
 TEST_F(PpdCli, UnsupportedAndBrokenPpdsAreRefused) {
   const std::string other = (dir_ / "other.ppd").string();
   std::ofstream(other, std::ios::binary) << "*PPD-Adobe: \"4.3\"\n*NickName: \"Other\"\n";
-  for (std::vector<std::string> args : {std::vector<std::string>{"list", other},
-                                        {"apply", other, "--library", lib_, "Standard"}}) {
+  for (std::vector<std::string> args :
+       {std::vector<std::string>{"list", other}, {"apply", other, "--library", lib_, "Standard"}}) {
     auto r = Run(args);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("doesn't cope with an VEL product"), std::string::npos) << r.err;
@@ -126,8 +126,8 @@ TEST_F(PpdCli, UnsupportedAndBrokenPpdsAreRefused) {
   const std::string broken = (dir_ / "broken.ppd").string();
   std::ofstream(broken, std::ios::binary)
       << "*QRHTUtility: True\r\n*OpenUI *VLTone/Color adjustment:  PickOne\r\n";
-  for (std::vector<std::string> args : {std::vector<std::string>{"list", broken},
-                                        {"remove", broken, "x"}}) {
+  for (std::vector<std::string> args :
+       {std::vector<std::string>{"list", broken}, {"remove", broken, "x"}}) {
     auto r = Run(args);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("There is a construction error in the PPD file."), std::string::npos);
@@ -161,9 +161,8 @@ TEST_F(PpdCli, AddAppendsAndReplacesOnlyWhenAsked) {
 }
 
 TEST_F(PpdCli, RemoveKeepsTheOrderOfTheRest) {
-  ASSERT_EQ(Run({"apply", ppd_, "--library", lib_, "Standard", "Warm", "Darker", "Contrast"})
-                .status,
-            0);
+  ASSERT_EQ(
+      Run({"apply", ppd_, "--library", lib_, "Standard", "Warm", "Darker", "Contrast"}).status, 0);
   ASSERT_EQ(Run({"remove", ppd_, "Warm"}).status, 0);
   EXPECT_EQ(PpdNames(), (Names{"Standard", "Darker", "Contrast"}));
   const std::string before = ReadText(ppd_);
