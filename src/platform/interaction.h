@@ -19,6 +19,7 @@ enum class MessageKind {
   Stop,         // a failed system call, "Routine : call = code": stop icon
   YesNo,        // a question with Yes and No, no icon
   Proceed,      // a warning with an accept button and Cancel: exclamation icon
+  Warning,      // a refused entry in a dialog: exclamation icon, one button
 };
 
 struct Message {
@@ -36,7 +37,7 @@ struct Message {
 class UserInteraction {
  public:
   virtual ~UserInteraction() = default;
-  // Information and Stop messages.
+  // Information, Stop and Warning messages.
   virtual void Show(const Message& message) = 0;
   // YesNo and Proceed questions; true for Yes or for the accept button.
   virtual bool Ask(const Message& message) = 0;

@@ -27,6 +27,10 @@ void QtInteraction::Configure(QMessageBox& box, const Message& message) {
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
       box.setDefaultButton(QMessageBox::Yes);
       break;
+    case MessageKind::Warning:
+      box.setIcon(QMessageBox::Warning);
+      box.setStandardButtons(QMessageBox::Ok);
+      break;
     case MessageKind::Proceed:
       box.setIcon(QMessageBox::Warning);
       box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);

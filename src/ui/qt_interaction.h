@@ -23,8 +23,9 @@ class QtInteraction final : public UserInteraction {
   bool Ask(const Message& message) override;
 
   // Builds the box for `message` without running it: information and stop
-  // messages have one OK button, Yes/No questions no icon, proceed questions
-  // the warning icon with OK and Cancel. The detail, when there is one, is
+  // messages have one OK button, warnings the warning icon and one OK button,
+  // Yes/No questions no icon, proceed questions the warning icon with OK and
+  // Cancel. The detail, when there is one, is
   // the box's informative text.
   static void Configure(QMessageBox& box, const Message& message);
 
