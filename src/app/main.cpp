@@ -26,7 +26,8 @@ std::optional<std::string> AskPassword(const tonalis::PasswordRequest& request) 
   const QString password = QInputDialog::getText(
       QApplication::activeWindow(), QApplication::applicationName(),
       QString::fromStdString(request.prompt), QLineEdit::Password, QString(), &ok);
-  if (!ok) return std::nullopt;
+  if (!ok)
+    return std::nullopt;
   return password.toStdString();
 }
 
@@ -62,8 +63,10 @@ int main(int argc, char** argv) {
   spooler.SetPasswordPrompt(AskPassword);
   tonalis::ui::QtInteraction interaction;
   tonalis::ui::QtFileDialog fileDialog;
-  const tonalis::ui::MainDialogSeams seams{interaction, fileDialog,
-                                           spooler,     tonalis::DefaultStrings(),
+  const tonalis::ui::MainDialogSeams seams{interaction,
+                                           fileDialog,
+                                           spooler,
+                                           tonalis::DefaultStrings(),
                                            options.library.value_or(tonalis::kLibraryFileName),
                                            options.ppd};
 

@@ -5,7 +5,9 @@
 #include <QUiLoader>
 
 // The resource initialiser must be called from the global namespace.
-static void InitTonalisResources() { Q_INIT_RESOURCE(tonalis); }
+static void InitTonalisResources() {
+  Q_INIT_RESOURCE(tonalis);
+}
 
 namespace tonalis::ui {
 
@@ -68,7 +70,8 @@ void DialogTemplate::ApplyDialogUnits() {
   const auto widgets = root_->findChildren<QWidget*>();
   for (QWidget* w : widgets) {
     const QVariant units = w->property(kDialogUnitsProperty);
-    if (!units.isValid()) continue;
+    if (!units.isValid())
+      continue;
     const QSize px = DialogUnitsToPixels(units.toSize(), w->font());
     w->setMinimumSize(w->minimumSize().expandedTo(px));
   }
@@ -76,14 +79,16 @@ void DialogTemplate::ApplyDialogUnits() {
 
 QWidget* DialogTemplate::FindControl(int id) const {
   const QString name = QStringLiteral("c%1").arg(id);
-  if (root_->objectName() == name) return root_;
+  if (root_->objectName() == name)
+    return root_;
   return root_->findChild<QWidget*>(name);
 }
 
 std::string DialogTemplate::Describe(int id, const char* wanted, const QWidget* found) const {
-  std::string text = "dialog template " + name_.toStdString() + ": control " +
-                     std::to_string(id) + " (" + wanted + ")";
-  if (found == nullptr) return text + " is missing";
+  std::string text = "dialog template " + name_.toStdString() + ": control " + std::to_string(id) +
+                     " (" + wanted + ")";
+  if (found == nullptr)
+    return text + " is missing";
   return text + " is a " + found->metaObject()->className();
 }
 

@@ -11,9 +11,11 @@ std::optional<QString> QtFileDialog::OpenFile(QWidget* owner, const QString& dir
   QFileDialog dialog(owner, QString(), directory, filters);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::AnyFile);
-  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  if (dialog.exec() != QDialog::Accepted)
+    return std::nullopt;
   const QStringList files = dialog.selectedFiles();
-  if (files.isEmpty()) return std::nullopt;
+  if (files.isEmpty())
+    return std::nullopt;
   return files.front();
 }
 
@@ -23,15 +25,20 @@ QString ToQtFilter(const QString& barFilter) {
   QStringList entries;
   for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
     QString description = parts[i].trimmed();
-    if (description.isEmpty()) break;  // "||" ends the list
+    if (description.isEmpty())
+      break;  // "||" ends the list
     QStringList patterns;
     for (const QString& raw : parts[i + 1].split(QLatin1Char(';'))) {
       QString pattern = raw.trimmed();
-      if (pattern.isEmpty()) continue;
-      if (pattern == QLatin1String("*.*")) pattern = QStringLiteral("*");
-      if (!patterns.contains(pattern)) patterns.append(pattern);
+      if (pattern.isEmpty())
+        continue;
+      if (pattern == QLatin1String("*.*"))
+        pattern = QStringLiteral("*");
+      if (!patterns.contains(pattern))
+        patterns.append(pattern);
     }
-    if (patterns.isEmpty()) patterns.append(QStringLiteral("*"));
+    if (patterns.isEmpty())
+      patterns.append(QStringLiteral("*"));
     description.remove(trailingGroup);
     entries.append(description + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) +
                    QLatin1Char(')'));

@@ -2,6 +2,8 @@
 
 namespace tonalis::ui {
 
-QString LoadString(const StringSource& source, int id) { return ToQString(source.Load(id)); }
+QString LoadString(const StringSource& source, int id) {
+  return ToQString(source.Load(id));
+}
 
 }  // namespace tonalis::ui

@@ -13,7 +13,8 @@ std::optional<QString> ScriptedFileDialog::OpenFile(QWidget*, const QString& dir
   }
   const Answer answer = answers_.front();
   answers_.pop_front();
-  if (!answer.confirmed) return std::nullopt;
+  if (!answer.confirmed)
+    return std::nullopt;
   return answer.path;
 }
 

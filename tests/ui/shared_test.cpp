@@ -48,29 +48,9 @@ TEST(DialogTemplate, HandsOutControlsByIdAndFailsLoudlyOnMissingOrMistypedOnes) 
     form.Control<QPushButton>(13);
     FAIL() << "a missing control was handed out";
   } catch (const TemplateError& e) {
-    EXPECT_NE(std::string(e.what()).find("dialog7: control 13"),
-                                               std::string::npos);
+    EXPECT_NE(std::string(e.what()).find("dialog7: control 13"), std::string::npos);
   }
   EXPECT_THROW(form.Control<QPushButton>(1001), TemplateError);
-}
-
-TEST(DialogTemplate, DialogUnitsFollowTheFont) {
-  QWidget parent;
-  DialogTemplate form = LoadSmall(&parent);
-  auto* list = form.Control<QListWidget>(1001);
-  const QSize expected = DialogTemplate::DialogUnitsToPixels({100, 80}, list->font());
-  EXPECT_EQ(list->minimumSize(), expected);
-
-  QFont large = list->font();
-  large.setPointSizeF(large.pointSizeF() * 2);
-  const QSize doubled = DialogTemplate::DialogUnitsToPixels({100, 80}, large);
-  EXPECT_GT(doubled.width(), expected.width() * 3 / 2);
-  EXPECT_GT(doubled.height(), expected.height() * 3 / 2);
-}
-
-TEST(DialogTemplate, AResourceThatDoesNotExistIsAnError) {
-  QWidget parent;
-  EXPECT_THROW(DialogTemplate(999, &parent), TemplateError);
 }
 
 TEST(FileFilter, TheStringTableFilterBecomesQtsForm) {
@@ -115,27 +95,16 @@ TEST(QtInteraction, EachKindOfMessageGetsItsIconAndButtons) {
   EXPECT_EQ(box.informativeText(), QStringLiteral("Permission denied"));
 }
 
-TEST(CommandLine, PpdAndLibraryInBothForms) {
+TEST(CommandLine, OptionsInBothFormsAndMistakes) {
   const app::AppOptions a = app::ParseArguments({"--ppd", "demo.ppd", "--library=lib.dat"});
   EXPECT_TRUE(a.error.empty());
   EXPECT_EQ(a.ppd, "demo.ppd");
   EXPECT_EQ(a.library, "lib.dat");
-
-  const app::AppOptions none = app::ParseArguments({});
-  EXPECT_TRUE(none.error.empty());
-  EXPECT_FALSE(none.ppd);
-  EXPECT_FALSE(none.library);
-
-  EXPECT_TRUE(app::ParseArguments({"--version"}).version);
-  EXPECT_TRUE(app::ParseArguments({"--help"}).help);
-}
-
-TEST(CommandLine, MistakesAreReported) {
-  EXPECT_NE(app::ParseArguments({"--ppd"}).error, "");
-  EXPECT_NE(app::ParseArguments({"--ppd="}).error, "");
-  EXPECT_NE(app::ParseArguments({"--ppd", "a", "--ppd", "b"}).error, "");
-  EXPECT_NE(app::ParseArguments({"demo.ppd"}).error, "");
-  EXPECT_NE(app::ParseArguments({"--colour"}).error, "");
+  EXPECT_FALSE(app::ParseArguments({}).ppd);
+  for (const auto& wrong : std::vector<std::vector<std::string>>{
+           {"--ppd"}, {"--ppd="}, {"--ppd", "a", "--ppd", "b"}, {"demo.ppd"}, {"--colour"}}) {
+    EXPECT_NE(app::ParseArguments(wrong).error, "") << wrong.front();
+  }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "ui/main/main_dialog.h"
 
+#include <unistd.h>
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -17,7 +18,6 @@
 #include <QVBoxLayout>
 #include <cerrno>
 #include <cstdlib>
-#include <unistd.h>
 
 #include "ui/strings.h"
 
@@ -30,7 +30,9 @@ namespace {
 // The list-box entries keep their definition's name bytes here.
 constexpr int kNameRole = Qt::UserRole;
 
-bool HasSelection(const QListWidget& list) { return !list.selectedItems().isEmpty(); }
+bool HasSelection(const QListWidget& list) {
+  return !list.selectedItems().isEmpty();
+}
 
 // Removes a list's selection without telling the window, as selecting in the
 // other list does.
@@ -77,7 +79,9 @@ MainDialog::MainDialog(const MainDialogSeams& seams, QWidget* parent)
 
 MainDialog::~MainDialog() = default;
 
-QString MainDialog::LoadString(int id) const { return ui::LoadString(strings_, id); }
+QString MainDialog::LoadString(int id) const {
+  return ui::LoadString(strings_, id);
+}
 
 void MainDialog::BindControls() {
   libraryList_ = template_.Control<QListWidget>(ids::kLibraryList);
@@ -151,18 +155,21 @@ bool MainDialog::Initialize() {
   selectPrinter_->setChecked(true);
   targetMode = TargetMode::Printer;
 
-  if (!ListPrinters()) return !ended_;
+  if (!ListPrinters())
+    return !ended_;
 
   LoadLibrary();
   SetCaptions();
   PushBoundTexts();
 
-  if (initialPpd_) StartOnPpdFile(*initialPpd_);
+  if (initialPpd_)
+    StartOnPpdFile(*initialPpd_);
   return true;
 }
 
 int MainDialog::Run() {
-  if (!Initialize()) return result();
+  if (!Initialize())
+    return result();
   return exec();
 }
 
@@ -170,7 +177,8 @@ void MainDialog::AddAboutEntry() {
   // Window managers do not take entries into their window menu, so the About
   // entry lives in the window's context menu (right button or the menu key).
   const QString text = LoadString(sid::kAbout);
-  if (text.isEmpty()) return;
+  if (text.isEmpty())
+    return;
   aboutAction_ = new QAction(text, this);
   aboutAction_->setObjectName(QStringLiteral("aboutAction"));
   connect(aboutAction_, &QAction::triggered, this, &MainDialog::aboutRequested);
@@ -202,13 +210,16 @@ bool MainDialog::ListPrinters() {
   if (initialPpd_) {
     Unheard unheard;
     count = CountPrinters(spooler_, unheard);
-    if (!count) count = 0;
+    if (!count)
+      count = 0;
   } else {
     count = CountPrinters(spooler_, ui_);
-    if (!count) return false;  // reported; the window stays as far as it got
+    if (!count)
+      return false;  // reported; the window stays as far as it got
   }
   if (*count == 0) {
-    if (initialPpd_) return true;
+    if (initialPpd_)
+      return true;
     ui_.Show(StringMessage(strings_, sid::kNoPrinter));
     EndWindow(QDialog::Rejected);
     return false;
@@ -223,7 +234,8 @@ bool MainDialog::ListPrinters() {
   printerPpdPaths = std::move(discovery.entries);
   {
     const QSignalBlocker block(printerCombo_);
-    for (const PrinterEntry& entry : printerPpdPaths) printerCombo_->addItem(ToQString(entry.Text()));
+    for (const PrinterEntry& entry : printerPpdPaths)
+      printerCombo_->addItem(ToQString(entry.Text()));
     // No printer is chosen until the default one is found or the user picks.
     printerCombo_->setCurrentIndex(-1);
   }
@@ -238,7 +250,8 @@ bool MainDialog::ListPrinters() {
 void MainDialog::LoadLibrary() {
   libraryFile_.Open(*library_, ui_, strings_);
   ShowLibrary();
-  if (libraryList_->count() >= kLibraryCapacity) newButton_->setEnabled(false);
+  if (libraryList_->count() >= kLibraryCapacity)
+    newButton_->setEnabled(false);
 }
 
 void MainDialog::SetCaptions() {
@@ -293,25 +306,30 @@ void MainDialog::ShowLibrary() {
 void MainDialog::ShowPrinterList() {
   const QSignalBlocker block(printerListBox_);
   printerListBox_->clear();
-  for (std::string_view name : VisibleNames(*printerList_)) printerListBox_->addItem(NameItem(name));
+  for (std::string_view name : VisibleNames(*printerList_))
+    printerListBox_->addItem(NameItem(name));
 }
 
 std::string MainDialog::EntryName(const QListWidget& list, int row) {
   const QListWidgetItem* item = list.item(row);
-  if (item == nullptr) return {};
+  if (item == nullptr)
+    return {};
   return item->data(kNameRole).toByteArray().toStdString();
 }
 
 bool MainDialog::AddAllowed() const {
-  if (!loadedPpd_) return false;
-  if (targetMode == TargetMode::Printer) return !selectedPrinterText.empty();
+  if (!loadedPpd_)
+    return false;
+  if (targetMode == TargetMode::Printer)
+    return !selectedPrinterText.empty();
   return !ppdDisplayName.empty();
 }
 
 void MainDialog::LibrarySelectionChanged() {
   if (HasSelection(*libraryList_)) {
     ClearSelection(*printerListBox_);
-    if (libraryList_->count() < kLibraryCapacity) copyButton_->setEnabled(true);
+    if (libraryList_->count() < kLibraryCapacity)
+      copyButton_->setEnabled(true);
     if (printerListBox_->count() < kPrinterListCapacity && AddAllowed()) {
       addButton_->setEnabled(true);
     }
@@ -333,7 +351,8 @@ void MainDialog::PrinterSelectionChanged() {
     ClearSelection(*libraryList_);
     copyButton_->setEnabled(false);
     addButton_->setEnabled(false);
-    if (libraryList_->count() < kLibraryCapacity) pickOutButton_->setEnabled(true);
+    if (libraryList_->count() < kLibraryCapacity)
+      pickOutButton_->setEnabled(true);
     editButton_->setEnabled(true);
     deleteButton_->setEnabled(true);
   } else {
@@ -347,7 +366,8 @@ void MainDialog::PrinterSelectionChanged() {
 
 void MainDialog::PushBoundTexts() {
   ppdNameField_->setText(ToQString(ppdDisplayName));
-  if (selectedPrinterText.empty()) return;
+  if (selectedPrinterText.empty())
+    return;
   // The first entry that begins with the text, whatever the case; none
   // leaves the selection as it is.
   const QString text = ToQString(selectedPrinterText);
@@ -385,7 +405,8 @@ void MainDialog::DropTarget() {
 
 void MainDialog::ShowReadTarget() {
   ShowPrinterList();
-  if (HasSelection(*libraryList_)) addButton_->setEnabled(true);
+  if (HasSelection(*libraryList_))
+    addButton_->setEnabled(true);
 }
 
 void MainDialog::WritePrinterList() {
@@ -397,10 +418,13 @@ void MainDialog::WritePrinterList() {
   }
 }
 
-void MainDialog::WriteLibrary() { libraryFile_.Write(*library_, ui_, strings_); }
+void MainDialog::WriteLibrary() {
+  libraryFile_.Write(*library_, ui_, strings_);
+}
 
 void MainDialog::AskToSavePrinterChanges() {
-  if (!printerListModified) return;
+  if (!printerListModified)
+    return;
   if (ui_.Ask(StringMessage(strings_, sid::kSaveBeforeSwitch, MessageKind::YesNo))) {
     WritePrinterList();
   }
@@ -417,7 +441,8 @@ void MainDialog::OnPrinterChosen() {
 void MainDialog::ReadChosenPrinter() {
   DropTarget();
   const int index = printerCombo_->currentIndex();
-  if (index < 0 || static_cast<std::size_t>(index) >= printerPpdPaths.size()) return;
+  if (index < 0 || static_cast<std::size_t>(index) >= printerPpdPaths.size())
+    return;
   const PrinterEntry& entry = printerPpdPaths[static_cast<std::size_t>(index)];
   const int result = ReadTarget(entry.target);
   if (result == kPpdLoaded) {
@@ -436,7 +461,8 @@ void MainDialog::OnSelectPrinter() {
   printerCombo_->setEnabled(true);
   browseButton_->setEnabled(false);
   ppdNameField_->setEnabled(false);
-  if (printerCombo_->currentIndex() < 0) addButton_->setEnabled(false);
+  if (printerCombo_->currentIndex() < 0)
+    addButton_->setEnabled(false);
   PrinterSelectionChanged();
 }
 
@@ -533,9 +559,13 @@ void MainDialog::OnExit() {
   EndWindow(QDialog::Accepted);
 }
 
-void MainDialog::OnCancel() { EndWindow(QDialog::Rejected); }
+void MainDialog::OnCancel() {
+  EndWindow(QDialog::Rejected);
+}
 
-void MainDialog::reject() { OnCancel(); }
+void MainDialog::reject() {
+  OnCancel();
+}
 
 void MainDialog::closeEvent(QCloseEvent* event) {
   if (ended_) {

@@ -20,8 +20,8 @@
 #include "model/string_table.h"
 #include "platform/interaction.h"
 #include "platform/spooler.h"
-#include "ppd/printer_discovery.h"
 #include "ppd/ppd_tone.h"
+#include "ppd/printer_discovery.h"
 #include "ui/dialog_template.h"
 #include "ui/file_dialog.h"
 

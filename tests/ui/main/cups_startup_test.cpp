@@ -8,7 +8,9 @@
 namespace tonalis::test {
 namespace {
 
-std::string Data(const std::string& name) { return std::string(TONALIS_CUPS_TEST_DATA) + "/" + name; }
+std::string Data(const std::string& name) {
+  return std::string(TONALIS_CUPS_TEST_DATA) + "/" + name;
+}
 
 class SchedulerWindow : public MainWindowTest {
  protected:
@@ -44,16 +46,17 @@ TEST_F(SchedulerWindow, StartsOnTheDefaultPrinterAndWritesIntoIt) {
   const std::string alpha = cupsd->PpdFile("Alpha");
   AddToPrinterList("Vivid");
   interaction.Answer(true);
-  Button(ids::kExit)->click();
-  EXPECT_EQ(interaction.Ids(), (std::vector<int>{sid::kSaveBeforeExit, sid::kPpdWritten}))
-      << interaction.Texts().back() << "\n" << interaction.shown().back().detail;
+  Click(ids::kExit);
+  EXPECT_EQ(interaction.Ids(), (Ids{sid::kSaveBeforeExit, sid::kPpdWritten}))
+      << interaction.Texts().back() << "\n"
+      << interaction.shown().back().detail;
   EXPECT_EQ(cupsd->PpdFile("Alpha"), alpha);
 
   // A new start reads the default printer's PPD back from the scheduler.
   interaction.Clear();
   ASSERT_TRUE(Start());
   EXPECT_TRUE(interaction.Empty());
-  EXPECT_EQ(PrinterEntries(), std::vector<std::string>{"Vivid"});
+  EXPECT_EQ(PrinterEntries(), Names{"Vivid"});
 }
 
 }  // namespace

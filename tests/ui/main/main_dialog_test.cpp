@@ -1,8 +1,7 @@
 // The main window on PPD files: start-up, the two lists and their enable
-// rules, Apply, the three ways to end, Browse and the PPD-file mode.
+// rules, Apply, the ways to end it, and Browse.
 #include <QAction>
 #include <QApplication>
-#include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
@@ -13,61 +12,70 @@
 namespace tonalis::test {
 namespace {
 
-// A machine without printers (or with one of another make), started on a
-// PPD file.
+// A machine without printers, started on demo.ppd.
 class PpdFileWindow : public MainWindowTest {
  protected:
-  // A demo PPD with two definitions and a library with three.
   void SetUp() override {
     MainWindowTest::SetUp();
-    WriteFile(Path("demo.ppd"), PpdText("Demo Color PS", {"Warm", "Cool"}));
-    WriteFile(Path("QR_grad.dat"), LibraryImage({"Vivid", "Soft", "Neutral"}));
+    Write("demo.ppd", PpdText("Demo Color PS", {"Warm", "Cool"}));
+    Write("QR_grad.dat", LibraryImage({"Vivid", "Soft", "Neutral"}));
   }
-
-  bool StartOnDemo() { return Start(Path("demo.ppd").string()); }
+  bool StartOnDemo() { return Start("demo.ppd"); }
+  // A machine whose only printer is of another make, started on it.
+  bool StartOnPrinters() {
+    spooler.Add({"Other", "Other Make PS", PpdText("Other PS", {}, "")});
+    return Start();
+  }
 };
 
-// Texts "[id]" for every string, to see which string each control shows.
+// "[id]" for the captions, to see which string each control shows.
 class NumberedStrings : public StringSource {
  public:
-  explicit NumberedStrings(bool withAbout) : withAbout_(withAbout) {}
+  explicit NumberedStrings(bool about) : about_(about) {}
   std::string Load(int id) const override {
-    if (id == sid::kAbout && !withAbout_) return {};
-    if (id > 30 && id < 57) return "[" + std::to_string(id) + "]";
+    if (id == sid::kAbout && !about_)
+      return {};
+    if (id > 30 && id < 57)
+      return "[" + std::to_string(id) + "]";
     return DefaultStrings().Load(id);
   }
 
  private:
-  bool withAbout_;
+  bool about_;
 };
 
 TEST_F(PpdFileWindow, CaptionsComeFromTheStringTableAndAboutSitsInTheContextMenu) {
   NumberedStrings strings(true);
-  ASSERT_TRUE(Start(Path("demo.ppd").string(), strings));
+  ASSERT_TRUE(Start("demo.ppd", strings));
   EXPECT_EQ(window().windowTitle(), "[31]");
   EXPECT_EQ(Control<QGroupBox>(ids::kLibraryGroup)->title(), "[32]");
   EXPECT_EQ(Control<QLabel>(ids::kLibraryLabel)->text(), "[33]");
-  const std::pair<int, int> buttons[] = {{ids::kNew, 34},    {ids::kCopy, 35},  {ids::kAdd, 36},
-                                         {ids::kPickOut, 37}, {ids::kEdit, 38},  {ids::kDelete, 39},
-                                         {ids::kBrowse, 44},  {ids::kExit, 45},  {ids::kCancel, 46},
-                                         {ids::kApply, 47},   {ids::kHelp, 48}};
-  for (auto [id, string] : buttons) {
-    EXPECT_EQ(Button(id)->text(), QStringLiteral("[%1]").arg(string)) << "control " << id;
-  }
   EXPECT_EQ(Control<QGroupBox>(ids::kPrinterGroup)->title(), "[40]");
   EXPECT_EQ(Control<QLabel>(ids::kPrinterLabel)->text(), "[41]");
-  EXPECT_EQ(Control<QRadioButton>(ids::kSelectPrinter)->text(), "[42]");
-  EXPECT_EQ(Control<QRadioButton>(ids::kSelectPpd)->text(), "[43]");
+  for (auto [id, string] : {std::pair{ids::kNew, 34},
+                            {ids::kCopy, 35},
+                            {ids::kAdd, 36},
+                            {ids::kPickOut, 37},
+                            {ids::kEdit, 38},
+                            {ids::kDelete, 39},
+                            {ids::kSelectPrinter, 42},
+                            {ids::kSelectPpd, 43},
+                            {ids::kBrowse, 44},
+                            {ids::kExit, 45},
+                            {ids::kCancel, 46},
+                            {ids::kApply, 47},
+                            {ids::kHelp, 48}}) {
+    EXPECT_EQ(Control<QAbstractButton>(id)->text(), QStringLiteral("[%1]").arg(string)) << id;
+  }
 
-  EXPECT_EQ(window().contextMenuPolicy(), Qt::ActionsContextMenu);
   ASSERT_EQ(window().actions().size(), 1);
+  EXPECT_EQ(window().contextMenuPolicy(), Qt::ActionsContextMenu);
   EXPECT_EQ(window().actions().front()->text(), "[56]");
   bool asked = false;
   QObject::connect(&window(), &ui::MainDialog::aboutRequested, [&] { asked = true; });
   window().actions().front()->trigger();
   EXPECT_TRUE(asked);
-
-  // From the keyboard.
+  // From the keyboard too.
   QApplication::setActiveWindow(&window());
   QTest::keyClick(&window(), Qt::Key_F10, Qt::ShiftModifier);
   auto* menu = window().findChild<QMenu*>();
@@ -75,45 +83,25 @@ TEST_F(PpdFileWindow, CaptionsComeFromTheStringTableAndAboutSitsInTheContextMenu
   EXPECT_TRUE(menu->isVisible());
   EXPECT_EQ(menu->actions(), window().actions());
   menu->close();
-}
 
-TEST_F(PpdFileWindow, WithoutAnAboutTextThereIsNoAboutEntry) {
-  NumberedStrings strings(false);
-  ASSERT_TRUE(Start(Path("demo.ppd").string(), strings));
+  NumberedStrings withoutAbout(false);
+  ASSERT_TRUE(Start("demo.ppd", withoutAbout));
   EXPECT_TRUE(window().actions().isEmpty());
-  EXPECT_NE(window().contextMenuPolicy(), Qt::ActionsContextMenu);
 }
 
-TEST_F(PpdFileWindow, StartsOnTheGivenPpdAsIfBrowsed) {
+TEST_F(PpdFileWindow, StartsOnTheGivenPpdWithTheLibrarySortedWithoutRegardToCase) {
+  Write("QR_grad.dat", LibraryImage({"beta", "ABC", "Alpha", "abc", "_x"}));
   ASSERT_TRUE(StartOnDemo());
   EXPECT_TRUE(interaction.Empty());
-  EXPECT_EQ(window().targetMode, ui::TargetMode::PpdFile);
   EXPECT_TRUE(Control<QRadioButton>(ids::kSelectPpd)->isChecked());
+  EXPECT_EQ(window().targetMode, ui::TargetMode::PpdFile);
   EXPECT_FALSE(Enabled(ids::kPrinterCombo));
   EXPECT_TRUE(Enabled(ids::kBrowse));
-  EXPECT_TRUE(Enabled(ids::kPpdName));
   EXPECT_EQ(NicknameField(), "Demo Color PS");
-  EXPECT_EQ(window().browsedPpdPath, Path("demo.ppd").string());
-  EXPECT_EQ(PrinterEntries(), (std::vector<std::string>{"Warm", "Cool"}));
-  EXPECT_TRUE(window().loadedPpd().has_value());
-  // Nothing selected: only New.
+  EXPECT_EQ(PrinterEntries(), (Names{"Warm", "Cool"}));
   EXPECT_EQ(Commands(), "N-----");
-  EXPECT_FALSE(window().libraryModified);
-  EXPECT_FALSE(window().printerListModified);
-}
-
-TEST_F(PpdFileWindow, TheLibraryListSortsWithoutRegardToCaseAndKeepsEachName) {
-  WriteFile(Path("QR_grad.dat"), LibraryImage({"beta", "ABC", "Alpha", "abc", "Zulu", "_x"}));
-  ASSERT_TRUE(StartOnDemo());
-  const std::vector<std::string> entries = LibraryEntries();
-  ASSERT_EQ(entries.size(), 6u);
-  EXPECT_EQ(entries[0], "_x");
-  // abc and ABC side by side, each as it was written.
-  EXPECT_EQ((std::vector<std::string>{entries[1], entries[2]}),
-            (std::vector<std::string>{"ABC", "abc"}));
-  EXPECT_EQ((std::vector<std::string>{entries[3], entries[4], entries[5]}),
-            (std::vector<std::string>{"Alpha", "beta", "Zulu"}));
-  EXPECT_TRUE(window().libraryFileOpen());
+  // abc and ABC side by side, each kept as written.
+  EXPECT_EQ(LibraryEntries(), (Names{"_x", "ABC", "abc", "Alpha", "beta"}));
 }
 
 TEST_F(PpdFileWindow, SelectionIsExclusiveAndDrivesTheCommands) {
@@ -128,27 +116,21 @@ TEST_F(PpdFileWindow, SelectionIsExclusiveAndDrivesTheCommands) {
   EXPECT_EQ(Commands(), "NCA-ED");
   LibraryBox()->clearSelection();
   EXPECT_EQ(Commands(), "N-----");
-}
 
-TEST_F(PpdFileWindow, AFullPrinterListLeavesAddAsItWas) {
-  WriteFile(Path("demo.ppd"), PpdText("Six", {"1", "2", "3", "4", "5", "6"}));
-  ASSERT_TRUE(StartOnDemo());
+  // Six on the right: selecting leaves Add as it was, a read enables it.
+  Write("six.ppd", PpdText("Six", {"1", "2", "3", "4", "5", "6"}));
+  Browse("six.ppd");
   SelectLibrary("Soft");
   EXPECT_EQ(Commands(), "NC--ED");
-  // A read enables Add whatever the count; Add itself then reports the
-  // full list.
-  fileDialog.Choose(QString::fromStdString(Path("demo.ppd").string()));
-  Button(ids::kBrowse)->click();
-  SelectLibrary("Vivid");
+  Browse("six.ppd");
   EXPECT_EQ(Commands(), "NCA-ED");
 }
 
 TEST_F(PpdFileWindow, AFullLibraryDisablesNewAndNeverEnablesCopyOrPickOut) {
-  std::vector<std::string> names;
+  Names names;
   for (int i = 0; i < 100; ++i) names.push_back("Def " + std::to_string(i));
-  WriteFile(Path("QR_grad.dat"), LibraryImage(names));
+  Write("QR_grad.dat", LibraryImage(names));
   ASSERT_TRUE(StartOnDemo());
-  EXPECT_EQ(LibraryBox()->count(), 100);
   EXPECT_EQ(Commands(), "------");
   SelectLibrary("Def 42");
   EXPECT_EQ(Commands(), "--A-ED");
@@ -156,87 +138,80 @@ TEST_F(PpdFileWindow, AFullLibraryDisablesNewAndNeverEnablesCopyOrPickOut) {
   EXPECT_EQ(Commands(), "----ED");
 }
 
-TEST_F(PpdFileWindow, ApplyWithNothingChangedShowsAndWritesNothing) {
-  const std::string library = ReadFile(Path("QR_grad.dat"));
+TEST_F(PpdFileWindow, ApplyWritesWhatChangedAndNothingElse) {
+  const std::string library = Read("QR_grad.dat");
   ASSERT_TRUE(StartOnDemo());
-  const std::string ppd = ReadFile(Path("demo.ppd"));
   const auto ppdTime = fs::last_write_time(Path("demo.ppd"));
-  Button(ids::kApply)->click();
+  Click(ids::kApply);
   EXPECT_TRUE(interaction.Empty());
-  EXPECT_EQ(ReadFile(Path("QR_grad.dat")), library);
-  EXPECT_EQ(ReadFile(Path("demo.ppd")), ppd);
+  EXPECT_EQ(Read("QR_grad.dat"), library);
   EXPECT_EQ(fs::last_write_time(Path("demo.ppd")), ppdTime);
-  EXPECT_FALSE(window().ended());
-}
 
-TEST_F(PpdFileWindow, ApplyWritesWhatChangedAndClearsTheFlags) {
-  ASSERT_TRUE(StartOnDemo());
   AddToLibrary("Bright");
   AddToPrinterList("Vivid");
-  Button(ids::kApply)->click();
-  // The PPD writer reports its success; the library is written silently.
-  EXPECT_EQ(interaction.Ids(), std::vector<int>{sid::kPpdWritten});
-  EXPECT_FALSE(window().libraryModified);
-  EXPECT_FALSE(window().printerListModified);
-  EXPECT_EQ(DefinitionsIn(Path("demo.ppd")), (std::vector<std::string>{"Warm", "Cool", "Vivid"}));
-  auto library = std::make_unique<DefinitionLibrary>();
-  const std::string image = ReadFile(Path("QR_grad.dat"));
-  DecodeLibrary({reinterpret_cast<const uint8_t*>(image.data()), image.size()}, *library);
-  EXPECT_EQ(library->count, 4);
-  EXPECT_TRUE(FindDefinition(*library, "Bright").has_value());
-
-  interaction.Clear();
-  Button(ids::kApply)->click();
-  EXPECT_TRUE(interaction.Empty());
+  Click(ids::kApply);
+  EXPECT_EQ(interaction.Ids(), Ids{sid::kPpdWritten});
+  EXPECT_FALSE(window().libraryModified || window().printerListModified);
+  EXPECT_EQ(DefinitionsIn(Read("demo.ppd")), (Names{"Warm", "Cool", "Vivid"}));
+  EXPECT_EQ(fs::file_size(Path("QR_grad.dat")), kLibraryFileBytes);
+  EXPECT_NE(Read("QR_grad.dat").find("Bright"), std::string::npos);
 }
 
-TEST_F(PpdFileWindow, ExitWithLibraryChangesOnlyAsksAndYesWritesOnlyTheLibrary) {
+TEST_F(PpdFileWindow, ExitAsksWhenEitherListChangedAndYesWritesOnlyWhatChanged) {
   ASSERT_TRUE(StartOnDemo());
-  const std::string ppd = ReadFile(Path("demo.ppd"));
+  const std::string ppd = Read("demo.ppd");
   AddToLibrary("Bright");
   interaction.Answer(true);
-  Button(ids::kExit)->click();
-  EXPECT_EQ(interaction.Ids(), std::vector<int>{sid::kSaveBeforeExit});
+  Click(ids::kExit);
+  ASSERT_EQ(interaction.Ids(), Ids{sid::kSaveBeforeExit});
   EXPECT_EQ(interaction.shown().front().kind, MessageKind::YesNo);
   EXPECT_TRUE(window().ended());
   EXPECT_EQ(window().result(), QDialog::Accepted);
   EXPECT_FALSE(window().libraryFileOpen());
-  EXPECT_EQ(ReadFile(Path("demo.ppd")), ppd);
-  EXPECT_EQ(fs::file_size(Path("QR_grad.dat")), kLibraryFileBytes);
-  EXPECT_NE(ReadFile(Path("QR_grad.dat")).find("Bright"), std::string::npos);
-}
+  EXPECT_EQ(Read("demo.ppd"), ppd);
+  EXPECT_NE(Read("QR_grad.dat").find("Bright"), std::string::npos);
 
-TEST_F(PpdFileWindow, ExitAnsweredNoWritesNothing) {
-  const std::string library = ReadFile(Path("QR_grad.dat"));
+  // Closing from the title bar is Exit.
+  interaction.Clear();
   ASSERT_TRUE(StartOnDemo());
-  const std::string ppd = ReadFile(Path("demo.ppd"));
-  AddToLibrary("Bright");
-  AddToPrinterList("Vivid");
-  interaction.Answer(false);
-  Button(ids::kExit)->click();
-  EXPECT_EQ(interaction.Ids(), std::vector<int>{sid::kSaveBeforeExit});
-  EXPECT_TRUE(window().ended());
-  EXPECT_EQ(ReadFile(Path("QR_grad.dat")), library);
-  EXPECT_EQ(ReadFile(Path("demo.ppd")), ppd);
-}
-
-TEST_F(PpdFileWindow, ExitYesWritesBothAndClosingFromTheTitleBarIsExit) {
-  ASSERT_TRUE(StartOnDemo());
-  AddToLibrary("Bright");
   AddToPrinterList("Vivid");
   interaction.Answer(true);
   window().close();
-  EXPECT_EQ(interaction.Ids(), (std::vector<int>{sid::kSaveBeforeExit, sid::kPpdWritten}));
+  EXPECT_EQ(interaction.Ids(), (Ids{sid::kSaveBeforeExit, sid::kPpdWritten}));
   EXPECT_TRUE(window().ended());
   EXPECT_FALSE(window().isVisible());
-  EXPECT_EQ(window().result(), QDialog::Accepted);
-  EXPECT_EQ(DefinitionsIn(Path("demo.ppd")), (std::vector<std::string>{"Warm", "Cool", "Vivid"}));
-  EXPECT_NE(ReadFile(Path("QR_grad.dat")).find("Bright"), std::string::npos);
+  EXPECT_EQ(DefinitionsIn(Read("demo.ppd")), (Names{"Warm", "Cool", "Vivid"}));
 }
 
-TEST_F(PpdFileWindow, ExitWithoutChangesAsksNothing) {
+TEST_F(PpdFileWindow, NoAtExitCancelAndEscapeWriteNothing) {
+  const std::string library = Read("QR_grad.dat");
+  const std::string ppd = Read("demo.ppd");
+  for (const char* how : {"No", "Cancel", "Escape"}) {
+    SCOPED_TRACE(how);
+    interaction.Clear();
+    ASSERT_TRUE(StartOnDemo());
+    AddToLibrary("Bright");
+    AddToPrinterList("Vivid");
+    if (how == std::string("No")) {
+      interaction.Answer(false);
+      Click(ids::kExit);
+      EXPECT_EQ(interaction.Ids(), Ids{sid::kSaveBeforeExit});
+    } else {
+      if (how == std::string("Cancel"))
+        Click(ids::kCancel);
+      else
+        QTest::keyClick(&window(), Qt::Key_Escape);
+      EXPECT_TRUE(interaction.Empty());
+      EXPECT_EQ(window().result(), QDialog::Rejected);
+    }
+    EXPECT_TRUE(window().ended());
+    EXPECT_EQ(Read("QR_grad.dat"), library);
+    EXPECT_EQ(Read("demo.ppd"), ppd);
+  }
+}
+
+TEST_F(PpdFileWindow, EnterIsExitUnlessAnotherButtonHasTheFocus) {
   ASSERT_TRUE(StartOnDemo());
-  // Enter with the focus away from the other buttons is Exit.
   QApplication::setActiveWindow(&window());
   LibraryBox()->setFocus();
   QTest::keyClick(LibraryBox(), Qt::Key_Return);
@@ -245,218 +220,117 @@ TEST_F(PpdFileWindow, ExitWithoutChangesAsksNothing) {
   EXPECT_EQ(window().result(), QDialog::Accepted);
 }
 
-TEST_F(PpdFileWindow, CancelAndEscapeEndWithoutAskingOrWriting) {
-  const std::string library = ReadFile(Path("QR_grad.dat"));
-  for (bool escape : {false, true}) {
-    ASSERT_TRUE(StartOnDemo());
-    const std::string ppd = ReadFile(Path("demo.ppd"));
-    AddToLibrary("Bright");
-    AddToPrinterList("Vivid");
-    if (escape) {
-      QTest::keyClick(&window(), Qt::Key_Escape);
-    } else {
-      Button(ids::kCancel)->click();
-    }
-    EXPECT_TRUE(interaction.Empty());
-    EXPECT_TRUE(window().ended());
-    EXPECT_EQ(window().result(), QDialog::Rejected);
-    EXPECT_EQ(ReadFile(Path("QR_grad.dat")), library);
-    EXPECT_EQ(ReadFile(Path("demo.ppd")), ppd);
-  }
-}
-
 TEST_F(PpdFileWindow, ASecondRunningCopyWorksOnWithAnEmptyLibrary) {
   LibraryFile first(Path("QR_grad.dat").string());
   auto held = std::make_unique<DefinitionLibrary>();
   ScriptedInteraction quiet;
   ASSERT_TRUE(first.Open(*held, quiet));
-  const std::string before = ReadFile(Path("QR_grad.dat"));
+  const std::string before = Read("QR_grad.dat");
 
   ASSERT_TRUE(StartOnDemo());
-  ASSERT_EQ(interaction.Ids(), std::vector<int>{sid::kLibraryOpenFailed});
+  ASSERT_EQ(interaction.Ids(), Ids{sid::kLibraryOpenFailed});
   EXPECT_EQ(interaction.shown().front().text,
             "It failed to open a QR_grad.dat.\nThe definition of the density control isn't "
             "kept in QR_grad.dat.");
   EXPECT_EQ(LibraryBox()->count(), 0);
-  EXPECT_FALSE(window().libraryFileOpen());
-  EXPECT_EQ(PrinterEntries(), (std::vector<std::string>{"Warm", "Cool"}));
+  EXPECT_EQ(PrinterEntries(), (Names{"Warm", "Cool"}));
 
-  // Saving the library fails with string 28 and the flag is cleared.
   interaction.Clear();
   AddToLibrary("Bright");
-  Button(ids::kApply)->click();
-  EXPECT_EQ(interaction.Ids(), std::vector<int>{sid::kLibraryWriteFailed});
+  Click(ids::kApply);
+  EXPECT_EQ(interaction.Ids(), Ids{sid::kLibraryWriteFailed});
   EXPECT_FALSE(window().libraryModified);
-  EXPECT_EQ(ReadFile(Path("QR_grad.dat")), before);
+  EXPECT_EQ(Read("QR_grad.dat"), before);
 }
 
-TEST_F(PpdFileWindow, AReadOnlyLibraryAsksFirst) {
-  fs::permissions(Path("QR_grad.dat"), fs::perms::owner_write | fs::perms::group_write |
-                                           fs::perms::others_write,
-                  fs::perm_options::remove);
-  interaction.Answer(true);
-  ASSERT_TRUE(StartOnDemo());
-  EXPECT_EQ(interaction.Ids(), std::vector<int>{sid::kLibraryReadOnly});
-  EXPECT_EQ(interaction.shown().front().kind, MessageKind::Proceed);
-  EXPECT_EQ(LibraryBox()->count(), 3);
-}
+// --- Browse and the PPD-file mode --------------------------------------------
 
-// --- Browse --------------------------------------------------------------------
-
-TEST_F(PpdFileWindow, BrowseOpensInTheCurrentFolderAndMovesToTheChosenFilesFolder) {
+TEST_F(PpdFileWindow, BrowseStartsInTheCurrentFolderAndMovesToTheChosenFilesFolder) {
   fs::create_directory(Path("other"));
-  WriteFile(Path("other/second.ppd"), PpdText("Second PS", {"Night"}));
+  Write("other/second.ppd", PpdText("Second PS", {"Night"}));
   ASSERT_TRUE(StartOnDemo());
-  fileDialog.Choose(QString::fromStdString(Path("other/second.ppd").string()));
-  Button(ids::kBrowse)->click();
+  Browse("other/second.ppd");
   ASSERT_EQ(fileDialog.calls().size(), 1u);
-  EXPECT_EQ(fileDialog.calls()[0].directory.toStdString(), Dir().string());
+  EXPECT_EQ(fileDialog.calls()[0].directory.toStdString(), Path("").parent_path().string());
   EXPECT_EQ(fileDialog.calls()[0].filters,
             QStringLiteral("Printer Definition Files (*.ppd *.spd);;All Files (*)"));
-  EXPECT_EQ(QDir::currentPath().toStdString(), Path("other").string());
   EXPECT_EQ(NicknameField(), "Second PS");
-  EXPECT_EQ(PrinterEntries(), std::vector<std::string>{"Night"});
+  EXPECT_EQ(PrinterEntries(), Names{"Night"});
   EXPECT_TRUE(interaction.Empty());
 
   fileDialog.Cancel();
-  Button(ids::kBrowse)->click();
+  Click(ids::kBrowse);
   EXPECT_EQ(fileDialog.calls()[1].directory.toStdString(), Path("other").string());
 }
 
-TEST_F(PpdFileWindow, BrowsingAFileOfAnotherMakeKeepsTheOldNicknameAndForbidsAdd) {
-  WriteFile(Path("foreign.ppd"), PpdText("Foreign PS", {"Theirs"}, ""));
-  const std::string foreign = ReadFile(Path("foreign.ppd"));
+TEST_F(PpdFileWindow, AFileOfAnotherMakeKeepsTheOldNicknameAndCanNeverBeWritten) {
+  Write("foreign.ppd", PpdText("Foreign PS", {"Theirs"}, ""));
+  const std::string foreign = Read("foreign.ppd");
   ASSERT_TRUE(StartOnDemo());
   SelectLibrary("Soft");
-  ASSERT_EQ(Commands(), "NCA-ED");
-  fileDialog.Choose(QString::fromStdString(Path("foreign.ppd").string()));
-  Button(ids::kBrowse)->click();
-  EXPECT_EQ(interaction.Ids(), std::vector<int>{sid::kUnsupportedPpd});
-  EXPECT_EQ(interaction.shown().front().kind, MessageKind::Information);
+  Browse("foreign.ppd");
+  EXPECT_EQ(interaction.Ids(), Ids{sid::kUnsupportedPpd});
   EXPECT_TRUE(PrinterEntries().empty());
   EXPECT_EQ(NicknameField(), "Demo Color PS");
   EXPECT_EQ(window().browsedPpdPath, Path("foreign.ppd").string());
-  EXPECT_FALSE(window().loadedPpd().has_value());
   EXPECT_FALSE(Enabled(ids::kAdd));
-  // Selecting again does not bring Add back; nothing can reach the file.
   SelectLibrary("Vivid");
   EXPECT_FALSE(Enabled(ids::kAdd));
-  EXPECT_EQ(ReadFile(Path("foreign.ppd")), foreign);
+  // Even a change that slipped through has nowhere to go.
+  interaction.Clear();
+  window().printerListModified = true;
+  Click(ids::kApply);
+  EXPECT_EQ(interaction.Ids(), Ids{sid::kPpdWriteFailed});
+  EXPECT_EQ(Read("foreign.ppd"), foreign);
 }
 
 TEST_F(PpdFileWindow, APpdWithoutNicknameIsListedWithAnEmptyField) {
-  WriteFile(Path("plain.ppd"), PpdText("", {"Plain"}));
-  spooler.Add({"Other", "Other Make PS", PpdText("Other PS", {}, "")});
-  ASSERT_TRUE(Start());
+  Write("plain.ppd", PpdText("", {"Plain"}));
+  ASSERT_TRUE(StartOnPrinters());
   SelectLibrary("Soft");
-  Control<QRadioButton>(ids::kSelectPpd)->click();
-  fileDialog.Choose(QString::fromStdString(Path("plain.ppd").string()));
-  Button(ids::kBrowse)->click();
+  Click(ids::kSelectPpd);
+  Browse("plain.ppd");
   EXPECT_TRUE(interaction.Empty());
-  EXPECT_EQ(PrinterEntries(), std::vector<std::string>{"Plain"});
+  EXPECT_EQ(PrinterEntries(), Names{"Plain"});
   EXPECT_EQ(NicknameField(), "");
-  // Add at once, since a library entry is selected.
   EXPECT_TRUE(Enabled(ids::kAdd));
 }
 
-TEST_F(PpdFileWindow, CancellingBrowseReadsTheEarlierFileAgain) {
+TEST_F(PpdFileWindow, CancellingBrowseReadsTheEarlierFileAgainIfThereIsOne) {
   ASSERT_TRUE(StartOnDemo());
-  // Another program changes the file in between; the re-read shows it.
-  WriteFile(Path("demo.ppd"), PpdText("Demo Color PS", {"Warm", "Cool", "Late"}));
+  Write("demo.ppd", PpdText("Demo Color PS", {"Warm", "Cool", "Late"}));
   fileDialog.Cancel();
-  Button(ids::kBrowse)->click();
-  EXPECT_TRUE(interaction.Empty());
-  EXPECT_EQ(PrinterEntries(), (std::vector<std::string>{"Warm", "Cool", "Late"}));
-  EXPECT_EQ(NicknameField(), "Demo Color PS");
-}
+  Click(ids::kBrowse);
+  EXPECT_EQ(PrinterEntries(), (Names{"Warm", "Cool", "Late"}));
 
-TEST_F(PpdFileWindow, CancellingTheFirstBrowseLeavesTheListEmpty) {
-  spooler.Add({"Other", "Other Make PS", PpdText("Other PS", {}, "")});
-  ASSERT_TRUE(Start());
-  Control<QRadioButton>(ids::kSelectPpd)->click();
+  ASSERT_TRUE(StartOnPrinters());
+  Click(ids::kSelectPpd);
   EXPECT_FALSE(Enabled(ids::kPrinterCombo));
   EXPECT_TRUE(Enabled(ids::kBrowse));
   SelectLibrary("Soft");
-  EXPECT_FALSE(Enabled(ids::kAdd));
   fileDialog.Cancel();
-  Button(ids::kBrowse)->click();
-  EXPECT_TRUE(interaction.Empty());
+  Click(ids::kBrowse);
   EXPECT_TRUE(PrinterEntries().empty());
   EXPECT_FALSE(Enabled(ids::kAdd));
+  EXPECT_TRUE(interaction.Empty());
 }
 
 TEST_F(PpdFileWindow, BrowsingWithUnsavedChangesOffersToSaveThemFirst) {
-  WriteFile(Path("second.ppd"), PpdText("Second PS", {"Night"}));
+  Write("second.ppd", PpdText("Second PS", {"Night"}));
   for (bool save : {true, false}) {
-    WriteFile(Path("demo.ppd"), PpdText("Demo Color PS", {"Warm", "Cool"}));
+    Write("demo.ppd", PpdText("Demo Color PS", {"Warm", "Cool"}));
+    interaction.Clear();
     ASSERT_TRUE(StartOnDemo());
     AddToPrinterList("Vivid");
     interaction.Answer(save);
-    fileDialog.Choose(QString::fromStdString(Path("second.ppd").string()));
-    Button(ids::kBrowse)->click();
-    std::vector<int> expected{sid::kSaveBeforeSwitch};
-    if (save) expected.push_back(sid::kPpdWritten);
-    EXPECT_EQ(interaction.Ids(), expected);
+    Browse("second.ppd");
+    EXPECT_EQ(interaction.Ids(),
+              (save ? Ids{sid::kSaveBeforeSwitch, sid::kPpdWritten} : Ids{sid::kSaveBeforeSwitch}));
     EXPECT_FALSE(window().printerListModified);
-    EXPECT_EQ(PrinterEntries(), std::vector<std::string>{"Night"});
-    const std::vector<std::string> demo =
-        save ? std::vector<std::string>{"Warm", "Cool", "Vivid"}
-             : std::vector<std::string>{"Warm", "Cool"};
-    EXPECT_EQ(DefinitionsIn(Path("demo.ppd")), demo);
-    EXPECT_EQ(DefinitionsIn(Path("second.ppd")), std::vector<std::string>{"Night"});
-    interaction.Clear();
+    EXPECT_EQ(PrinterEntries(), Names{"Night"});
+    EXPECT_EQ(DefinitionsIn(Read("demo.ppd")),
+              (save ? Names{"Warm", "Cool", "Vivid"} : Names{"Warm", "Cool"}));
   }
-}
-
-TEST_F(PpdFileWindow, AFailedReadLeavesNothingThatCouldBeWritten) {
-  // A section that is never closed: the reader reports string 23.
-  std::string broken = PpdText("Broken PS", {"Half"});
-  broken.erase(broken.find("*CloseUI: *VLTone"));
-  WriteFile(Path("broken.ppd"), broken);
-  ASSERT_TRUE(StartOnDemo());
-  SelectLibrary("Soft");
-  fileDialog.Choose(QString::fromStdString(Path("broken.ppd").string()));
-  Button(ids::kBrowse)->click();
-  EXPECT_EQ(interaction.Ids(), std::vector<int>{sid::kPpdConstructionError});
-  EXPECT_TRUE(PrinterEntries().empty());
-  EXPECT_FALSE(window().loadedPpd().has_value());
-  EXPECT_FALSE(Enabled(ids::kAdd));
-  SelectLibrary("Vivid");
-  EXPECT_FALSE(Enabled(ids::kAdd));
-
-  // Even a change that slipped through cannot be written anywhere.
-  const std::string before = ReadFile(Path("broken.ppd"));
-  const std::string demo = ReadFile(Path("demo.ppd"));
-  interaction.Clear();
-  window().printerListModified = true;
-  Button(ids::kApply)->click();
-  EXPECT_EQ(interaction.Ids(), std::vector<int>{sid::kPpdWriteFailed});
-  EXPECT_EQ(ReadFile(Path("broken.ppd")), before);
-  EXPECT_EQ(ReadFile(Path("demo.ppd")), demo);
-}
-
-TEST_F(PpdFileWindow, SelectPpdAgainReadsTheBrowsedFileAgain) {
-  ASSERT_TRUE(StartOnDemo());
-  WriteFile(Path("demo.ppd"), PpdText("Demo Color PS", {"Only"}));
-  SelectLibrary("Soft");
-  Control<QRadioButton>(ids::kSelectPpd)->click();
-  EXPECT_EQ(PrinterEntries(), std::vector<std::string>{"Only"});
-  EXPECT_TRUE(Enabled(ids::kAdd));
-  EXPECT_TRUE(Button(ids::kBrowse)->hasFocus() || !window().isActiveWindow());
-}
-
-TEST_F(PpdFileWindow, BackToPrintersWithNoPrinterSelected) {
-  ASSERT_TRUE(StartOnDemo());
-  SelectLibrary("Soft");
-  Control<QRadioButton>(ids::kSelectPrinter)->click();
-  EXPECT_EQ(window().targetMode, ui::TargetMode::Printer);
-  EXPECT_TRUE(Enabled(ids::kPrinterCombo));
-  EXPECT_FALSE(Enabled(ids::kBrowse));
-  EXPECT_FALSE(Enabled(ids::kPpdName));
-  EXPECT_TRUE(PrinterEntries().empty());
-  EXPECT_FALSE(Enabled(ids::kAdd));
-  EXPECT_FALSE(window().loadedPpd().has_value());
-  EXPECT_TRUE(interaction.Empty());
 }
 
 }  // namespace

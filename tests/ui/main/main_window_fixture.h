@@ -29,6 +29,8 @@ namespace tonalis::test {
 
 namespace ids = ui::main_ids;
 namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
+using Ids = std::vector<int>;
 
 inline std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -38,8 +40,7 @@ inline std::string ReadFile(const fs::path& path) {
 }
 
 inline void WriteFile(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 inline DensityDef Definition(const std::string& name) {
@@ -49,32 +50,42 @@ inline DensityDef Definition(const std::string& name) {
 }
 
 // A library file image holding `names` in slots 0, 1, ...
-inline std::string LibraryImage(const std::vector<std::string>& names) {
+inline std::string LibraryImage(const Names& names) {
   auto library = std::make_unique<DefinitionLibrary>();
   EmptyTable(*library);
-  for (const auto& name : names) InsertDefinition(*library, Definition(name), InsertMode::AddMode());
+  for (const auto& name : names)
+    InsertDefinition(*library, Definition(name), InsertMode::AddMode());
   const std::vector<uint8_t> image = EncodeLibrary(*library);
   return {image.begin(), image.end()};
 }
 
-// A supported PPD (CR LF throughout, so reading it changes nothing) with a
+// A PPD with CR LF line endings (so reading it changes nothing) and a
 // density-control section holding `names`. An empty nickname leaves the
-// *NickName line out. `marker` makes it supported; without one it is of
-// another make.
-inline std::string PpdText(const std::string& nickName, const std::vector<std::string>& names,
+// *NickName line out; an empty `marker` makes it a PPD of another make.
+inline std::string PpdText(const std::string& nickName, const Names& names,
                            const std::string& marker = "*QRHTUtility: True") {
-  std::string text = "*PPD-Adobe: \"4.3\"\r\n*Manufacturer: \"Sample\"\r\n";
-  if (!marker.empty()) text += marker + "\r\n";
-  if (!nickName.empty()) text += "*NickName: \"" + nickName + "\"\r\n";
-  text += "*ColorDevice: True\r\n";
-  if (!names.empty()) {
-    PrinterDefinitionList list;
-    EmptyTable(list);
-    for (const auto& name : names) InsertDefinition(list, Definition(name), InsertMode::AddMode());
+  std::string text = "*PPD-Adobe: \"4.3\"\r\n" + (marker.empty() ? "" : marker + "\r\n");
+  if (!nickName.empty())
+    text += "*NickName: \"" + nickName + "\"\r\n";
+  PrinterDefinitionList list;
+  EmptyTable(list);
+  for (const auto& name : names) InsertDefinition(list, Definition(name), InsertMode::AddMode());
+  if (!names.empty())
     text += BuildSection(list, DefaultStrings());
-  }
-  text += "*% Font Information\r\n*DefaultFont: Courier\r\n*Font Courier: Standard\r\n";
-  return text;
+  return text + "*% Font Information\r\n*DefaultFont: Courier\r\n";
+}
+
+// Names of the definitions in a PPD text, as the reader finds them.
+inline Names DefinitionsIn(const std::string& ppd) {
+  QTemporaryDir dir;
+  const fs::path path = fs::path(dir.path().toStdString()) / "copy.ppd";
+  WriteFile(path, ppd);
+  PrinterDefinitionList list;
+  ScriptedInteraction quiet;
+  EXPECT_EQ(GetPPDToneInfo(FileTarget(path.string()), list, {quiet}).result, kPpdLoaded);
+  Names names;
+  for (auto name : VisibleNames(list)) names.emplace_back(name);
+  return names;
 }
 
 class MainWindowTest : public ::testing::Test {
@@ -85,82 +96,84 @@ class MainWindowTest : public ::testing::Test {
     dir_ = fs::path(scratch_.path().toStdString());
     QDir::setCurrent(scratch_.path());
   }
-
   void TearDown() override {
     dialog_.reset();
     QDir::setCurrent(previousDir_);
   }
 
   fs::path Path(const std::string& name) const { return dir_ / name; }
-  const fs::path& Dir() const { return dir_; }
+  std::string Read(const std::string& name) const { return ReadFile(Path(name)); }
+  void Write(const std::string& name, const std::string& bytes) { WriteFile(Path(name), bytes); }
 
   // Creates the window and runs its start-up; returns whether it is to be
-  // shown.
-  bool Start(std::optional<std::string> initialPpd = std::nullopt,
+  // shown (it then is).
+  bool Start(std::optional<std::string> ppd = std::nullopt,
              const StringSource& strings = DefaultStrings()) {
-    ui::MainDialogSeams seams{interaction, fileDialog, *activeSpooler,  strings,
-                              kLibraryFileName, std::move(initialPpd)};
+    if (ppd)
+      ppd = Path(*ppd).string();
+    const ui::MainDialogSeams seams{interaction, fileDialog,       *activeSpooler,
+                                    strings,     kLibraryFileName, std::move(ppd)};
     dialog_ = std::make_unique<ui::MainDialog>(seams);
     const bool shown = dialog_->Initialize();
-    if (shown) dialog_->show();
+    if (shown)
+      dialog_->show();
     return shown;
   }
 
   ui::MainDialog& window() { return *dialog_; }
-
-  template <class T>
+  template <class T = QWidget>
   T* Control(int id) {
     return dialog_->controls().Control<T>(id);
   }
-  QPushButton* Button(int id) { return Control<QPushButton>(id); }
+  void Click(int id) { Control<QAbstractButton>(id)->click(); }
+  bool Enabled(int id) { return Control(id)->isEnabled(); }
   QListWidget* LibraryBox() { return Control<QListWidget>(ids::kLibraryList); }
   QListWidget* PrinterBox() { return Control<QListWidget>(ids::kPrinterList); }
   QComboBox* Combo() { return Control<QComboBox>(ids::kPrinterCombo); }
   QString NicknameField() { return Control<QLineEdit>(ids::kPpdName)->text(); }
 
-  bool Enabled(int id) { return dialog_->controls().Control<QWidget>(id)->isEnabled(); }
-
-  // Which of the list commands are enabled, as a string: N C A P E D for
-  // New, Copy, Add, Pick out, Edit, Delete, '-' where disabled.
+  // The list commands as a string, N C A P E D for New, Copy, Add, Pick
+  // out, Edit and Delete where enabled, '-' where not.
   std::string Commands() {
     std::string s;
-    s += Enabled(ids::kNew) ? 'N' : '-';
-    s += Enabled(ids::kCopy) ? 'C' : '-';
-    s += Enabled(ids::kAdd) ? 'A' : '-';
-    s += Enabled(ids::kPickOut) ? 'P' : '-';
-    s += Enabled(ids::kEdit) ? 'E' : '-';
-    s += Enabled(ids::kDelete) ? 'D' : '-';
+    for (auto [id, c] : {std::pair{ids::kNew, 'N'},
+                         {ids::kCopy, 'C'},
+                         {ids::kAdd, 'A'},
+                         {ids::kPickOut, 'P'},
+                         {ids::kEdit, 'E'},
+                         {ids::kDelete, 'D'}}) {
+      s += Enabled(id) ? c : '-';
+    }
     return s;
   }
 
-  static std::vector<std::string> Entries(const QListWidget& box) {
-    std::vector<std::string> names;
+  static Names Entries(const QListWidget& box) {
+    Names names;
     for (int i = 0; i < box.count(); ++i) names.push_back(ui::MainDialog::EntryName(box, i));
     return names;
   }
-  std::vector<std::string> LibraryEntries() { return Entries(*LibraryBox()); }
-  std::vector<std::string> PrinterEntries() { return Entries(*PrinterBox()); }
+  Names LibraryEntries() { return Entries(*LibraryBox()); }
+  Names PrinterEntries() { return Entries(*PrinterBox()); }
 
   void SelectLibrary(const std::string& name) {
-    QListWidget* box = LibraryBox();
-    for (int i = 0; i < box->count(); ++i) {
-      if (ui::MainDialog::EntryName(*box, i) == name) {
-        box->setCurrentRow(i);
-        return;
-      }
-    }
-    ADD_FAILURE() << "no library entry " << name;
+    const Names names = LibraryEntries();
+    const auto it = std::find(names.begin(), names.end(), name);
+    ASSERT_NE(it, names.end()) << name;
+    LibraryBox()->setCurrentRow(static_cast<int>(it - names.begin()));
   }
   void SelectPrinterEntry(int row) { PrinterBox()->setCurrentRow(row); }
-
   // The user picks entry `index` of the printer combo box.
   void ChoosePrinter(int index) {
     Combo()->setCurrentIndex(index);
     Q_EMIT Combo()->activated(index);
   }
+  // Browse, confirming `name` in the scratch folder.
+  void Browse(const std::string& name) {
+    fileDialog.Choose(QString::fromStdString(Path(name).string()));
+    Click(ids::kBrowse);
+  }
 
-  // What the list commands of the next step will do, done by hand: a
-  // definition added to the printer list, or to the library.
+  // What the list commands of the next step will do, done by hand.
   void AddToPrinterList(const std::string& name) {
     ASSERT_EQ(InsertDefinition(window().printerList(), Definition(name), InsertMode::AddMode()),
               InsertResult::Stored);
@@ -172,17 +185,6 @@ class MainWindowTest : public ::testing::Test {
               InsertResult::Stored);
     window().ShowLibrary();
     window().libraryModified = true;
-  }
-
-  // Names of the definitions in a PPD file, as the reader finds them.
-  std::vector<std::string> DefinitionsIn(const fs::path& path) {
-    PrinterDefinitionList list;
-    ScriptedInteraction quiet;
-    const PpdReadOutcome outcome = GetPPDToneInfo(FileTarget(path.string()), list, {quiet});
-    EXPECT_EQ(outcome.result, kPpdLoaded) << path;
-    std::vector<std::string> names;
-    for (auto name : VisibleNames(list)) names.emplace_back(name);
-    return names;
   }
 
   ScriptedInteraction interaction;
