@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "ui/latin1.h"
 #include "ui/strings.h"
 
 namespace tonalis::ui {
@@ -43,7 +44,7 @@ void ClearSelection(QListWidget& list) {
 }
 
 QListWidgetItem* NameItem(std::string_view name) {
-  auto* item = new QListWidgetItem(ToQString(name));
+  auto* item = new QListWidgetItem(NameToQString(name));
   item->setData(kNameRole, QByteArray(name.data(), static_cast<qsizetype>(name.size())));
   return item;
 }
@@ -293,7 +294,7 @@ void MainDialog::ShowLibrary() {
   for (std::string_view name : VisibleNames(*library_)) {
     // Sorted without regard to case; a name equal but for case goes after
     // the ones already there.
-    const QString text = ToQString(name);
+    const QString text = NameToQString(name);
     int row = 0;
     while (row < libraryList_->count() &&
            QString::compare(libraryList_->item(row)->text(), text, Qt::CaseInsensitive) <= 0) {

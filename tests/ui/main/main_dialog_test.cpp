@@ -90,7 +90,7 @@ TEST_F(PpdFileWindow, CaptionsComeFromTheStringTableAndAboutSitsInTheContextMenu
 }
 
 TEST_F(PpdFileWindow, StartsOnTheGivenPpdWithTheLibrarySortedWithoutRegardToCase) {
-  Write("QR_grad.dat", LibraryImage({"beta", "ABC", "Alpha", "abc", "_x"}));
+  Write("QR_grad.dat", LibraryImage({"beta", "ABC", "\xE4rger", "Alpha", "abc", "_x"}));
   ASSERT_TRUE(StartOnDemo());
   EXPECT_TRUE(interaction.Empty());
   EXPECT_TRUE(Control<QRadioButton>(ids::kSelectPpd)->isChecked());
@@ -101,7 +101,9 @@ TEST_F(PpdFileWindow, StartsOnTheGivenPpdWithTheLibrarySortedWithoutRegardToCase
   EXPECT_EQ(PrinterEntries(), (Names{"Warm", "Cool"}));
   EXPECT_EQ(Commands(), "N-----");
   // abc and ABC side by side, each kept as written.
-  EXPECT_EQ(LibraryEntries(), (Names{"_x", "ABC", "abc", "Alpha", "beta"}));
+  EXPECT_EQ(LibraryEntries(), (Names{"_x", "ABC", "abc", "Alpha", "beta", "\xE4rger"}));
+  // Names are Latin-1 bytes.
+  EXPECT_EQ(LibraryBox()->item(5)->text(), QString::fromUtf8("\xC3\xA4rger"));
 }
 
 TEST_F(PpdFileWindow, SelectionIsExclusiveAndDrivesTheCommands) {
