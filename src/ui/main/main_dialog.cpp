@@ -156,6 +156,8 @@ bool MainDialog::Initialize() {
   selectPrinter_->setChecked(true);
   targetMode = TargetMode::Printer;
 
+  // Without printers the window has ended; a failed listing leaves it open
+  // but incomplete (template captions, no library), to be closed by the user.
   if (!ListPrinters())
     return !ended_;
 
@@ -207,6 +209,8 @@ class Unheard final : public UserInteraction {
 }  // namespace
 
 bool MainDialog::ListPrinters() {
+  // With a PPD file to start on, printers are optional: a scheduler that
+  // cannot be reached counts as none, and the window opens without any.
   std::optional<std::size_t> count;
   if (initialPpd_) {
     Unheard unheard;
