@@ -124,7 +124,18 @@ void LibraryFile::ReportOpenFailure(UserInteraction& ui, const StringSource& str
 int LibraryFile::OpenAndLock(int& error) {
   const std::string& path = openedPath_;
   for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) {
+      // A missing library is created, but never through a link whose file
+      // is gone: that would put the library wherever the link points.
+      struct stat entry;
+      if (::lstat(path.c_str(), &entry) == 0) {
+        error = ENOENT;
+        return -1;
+      }
+      fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd < 0 && errno == EEXIST) continue;  // another copy made it just now
+    }
     if (fd < 0) {
       error = errno;
       return -1;
@@ -207,6 +218,9 @@ bool LibraryFile::Open(DefinitionLibrary& library, UserInteraction& ui,
 
   fd_ = fd;
   format_ = DecodeLibrary(image, library);
+  // A copy killed while saving left its temporary file; nobody else can be
+  // saving this library now that we hold it.
+  RemoveStaleTemporaries(openedPath_);
   return true;
 }
 

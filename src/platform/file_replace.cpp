@@ -1,6 +1,8 @@
 #include "platform/file_replace.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +10,7 @@
 #include <climits>
 #include <cstdlib>
 #include <memory>
+#include <string_view>
 
 namespace tonalis {
 
@@ -54,7 +57,62 @@ void SyncDirectory(const std::string& dir) {
   ::close(fd);
 }
 
+// Whether `name` is one of our temporary names for the file `base`.
+bool IsTemporaryOf(std::string_view name, const std::string& base) {
+  const std::string_view suffix = kTempSuffix;
+  const std::size_t prefix = 1 + base.size() + 1;  // "." BASE "."
+  if (name.size() != prefix + 6 + suffix.size()) return false;
+  if (name[0] != '.' || name.substr(1, base.size()) != base || name[prefix - 1] != '.')
+    return false;
+  return name.substr(prefix + 6) == suffix;
+}
+
+// Takes the writer's lock on a fresh temporary file. False when the file was
+// taken away in the meantime (a cleanup found it before the lock).
+bool HoldTemporary(int fd) {
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    // Only a cleanup looking at it holds a lock on a file this new; a file
+    // system without locks gets none.
+    return errno != EWOULDBLOCK;
+  }
+  struct stat st;
+  return ::fstat(fd, &st) != 0 || st.st_nlink > 0;
+}
+
+constexpr int kCreateAttempts = 4;
+
 }  // namespace
+
+int RemoveStaleTemporaries(const std::string& path) {
+  const std::string target = ResolveTarget(path);
+  const std::string base = BaseOf(target);
+  const int dirFd = ::open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd < 0) return 0;
+  DIR* dir = ::fdopendir(dirFd);
+  if (!dir) {
+    ::close(dirFd);
+    return 0;
+  }
+  int removed = 0;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (!IsTemporaryOf(entry->d_name, base)) continue;
+    const int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat held, named;
+    // A writer still at work holds its lock; what nobody holds was left by a
+    // copy that ended before renaming it into place.
+    if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && held.st_uid == ::geteuid() &&
+        ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+        ::fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+        named.st_dev == held.st_dev && named.st_ino == held.st_ino &&
+        ::unlinkat(dirFd, entry->d_name, 0) == 0) {
+      ++removed;
+    }
+    ::close(fd);
+  }
+  ::closedir(dir);
+  return removed;
+}
 
 std::string ResolveTarget(const std::string& path) {
   std::unique_ptr<char, decltype(&std::free)> full(realpath(path.c_str(), nullptr), &std::free);
@@ -91,11 +149,27 @@ ReplaceResult ReplaceFileContents(const std::string& path, std::span<const uint8
   const bool exists = ::stat(target.c_str(), &old) == 0;
   if (!exists && errno != ENOENT) return fail("stat", errno);
   if (exists && !S_ISREG(old.st_mode)) return fail("stat", EISDIR);
+  // A link whose file is gone: creating that file would put a file wherever
+  // the link points, which is not what the user named.
+  struct stat named;
+  if (!exists && ::lstat(path.c_str(), &named) == 0) return fail("stat", ENOENT);
 
-  std::string temp = DirectoryOf(target) + "/." + BaseOf(target) + ".XXXXXX" + kTempSuffix;
+  RemoveStaleTemporaries(target);
+
+  const std::string pattern = DirectoryOf(target) + "/." + BaseOf(target) + ".XXXXXX" + kTempSuffix;
   const int suffix = static_cast<int>(std::char_traits<char>::length(kTempSuffix));
-  int fd = ops.CreateTemp(temp, suffix);
-  if (fd < 0) return fail("create", errno);
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; fd < 0 && attempt < kCreateAttempts; ++attempt) {
+    temp = pattern;
+    fd = ops.CreateTemp(temp, suffix);
+    if (fd < 0) return fail("create", errno);
+    if (!HoldTemporary(fd)) {
+      ops.Close(fd);
+      fd = -1;
+    }
+  }
+  if (fd < 0) return fail("create", EAGAIN);
 
   auto abandon = [&](const char* step, int error) {
     ops.Close(fd);
@@ -147,10 +221,21 @@ int MakeWritable(const std::string& path) {
   return 0;
 }
 
-int ReadWholeFile(const std::string& path, std::string& out) {
+int ReadWholeFile(const std::string& path, std::string& out, bool regularOnly) {
   out.clear();
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | (regularOnly ? O_NONBLOCK : 0));
   if (fd < 0) return errno;
+  if (regularOnly) {
+    struct stat st;
+    const int error = ::fstat(fd, &st) != 0 ? errno
+                      : S_ISDIR(st.st_mode) ? EISDIR
+                      : !S_ISREG(st.st_mode) ? EINVAL
+                                             : 0;
+    if (error != 0) {
+      ::close(fd);
+      return error;
+    }
+  }
   char buf[65536];
   for (;;) {
     ssize_t n = ::read(fd, buf, sizeof buf);

@@ -6,7 +6,16 @@
 // old file is left as it was and the temporary file is removed.
 //
 // A path that is a symbolic link is resolved first: the file the link points
-// to is replaced in its own folder and the link stays a link.
+// to is replaced in its own folder and the link stays a link. A link whose
+// file does not exist is refused (ENOENT): no file is ever created through a
+// link. The temporary file is created with O_EXCL, so it is never opened
+// through a link someone placed under its name.
+//
+// A copy of the program killed while writing leaves its temporary file
+// behind (".NAME.XXXXXX.tonalis-tmp", hidden, next to the file). The writer
+// holds a lock on its temporary file, and RemoveStaleTemporaries removes the
+// ones nobody holds: each replacement does so first, and so do the next
+// opening of the library and the next reading of a PPD file.
 //
 // All system calls go through FileOps so that tests can make any step fail.
 #pragma once
@@ -63,6 +72,11 @@ ReplaceResult ReplaceFileContents(const std::string& path, std::span<const uint8
                                   const ReplaceOptions& options = {},
                                   FileOps& ops = SystemFileOps());
 
+// Removes the temporary files of `path` (".NAME.XXXXXX.tonalis-tmp" beside
+// the file a link resolves to) that no running writer holds: regular files
+// of this user only, never following links. Returns how many it removed.
+int RemoveStaleTemporaries(const std::string& path);
+
 // Resolves symbolic links; a path that does not exist yet resolves its folder.
 std::string ResolveTarget(const std::string& path);
 
@@ -72,7 +86,9 @@ bool IsReadOnly(const std::string& path);
 // Adds the owner's write permission; returns 0 or an errno.
 int MakeWritable(const std::string& path);
 
-// Reads a whole file; returns 0 or an errno.
-int ReadWholeFile(const std::string& path, std::string& out);
+// Reads a whole file; returns 0 or an errno. With `regularOnly`, anything
+// but a regular file (a pipe, a device, a folder) is refused with EINVAL
+// without waiting for it.
+int ReadWholeFile(const std::string& path, std::string& out, bool regularOnly = false);
 
 }  // namespace tonalis

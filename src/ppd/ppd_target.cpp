@@ -8,6 +8,11 @@
 
 namespace tonalis {
 
+int PpdFileTarget::Read(std::string& bytes) const {
+  RemoveStaleTemporaries(path_);
+  return ReadWholeFile(path_, bytes, /*regularOnly=*/true);
+}
+
 ReplaceResult PpdFileTarget::Replace(const std::string& bytes) const {
   // A PPD is replaced, never created: it must still be there, and a file
   // that is read-only (the user declined to change that) is not written.

@@ -31,7 +31,9 @@ class PpdFileTarget final : public PpdTarget {
       : path_(std::move(path)), ops_(ops) {}
   const std::string& path() const { return path_; }
   std::string Describe() const override { return path_; }
-  int Read(std::string& bytes) const override { return ReadWholeFile(path_, bytes); }
+  // Only a regular file is read (a pipe or a device is refused at once).
+  // Temporary files that a killed writer left next to it are removed first.
+  int Read(std::string& bytes) const override;
   ReplaceResult Replace(const std::string& bytes) const override;
   bool IsReadOnly() const override { return tonalis::IsReadOnly(path_); }
   int MakeWritable() const override { return tonalis::MakeWritable(path_); }
