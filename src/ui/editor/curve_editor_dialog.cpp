@@ -144,10 +144,8 @@ void CurveEditorDialog::BindControls() {
   for (QLineEdit* field : pointFields_) field->setMaximumWidth(field->minimumWidth());
   gammaField_->setMaximumWidth(gammaField_->minimumWidth());
 
+  // Enter presses the accept button, or the push button that has the focus.
   acceptButton_->setDefault(true);
-  for (QPushButton* b : {cancelButton_, resetButton_, helpButton_, gammaSettingButton_}) {
-    b->setAutoDefault(false);
-  }
 
   nameValidator_ = new NameValidator(nameField_, this);
   nameField_->setValidator(nameValidator_);
@@ -239,7 +237,9 @@ void CurveEditorDialog::Initialize() {
   for (QLineEdit* field : pointFields_) field->setMaxLength(kValueFieldLimit);
   gammaField_->setMaxLength(kValueFieldLimit);
 
-  if (!gammaField_->text().isEmpty()) gammaSettingButton_->setEnabled(true);
+  // Disabled in the template, enabled when there is a gamma (this also
+  // resets a second opening of the same editor).
+  UpdateGammaSettingEnabled();
 
   const bool all = working_->allChannels == 1;
   allColoursBox_->setChecked(all);

@@ -54,17 +54,29 @@ TEST_F(EditorTest, ANewDefinitionAcceptedWithANameHasFourIdenticalChannels) {
   EXPECT_TRUE(messages.Empty());
 }
 
-TEST_F(EditorTest, RunReturnsTheAcceptResult) {
+TEST_F(EditorTest, RunReturnsTheResultAndEachRunStartsAfresh) {
   def = NewDefinition();
+  def.channels[kCyan].gamma = 150;
   ui::CurveEditorDialog dialog(PlainSeams());
+  auto* gammaSetting = dialog.controls().Control<QPushButton>(ids::kGammaSetting);
+  bool enabled = false;
   QTimer::singleShot(0, &dialog, [&] {
+    enabled = gammaSetting->isEnabled();
     dialog.controls().Control<QLineEdit>(ids::kName)->setText("Modal");
     dialog.controls().Control<QPushButton>(ids::kAccept)->click();
   });
   EXPECT_EQ(dialog.Run(def), ui::kEditorAccepted);
+  EXPECT_TRUE(enabled);
   EXPECT_EQ(NameOf(def), "Modal");
-  QTimer::singleShot(0, &dialog, [&] { dialog.controls().Control<QPushButton>(ids::kCancel)->click(); });
+
+  // Again, on a definition without gamma: Gamma-setting starts disabled.
+  def.channels[kCyan].gamma = U;
+  QTimer::singleShot(0, &dialog, [&] {
+    enabled = gammaSetting->isEnabled();
+    dialog.controls().Control<QPushButton>(ids::kCancel)->click();
+  });
   EXPECT_EQ(dialog.Run(def), ui::kEditorCancelled);
+  EXPECT_FALSE(enabled);
 }
 
 TEST_F(EditorTest, TypingStoresAtOnceAndAcceptChecksTheFieldsInOrder) {
