@@ -31,7 +31,8 @@ class PaintCounter : public QObject {
  public:
   int paints = 0;
   bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Paint) ++paints;
+    if (event->type() == QEvent::Paint)
+      ++paints;
     return false;
   }
 };
@@ -108,9 +109,10 @@ int main(int argc, char** argv) {
     graphBest = std::min(graphBest, Microseconds(Clock::now() - start, kSteps));
   }
 
-  std::printf("drag step through the dialog: %.1f us mean, %.1f us best of %d rounds of %d steps"
-              " (%d repaints in the last round)\n",
-              total / kRounds, best, kRounds, kSteps, paints);
+  std::printf(
+      "drag step through the dialog: %.1f us mean, %.1f us best of %d rounds of %d steps"
+      " (%d repaints in the last round)\n",
+      total / kRounds, best, kRounds, kSteps, paints);
   std::printf("graph drawing alone:          %.1f us best\n", graphBest);
   std::printf("goal: under 1000 us per step: %s\n", total / kRounds < 1000.0 ? "met" : "MISSED");
   return 0;

@@ -7,7 +7,7 @@ namespace tonalis::plot {
 namespace {
 
 // The last q of each point's column.
-constexpr std::array<int, kPointCount> kColumnEnds = {2, 6, 14, 24, 34, 44, 54,
+constexpr std::array<int, kPointCount> kColumnEnds = {2,  6,  14, 24, 34, 44, 54,
                                                       64, 74, 84, 92, 96, 100};
 
 float PercentOf(int32_t value) {
@@ -18,7 +18,8 @@ float PercentOf(int32_t value) {
 
 std::optional<int> ColumnOfX(int x) {
   const int q = x / 2;  // C++ division truncates toward zero, as intended
-  if (q < 0 || q > 100) return std::nullopt;
+  if (q < 0 || q > 100)
+    return std::nullopt;
   int index = 0;
   while (q > kColumnEnds[static_cast<std::size_t>(index)]) ++index;
   return index;
@@ -29,7 +30,9 @@ int YOfPercent(float percent) {
   return kPlotSize - static_cast<int>(twice);
 }
 
-int YOfValue(int32_t value) { return YOfPercent(PercentOf(value)); }
+int YOfValue(int32_t value) {
+  return YOfPercent(PercentOf(value));
+}
 
 int YOfSample(float sample) {
   const double r = (static_cast<double>(sample) * 20.0 + 5.0) / 10.0;
@@ -38,14 +41,17 @@ int YOfSample(float sample) {
 
 PlotPoint MarkerCentre(int index, int32_t value) {
   int x = XOfInput(ControlInputs[static_cast<std::size_t>(index)]);
-  if (index == 0) x = 1;
-  if (index == kPointCount - 1) x = kPlotSize - 1;
+  if (index == 0)
+    x = 1;
+  if (index == kPointCount - 1)
+    x = kPlotSize - 1;
   return {x, YOfValue(value)};
 }
 
 std::optional<CurvePath> PathOf(const ToneCurve& curve) {
   const Spline spline(curve);
-  if (!spline.defined()) return std::nullopt;
+  if (!spline.defined())
+    return std::nullopt;
   CurvePath path;
   const Knots& k = spline.knots;
   path.start = {static_cast<int>(2.0f * k.x[1]), YOfPercent(k.y[1])};

@@ -28,7 +28,9 @@ struct PlotPoint {
 
 // Whether a plot position lies on the area that takes mouse input: 0 <= x <
 // 200 and 0 <= y < 200 (the right and bottom border are outside).
-constexpr bool InPlot(int x, int y) { return x >= 0 && x < kPlotSize && y >= 0 && y < kPlotSize; }
+constexpr bool InPlot(int x, int y) {
+  return x >= 0 && x < kPlotSize && y >= 0 && y < kPlotSize;
+}
 
 // The point index of the column under plot x: q = x / 2 (toward zero) picks
 // the nearest control input, ties and the ends as the editor has always cut
@@ -38,12 +40,16 @@ std::optional<int> ColumnOfX(int x);
 
 // The value in hundredths of plot y: (200 - y) * 50, so y = 0 gives 10000 and
 // the lowest row inside the plot, y = 199, gives 50. Not limited.
-constexpr int32_t ValueOfY(int y) { return static_cast<int32_t>(((kPlotSize - y) * 100) / 2); }
+constexpr int32_t ValueOfY(int y) {
+  return static_cast<int32_t>(((kPlotSize - y) * 100) / 2);
+}
 
 // --- Values to pixels (drawing) -------------------------------------------
 
 // x of an input percentage: 2u.
-constexpr int XOfInput(int inputPercent) { return 2 * inputPercent; }
+constexpr int XOfInput(int inputPercent) {
+  return 2 * inputPercent;
+}
 
 // y of an output in percent held in single precision: 200 - 2v, the product
 // in single precision and truncated toward zero.

@@ -33,7 +33,8 @@ inline std::string NameToBytes(const QString& name) {
 // break the PPD's lines or show as nothing in a print dialog.
 inline bool IsNameCharacter(QChar c) {
   const char16_t u = c.unicode();
-  if (u > 0xFF) return false;
+  if (u > 0xFF)
+    return false;
   return !(u < 0x20 || (u >= 0x7F && u <= 0x9F));
 }
 

@@ -18,9 +18,19 @@ ToneCurve Curve(std::array<int32_t, kPointCount> points) {
 
 TEST(PlotGeometry, ColumnsFollowTheTable) {
   // Each column's first and last x, as q = x / 2 ranges over it.
-  const std::array<std::pair<int, int>, kPointCount> qRanges = {
-      {{0, 2}, {3, 6}, {7, 14}, {15, 24}, {25, 34}, {35, 44}, {45, 54},
-       {55, 64}, {65, 74}, {75, 84}, {85, 92}, {93, 96}, {97, 100}}};
+  const std::array<std::pair<int, int>, kPointCount> qRanges = {{{0, 2},
+                                                                 {3, 6},
+                                                                 {7, 14},
+                                                                 {15, 24},
+                                                                 {25, 34},
+                                                                 {35, 44},
+                                                                 {45, 54},
+                                                                 {55, 64},
+                                                                 {65, 74},
+                                                                 {75, 84},
+                                                                 {85, 92},
+                                                                 {93, 96},
+                                                                 {97, 100}}};
   for (int i = 0; i < kPointCount; ++i) {
     const auto [first, last] = qRanges[static_cast<std::size_t>(i)];
     EXPECT_EQ(ColumnOfX(2 * first), i);
@@ -63,7 +73,7 @@ TEST(PlotGeometry, MarkersOfTheEndPointsStayOnThePlot) {
 TEST(PlotGeometry, SamplesRoundTwiceTheValueHalfUp) {
   EXPECT_EQ(YOfSample(0.0f), 200);
   EXPECT_EQ(YOfSample(100.0f), 0);
-  EXPECT_EQ(YOfSample(37.25f), 200 - 75);   // 74.5 rounds up
+  EXPECT_EQ(YOfSample(37.25f), 200 - 75);  // 74.5 rounds up
   EXPECT_EQ(YOfSample(37.2f), 200 - 74);
 }
 

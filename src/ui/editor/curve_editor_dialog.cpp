@@ -11,8 +11,8 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QValidator>
 #include <QVBoxLayout>
+#include <QValidator>
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -43,7 +43,8 @@ class NameValidator final : public QValidator {
 
   State validate(QString& input, int& /*pos*/) const override {
     const QString& before = before_;
-    if (Refused(input) <= Refused(before)) return Acceptable;
+    if (Refused(input) <= Refused(before))
+      return Acceptable;
     for (qsizetype i = 0; i < input.size(); ++i) {
       // A character beyond the first plane is a pair of UTF-16 units.
       const qsizetype length = input[i].isHighSurrogate() && i + 1 < input.size() ? 2 : 1;
@@ -114,7 +115,9 @@ CurveEditorDialog::CurveEditorDialog(const CurveEditorSeams& seams, QWidget* par
 
 CurveEditorDialog::~CurveEditorDialog() = default;
 
-QString CurveEditorDialog::LoadString(int id) const { return ui::LoadString(strings_, id); }
+QString CurveEditorDialog::LoadString(int id) const {
+  return ui::LoadString(strings_, id);
+}
 
 void CurveEditorDialog::BindControls() {
   nameField_ = template_.Control<QLineEdit>(ids::kName);
@@ -166,7 +169,8 @@ void CurveEditorDialog::MakeRoomForGraph() {
   graphExtent_ = graph_.Extent(template_.root()->font());
   QLayout* anchorLayout = nullptr;
   for (QLayout* l : template_.root()->findChildren<QLayout*>()) {
-    if (l->indexOf(graphAnchor_) >= 0) anchorLayout = l;
+    if (l->indexOf(graphAnchor_) >= 0)
+      anchorLayout = l;
   }
   if (anchorLayout == nullptr) {
     throw TemplateError("dialog template dialog129: the graph anchor is not in a layout");
@@ -253,9 +257,11 @@ void CurveEditorDialog::Initialize() {
 // --- Field helpers ----------------------------------------------------------
 
 int CurveEditorDialog::activeChannel() const {
-  if (allColoursBox_->isChecked()) return kCyan;
+  if (allColoursBox_->isChecked())
+    return kCyan;
   for (int c = 0; c < kChannelCount; ++c) {
-    if (colourButtons_[static_cast<std::size_t>(c)]->isChecked()) return c;
+    if (colourButtons_[static_cast<std::size_t>(c)]->isChecked())
+      return c;
   }
   return kCyan;
 }
@@ -325,7 +331,8 @@ void CurveEditorDialog::OnAllColours() {
     // checked. The fields already show that curve.
     int shown = kCyan;
     for (int c = 0; c < kChannelCount; ++c) {
-      if (colourButtons_[static_cast<std::size_t>(c)]->isChecked()) shown = c;
+      if (colourButtons_[static_cast<std::size_t>(c)]->isChecked())
+        shown = c;
     }
     const ToneCurve kept = def.channels[shown];
     for (ToneCurve& channel : def.channels) channel = kept;
@@ -392,7 +399,8 @@ bool CurveEditorDialog::OnAccept() {
     return false;
   }
   if (all) {
-    for (int k = kMagenta; k < kChannelCount; ++k) candidate.channels[k] = candidate.channels[kCyan];
+    for (int k = kMagenta; k < kChannelCount; ++k)
+      candidate.channels[k] = candidate.channels[kCyan];
   }
   // Only the channel on show is checked; the others are kept as they stand.
   *working_ = candidate;
@@ -400,19 +408,25 @@ bool CurveEditorDialog::OnAccept() {
   return true;
 }
 
-void CurveEditorDialog::OnCancel() { done(kEditorCancelled); }
+void CurveEditorDialog::OnCancel() {
+  done(kEditorCancelled);
+}
 
-void CurveEditorDialog::reject() { done(kEditorCancelled); }
+void CurveEditorDialog::reject() {
+  done(kEditorCancelled);
+}
 
 void CurveEditorDialog::closeEvent(QCloseEvent* event) {
   // Closing from the title bar accepts; when Accept refuses, the message has
   // been shown and the editor ends as cancelled.
-  if (!OnAccept()) done(kEditorCancelled);
+  if (!OnAccept())
+    done(kEditorCancelled);
   event->accept();
 }
 
 void CurveEditorDialog::OnHelp() {
-  if (showHelp_) showHelp_(kEditorHelpContext);
+  if (showHelp_)
+    showHelp_(kEditorHelpContext);
 }
 
 void CurveEditorDialog::OnNameRejected() {
@@ -431,7 +445,9 @@ QPoint CurveEditorDialog::GraphOrigin() const {
   return graphAnchor_->mapTo(this, QPoint(0, 0));
 }
 
-QRect CurveEditorDialog::GraphArea() const { return graphExtent_.translated(GraphOrigin()); }
+QRect CurveEditorDialog::GraphArea() const {
+  return graphExtent_.translated(GraphOrigin());
+}
 
 void CurveEditorDialog::RedrawGraph() {
   // The graph is painted by the dialog's surface (the template's root): the
@@ -444,7 +460,8 @@ void CurveEditorDialog::PaintGraph(QPaintEvent* event) {
   QWidget* root = template_.root();
   const QPoint origin = graphAnchor_->mapTo(root, QPoint(0, 0));
   const QRect area = graphExtent_.translated(origin);
-  if (!event->rect().intersects(area)) return;
+  if (!event->rect().intersects(area))
+    return;
   QPainter painter(root);
   // Everything the graph draws stays within its own part of the dialog,
   // markers of far out-of-range values included.
@@ -453,13 +470,15 @@ void CurveEditorDialog::PaintGraph(QPaintEvent* event) {
   mode.allColours = allColoursBox_->isChecked();
   mode.checkedChannel = kCyan;
   for (int c = 0; c < kChannelCount; ++c) {
-    if (colourButtons_[static_cast<std::size_t>(c)]->isChecked()) mode.checkedChannel = c;
+    if (colourButtons_[static_cast<std::size_t>(c)]->isChecked())
+      mode.checkedChannel = c;
   }
   graph_.Paint(painter, origin, displayDefinition_, mode, root->font());
 }
 
 bool CurveEditorDialog::eventFilter(QObject* watched, QEvent* event) {
-  if (watched != template_.root()) return QDialog::eventFilter(watched, event);
+  if (watched != template_.root())
+    return QDialog::eventFilter(watched, event);
   // Each mouse command leaves the event to Qt's own processing afterwards.
   switch (event->type()) {
     case QEvent::Paint:
@@ -493,23 +512,27 @@ QPoint CurveEditorDialog::PlotPosition(const QMouseEvent& event) const {
 }
 
 void CurveEditorDialog::OnMousePress(const QMouseEvent& event) {
-  if (event.button() != Qt::LeftButton) return;
+  if (event.button() != Qt::LeftButton)
+    return;
   // Qt keeps delivering the pointer's moves and the release to the dialog
   // until the button goes up, wherever the pointer goes: the drag has the
   // mouse to itself.
   const QPoint p = PlotPosition(event);
-  if (plot::InPlot(p.x(), p.y())) pressPending_ = true;
+  if (plot::InPlot(p.x(), p.y()))
+    pressPending_ = true;
 }
 
 void CurveEditorDialog::OnMouseMove(const QMouseEvent& event) {
-  if (!pressPending_) return;
+  if (!pressPending_)
+    return;
   const QPoint p = PlotPosition(event);
   const int c = activeChannel();
   if (plot::InPlot(p.x(), p.y())) {
     // The first move picks the point; later moves keep it, so a drag moves
     // one point up and down.
     if (++moveCount_ == 1) {
-      if (const auto column = plot::ColumnOfX(p.x())) dragPoint_ = *column;
+      if (const auto column = plot::ColumnOfX(p.x()))
+        dragPoint_ = *column;
     }
     // Preview only: the working definition changes at the release.
     ToneCurve preview = working_->channels[c];
@@ -527,11 +550,13 @@ void CurveEditorDialog::OnMouseMove(const QMouseEvent& event) {
 }
 
 void CurveEditorDialog::OnMouseRelease(const QMouseEvent& event) {
-  if (event.button() != Qt::LeftButton || !pressPending_) return;
+  if (event.button() != Qt::LeftButton || !pressPending_)
+    return;
   pressPending_ = false;
   const QPoint p = PlotPosition(event);
   if (moveCount_ == 0) {
-    if (const auto column = plot::ColumnOfX(p.x())) dragPoint_ = *column;
+    if (const auto column = plot::ColumnOfX(p.x()))
+      dragPoint_ = *column;
   } else {
     moveCount_ = 0;
   }
@@ -543,9 +568,11 @@ void CurveEditorDialog::OnMouseRelease(const QMouseEvent& event) {
 }
 
 void CurveEditorDialog::OnMouseDoubleClick(const QMouseEvent& event) {
-  if (event.button() != Qt::LeftButton) return;
+  if (event.button() != Qt::LeftButton)
+    return;
   const QPoint p = PlotPosition(event);
-  if (!plot::InPlot(p.x(), p.y())) return;
+  if (!plot::InPlot(p.x(), p.y()))
+    return;
   dragPoint_ = *plot::ColumnOfX(p.x());
   const int c = activeChannel();
   // Inner points go; the end points cannot be unset and go back to 0 % and

@@ -47,7 +47,9 @@ QPen LinePen(const QColor& colour) {
   return pen;
 }
 
-QPoint At(const plot::PlotPoint& p) { return {p.x, p.y}; }
+QPoint At(const plot::PlotPoint& p) {
+  return {p.x, p.y};
+}
 
 }  // namespace
 
@@ -66,7 +68,8 @@ QRect CurveGraph::Extent(const QFont& font) const {
   QRect extent(-2, -2, kPlotSize + 5, kPlotSize + 5);
   const QFontMetrics metrics(font);
   for (const Label& label : labels_) {
-    if (label.text.isEmpty()) continue;
+    if (label.text.isEmpty())
+      continue;
     const QSize size = metrics.size(0, label.text);
     extent |= QRect(label.topLeft, size);
   }
@@ -84,10 +87,9 @@ void CurveGraph::Paint(QPainter& painter, QPoint origin, const DensityDef& def, 
 
   // Frame and background: the rectangle from (0, 0) to (200, 200), both
   // corners included.
-  const QColor background = mode.allColours
-                                ? graph_colours::kAllColoursBackground
-                                : graph_colours::kBackground[static_cast<std::size_t>(
-                                      mode.checkedChannel)];
+  const QColor background =
+      mode.allColours ? graph_colours::kAllColoursBackground
+                      : graph_colours::kBackground[static_cast<std::size_t>(mode.checkedChannel)];
   painter.setPen(QPen(graph_colours::kInk, 1));
   painter.setBrush(background);
   painter.drawRect(QRect(0, 0, kPlotSize, kPlotSize));
@@ -96,7 +98,8 @@ void CurveGraph::Paint(QPainter& painter, QPoint origin, const DensityDef& def, 
   // Labels, over the background where a large font makes them reach it.
   painter.setFont(font);
   for (std::size_t i = 0; i < labels_.size(); ++i) {
-    if (labels_[i].text.isEmpty()) continue;
+    if (labels_[i].text.isEmpty())
+      continue;
     painter.drawStaticText(labels_[i].topLeft, prepared_[i]);
   }
 
@@ -131,7 +134,8 @@ void CurveGraph::PaintChannel(QPainter& painter, const ToneCurve& curve,
                               const QColor& colour) const {
   // A channel with fewer than two set points has no curve.
   const auto path = plot::PathOf(curve);
-  if (!path) return;
+  if (!path)
+    return;
   std::array<QLine, plot::kSamples> segments;
   QPoint from = At(path->start);
   for (std::size_t t = 0; t < segments.size(); ++t) {
@@ -148,7 +152,8 @@ void CurveGraph::PaintMarkers(QPainter& painter, const ToneCurve& curve) const {
   pen.setCapStyle(Qt::SquareCap);
   painter.setPen(pen);
   for (int i = 0; i < kPointCount; ++i) {
-    if (curve.points[i] == kUnset) continue;
+    if (curve.points[i] == kUnset)
+      continue;
     const QPoint centre = At(plot::MarkerCentre(i, curve.points[i]));
     painter.drawLine(centre, centre);
   }

@@ -40,8 +40,8 @@ struct GraphMode {
 namespace graph_colours {
 // Curve pens, by channel (cyan, magenta, yellow, black). The all-colours
 // curve and the markers are black.
-inline const std::array<QColor, kChannelCount> kCurve = {
-    QColor(0, 204, 204), QColor(255, 0, 255), QColor(255, 128, 0), QColor(0, 0, 0)};
+inline const std::array<QColor, kChannelCount> kCurve = {QColor(0, 204, 204), QColor(255, 0, 255),
+                                                         QColor(255, 128, 0), QColor(0, 0, 0)};
 // Plot backgrounds, by channel; white for all colours.
 inline const std::array<QColor, kChannelCount> kBackground = {
     QColor(230, 255, 255), QColor(255, 230, 255), QColor(255, 255, 230), QColor(230, 230, 230)};

@@ -131,9 +131,9 @@ TEST_F(EditorTest, GammaOnAccept) {
     bool accepted;
     int32_t gamma;
   };
-  for (const Case& c : {Case{"", true, U}, Case{"0", false, 0}, Case{"0.00", false, 0},
-                        Case{"100", false, 0}, Case{".01", true, 1}, Case{"99.99", true, 9999},
-                        Case{"2.2", true, 220}}) {
+  for (const Case& c :
+       {Case{"", true, U}, Case{"0", false, 0}, Case{"0.00", false, 0}, Case{"100", false, 0},
+        Case{".01", true, 1}, Case{"99.99", true, 9999}, Case{"2.2", true, 220}}) {
     OpenOn(NewDefinition());
     messages.Clear();
     Type(NameField(), "G");
@@ -260,7 +260,9 @@ TEST_F(EditorTest, NamesAreTakenAsTypedInLatin1UpToThirtyTwoBytes) {
   EXPECT_EQ(NameField()->text().size(), 32);
   Type(NameField(), QStringLiteral("Gr\u00fc\u00dfe \u00e0 \u00ff"));
   Click(ids::kAccept);
-  EXPECT_EQ(NameOf(def), "Gr\xfc\xdf" "e \xe0 \xff");
+  EXPECT_EQ(NameOf(def),
+            "Gr\xfc\xdf"
+            "e \xe0 \xff");
 }
 
 TEST_F(EditorTest, TheNameFieldRefusesCharactersAPpdCannotHold) {

@@ -33,11 +33,13 @@ class GraphTest : public EditorTest {
     int n = 0;
     for (int y = 0; y <= 200; ++y) {
       for (int x = 0; x <= 200; ++x) {
-        if (OnFrameOrGrid(x, y)) continue;
+        if (OnFrameOrGrid(x, y))
+          continue;
         const bool inMarker = std::any_of(skipped.begin(), skipped.end(), [&](plot::PlotPoint m) {
           return x >= m.x - 2 && x <= m.x + 1 && y >= m.y - 2 && y <= m.y + 1;
         });
-        if (!inMarker && Pixel(shot, x, y) == colour) ++n;
+        if (!inMarker && Pixel(shot, x, y) == colour)
+          ++n;
       }
     }
     return n;
@@ -48,10 +50,10 @@ class GraphTest : public EditorTest {
   void ExpectMarker(const QImage& shot, plot::PlotPoint centre) const {
     for (int y = centre.y - 3; y <= centre.y + 2; ++y) {
       for (int x = centre.x - 3; x <= centre.x + 2; ++x) {
-        const bool covered = x >= centre.x - 2 && x <= centre.x + 1 && y >= centre.y - 2 &&
-                             y <= centre.y + 1;
-        const bool corner = (x == centre.x - 3 || x == centre.x + 2) &&
-                            (y == centre.y - 3 || y == centre.y + 2);
+        const bool covered =
+            x >= centre.x - 2 && x <= centre.x + 1 && y >= centre.y - 2 && y <= centre.y + 1;
+        const bool corner =
+            (x == centre.x - 3 || x == centre.x + 2) && (y == centre.y - 3 || y == centre.y + 2);
         if (covered) {
           EXPECT_EQ(Pixel(shot, x, y), kInk) << x << "," << y;
         } else if (!corner && !OnFrameOrGrid(x, y)) {
@@ -88,7 +90,8 @@ TEST_F(GraphTest, TheIdentityCurveIsTheDiagonalWithoutItsEndPixel) {
   const QImage shot = Shot();
   for (int x = 0; x < 200; ++x) EXPECT_EQ(Pixel(shot, x, 200 - x), kInk) << x;
   for (int x = 3; x < 196; ++x) {
-    if (OnFrameOrGrid(x + 1, 200 - x)) continue;
+    if (OnFrameOrGrid(x + 1, 200 - x))
+      continue;
     EXPECT_EQ(Pixel(shot, x + 1, 200 - x), colours::kAllColoursBackground) << x;
   }
 
@@ -118,9 +121,9 @@ TEST_F(GraphTest, MarkersAreFourPixelSquaresOnTheChannelDrawnLast) {
   d.channels[kBlack] = Curve({U, U, U, U, U, U, U, U, U, U, 9000, U, U});
   OpenOn(d);
   const QImage shot = Shot();
-  ExpectMarker(shot, {1, 150});    // 0 %: one pixel in, reaching over the frame
-  ExpectMarker(shot, {10, 110});   // 5 %
-  ExpectMarker(shot, {199, 50});   // 100 %
+  ExpectMarker(shot, {1, 150});          // 0 %: one pixel in, reaching over the frame
+  ExpectMarker(shot, {10, 110});         // 5 %
+  ExpectMarker(shot, {199, 50});         // 100 %
   EXPECT_NE(Pixel(shot, 59, 79), kInk);  // magenta's point
   EXPECT_EQ(CountInPlot(shot, colours::kCurve[kMagenta]), 0);
   EXPECT_EQ(CountInPlot(shot, colours::kCurve[kYellow]), 0);
