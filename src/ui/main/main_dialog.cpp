@@ -20,36 +20,14 @@
 #include <cstdlib>
 
 #include "ui/latin1.h"
+#include "ui/main/list_box.h"
 #include "ui/strings.h"
 
 namespace tonalis::ui {
 
 namespace ids = main_ids;
 
-namespace {
-
-// The list-box entries keep their definition's name bytes here.
-constexpr int kNameRole = Qt::UserRole;
-
-bool HasSelection(const QListWidget& list) {
-  return !list.selectedItems().isEmpty();
-}
-
-// Removes a list's selection without telling the window, as selecting in the
-// other list does.
-void ClearSelection(QListWidget& list) {
-  const QSignalBlocker block(list);
-  list.clearSelection();
-  list.setCurrentRow(-1);
-}
-
-QListWidgetItem* NameItem(std::string_view name) {
-  auto* item = new QListWidgetItem(NameToQString(name));
-  item->setData(kNameRole, QByteArray(name.data(), static_cast<qsizetype>(name.size())));
-  return item;
-}
-
-}  // namespace
+using list_box::HasSelection;
 
 MainDialog::MainDialog(const MainDialogSeams& seams, QWidget* parent)
     : QDialog(parent),
@@ -58,6 +36,8 @@ MainDialog::MainDialog(const MainDialogSeams& seams, QWidget* parent)
       spooler_(seams.spooler),
       strings_(seams.strings),
       initialPpd_(seams.initialPpd),
+      showHelp_(seams.showHelp),
+      runEditor_(seams.runEditor),
       template_(ids::kDialog, this),
       library_(std::make_unique<DefinitionLibrary>()),
       printerList_(std::make_unique<PrinterDefinitionList>()),
@@ -124,8 +104,15 @@ void MainDialog::ConnectControls() {
           &MainDialog::LibrarySelectionChanged);
   connect(printerListBox_, &QListWidget::itemSelectionChanged, this,
           &MainDialog::PrinterSelectionChanged);
-  connect(libraryList_, &QListWidget::itemDoubleClicked, this, [this] { OnEdit(); });
-  connect(printerListBox_, &QListWidget::itemDoubleClicked, this, [this] { OnEdit(); });
+  // A double-click on an entry is Edit. It runs once the list has finished
+  // with the mouse event, as Edit takes the entry out of the list and opens
+  // the modal editor.
+  connect(
+      libraryList_, &QListWidget::itemDoubleClicked, this, [this] { OnEdit(); },
+      Qt::QueuedConnection);
+  connect(
+      printerListBox_, &QListWidget::itemDoubleClicked, this, [this] { OnEdit(); },
+      Qt::QueuedConnection);
 
   connect(newButton_, &QPushButton::clicked, this, [this] { OnNew(); });
   connect(copyButton_, &QPushButton::clicked, this, [this] { OnCopy(); });
@@ -145,6 +132,7 @@ void MainDialog::ConnectControls() {
   connect(exitButton_, &QPushButton::clicked, this, &MainDialog::OnExit);
   connect(cancelButton_, &QPushButton::clicked, this, &MainDialog::OnCancel);
   connect(applyButton_, &QPushButton::clicked, this, &MainDialog::OnApply);
+  connect(helpButton_, &QPushButton::clicked, this, &MainDialog::OnHelp);
 }
 
 // --- Start-up ---------------------------------------------------------------
@@ -295,31 +283,18 @@ void MainDialog::StartOnPpdFile(const std::string& path) {
 void MainDialog::ShowLibrary() {
   const QSignalBlocker block(libraryList_);
   libraryList_->clear();
-  for (std::string_view name : VisibleNames(*library_)) {
-    // Sorted without regard to case; a name equal but for case goes after
-    // the ones already there.
-    const QString text = NameToQString(name);
-    int row = 0;
-    while (row < libraryList_->count() &&
-           QString::compare(libraryList_->item(row)->text(), text, Qt::CaseInsensitive) <= 0) {
-      ++row;
-    }
-    libraryList_->insertItem(row, NameItem(name));
-  }
+  for (std::string_view name : VisibleNames(*library_)) list_box::AddSorted(*libraryList_, name);
 }
 
 void MainDialog::ShowPrinterList() {
   const QSignalBlocker block(printerListBox_);
   printerListBox_->clear();
   for (std::string_view name : VisibleNames(*printerList_))
-    printerListBox_->addItem(NameItem(name));
+    list_box::Append(*printerListBox_, name);
 }
 
 std::string MainDialog::EntryName(const QListWidget& list, int row) {
-  const QListWidgetItem* item = list.item(row);
-  if (item == nullptr)
-    return {};
-  return item->data(kNameRole).toByteArray().toStdString();
+  return list_box::EntryName(list, row);
 }
 
 bool MainDialog::AddAllowed() const {
@@ -332,7 +307,7 @@ bool MainDialog::AddAllowed() const {
 
 void MainDialog::LibrarySelectionChanged() {
   if (HasSelection(*libraryList_)) {
-    ClearSelection(*printerListBox_);
+    list_box::Select(*printerListBox_, -1);
     if (libraryList_->count() < kLibraryCapacity)
       copyButton_->setEnabled(true);
     if (printerListBox_->count() < kPrinterListCapacity && AddAllowed()) {
@@ -353,7 +328,7 @@ void MainDialog::LibrarySelectionChanged() {
 
 void MainDialog::PrinterSelectionChanged() {
   if (HasSelection(*printerListBox_)) {
-    ClearSelection(*libraryList_);
+    list_box::Select(*libraryList_, -1);
     copyButton_->setEnabled(false);
     addButton_->setEnabled(false);
     if (libraryList_->count() < kLibraryCapacity)
@@ -566,6 +541,11 @@ void MainDialog::OnExit() {
 
 void MainDialog::OnCancel() {
   EndWindow(QDialog::Rejected);
+}
+
+void MainDialog::OnHelp() {
+  if (showHelp_)
+    showHelp_(kMainHelpContext);
 }
 
 void MainDialog::reject() {

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -36,6 +37,8 @@ class QRadioButton;
 
 namespace tonalis::ui {
 
+class CurveEditorDialog;
+
 // Control ids of the main window's template (dialog 102).
 namespace main_ids {
 inline constexpr int kDialog = 102;
@@ -62,6 +65,9 @@ inline constexpr int kApply = 12321;
 inline constexpr int kHelp = 57670;
 }  // namespace main_ids
 
+// The main window's help topic.
+inline constexpr int kMainHelpContext = 5002;
+
 enum class TargetMode { Printer, PpdFile };
 
 // What the window works with. All references must outlive the window.
@@ -76,6 +82,16 @@ struct MainDialogSeams {
   // Printers are then optional: the window opens without any, and a
   // scheduler that cannot be reached counts as none.
   std::optional<std::string> initialPpd;
+  // (The two functions below have empty braces so that initialisers that
+  // leave them out stay free of warnings.)
+  // Shows a help topic: the window's Help button asks for kMainHelpContext,
+  // the curve editor opened by New, Copy and Edit for its own. Empty: Help
+  // does nothing.
+  std::function<void(int context)> showHelp{};
+  // Runs one pass of the curve editor on the working definition and returns
+  // kEditorAccepted or kEditorCancelled. Empty: the real curve editor, one
+  // per command, opened again on what the user confirmed after a name clash.
+  std::function<int(DensityDef& workingDefinition)> runEditor{};
 };
 
 class MainDialog : public QDialog {
@@ -142,13 +158,16 @@ class MainDialog : public QDialog {
   void OnSelectPpdFile();
   void OnPrinterChosen();
   void OnRefer();
-  // The list commands; they come with the curve editor.
-  void OnNew() {}
-  void OnCopy() {}
-  void OnEdit() {}
-  void OnDelete() {}
-  void OnAdd() {}
-  void OnPickOut() {}
+  void OnHelp();
+  // The list commands. New, Copy and Edit run the curve editor on
+  // workingDefinition; Delete, Add and Pick out work without it. They change
+  // the tables and list boxes only and set the changed list's modified mark.
+  void OnNew();
+  void OnCopy();
+  void OnEdit();
+  void OnDelete();
+  void OnAdd();
+  void OnPickOut();
 
  Q_SIGNALS:
   // The About entry of the context menu was chosen.
@@ -186,11 +205,24 @@ class MainDialog : public QDialog {
   bool AddAllowed() const;
   void EndWindow(int result);
 
+  // The list commands' editor passes: runs the editor on workingDefinition
+  // and stores the result into `table` with `mode`, again after each name
+  // clash (string 19), until it is stored (true) or the user cancels or the
+  // table is full (string 18) (false).
+  template <int C>
+  bool StoreThroughEditor(DefinitionTable<C>& table, InsertMode mode);
+  int RunEditorPass(std::unique_ptr<CurveEditorDialog>& editor);
+  // Edit of the entry at `row` of `box`, the list box of `table`.
+  template <int C>
+  void EditEntry(DefinitionTable<C>& table, QListWidget& box, int row);
+
   UserInteraction& ui_;
   FileDialog& fileDialog_;
   Spooler& spooler_;
   const StringSource& strings_;
   std::optional<std::string> initialPpd_;
+  std::function<void(int)> showHelp_;
+  std::function<int(DensityDef&)> runEditor_;
 
   DialogTemplate template_;
   std::unique_ptr<DefinitionLibrary> library_;

@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -111,8 +112,10 @@ class MainWindowTest : public ::testing::Test {
              const StringSource& strings = DefaultStrings()) {
     if (ppd)
       ppd = Path(*ppd).string();
-    const ui::MainDialogSeams seams{interaction, fileDialog,       *activeSpooler,
-                                    strings,     kLibraryFileName, std::move(ppd)};
+    ui::MainDialogSeams seams{interaction, fileDialog,       *activeSpooler,
+                              strings,     kLibraryFileName, std::move(ppd)};
+    seams.showHelp = showHelp;
+    seams.runEditor = runEditor;
     dialog_ = std::make_unique<ui::MainDialog>(seams);
     const bool shown = dialog_->Initialize();
     if (shown)
@@ -192,6 +195,10 @@ class MainWindowTest : public ::testing::Test {
   FakeSpooler spooler;
   // The spooler the window is given: the fake unless a test says otherwise.
   tonalis::Spooler* activeSpooler = &spooler;
+  // Given to the window as they stand when it starts; an empty runEditor
+  // runs the real curve editor.
+  std::function<void(int)> showHelp;
+  std::function<int(DensityDef&)> runEditor;
 
  private:
   QTemporaryDir scratch_;
