@@ -129,7 +129,7 @@ int LibraryFile::OpenAndLock(int& error) {
       // A missing library is created, but never through a link whose file
       // is gone: that would put the library wherever the link points.
       struct stat entry;
-      if (::lstat(path.c_str(), &entry) == 0) {
+      if (::lstat(path.c_str(), &entry) == 0 && S_ISLNK(entry.st_mode)) {
         error = ENOENT;
         return -1;
       }

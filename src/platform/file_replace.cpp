@@ -152,7 +152,8 @@ ReplaceResult ReplaceFileContents(const std::string& path, std::span<const uint8
   // A link whose file is gone: creating that file would put a file wherever
   // the link points, which is not what the user named.
   struct stat named;
-  if (!exists && ::lstat(path.c_str(), &named) == 0) return fail("stat", ENOENT);
+  if (!exists && ::lstat(path.c_str(), &named) == 0 && S_ISLNK(named.st_mode))
+    return fail("stat", ENOENT);
 
   RemoveStaleTemporaries(target);
 

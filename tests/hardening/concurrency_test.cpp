@@ -93,6 +93,49 @@ TEST(TwoCopies, OnlyOneHoldsTheLibraryAndTheOtherIsRefused) {
   munmap(shared, sizeof(Shared));
 }
 
+// Copies started together on a library that does not exist yet: one makes
+// it, the others are refused by its lock. (A copy that found the file
+// missing and then present took it for a dangling link, and said so with a
+// system reason.)
+TEST(TwoCopies, StartingTogetherOnAMissingLibrary) {
+  ScratchDir dir;
+  const std::string path = dir.File(kLibraryFileName);
+  Shared* shared = MapShared();
+  std::atomic<int>& ready = shared->holders;
+  constexpr int kCopies = 4;
+  constexpr int kRounds = 60;
+  for (int round = 0; round < kRounds; ++round) {
+    std::remove(path.c_str());
+    ready = 0;
+    std::vector<pid_t> copies;
+    for (int c = 0; c < kCopies; ++c) {
+      copies.push_back(StartChild([&] {
+        auto lib = std::make_unique<DefinitionLibrary>();
+        QuietInteraction ui;
+        LibraryFile file(path);
+        ++ready;
+        while (ready.load() < kCopies) {
+        }
+        if (file.Open(*lib, ui)) {
+          ++shared->opened;
+          ::usleep(2000);  // hold it while the others try
+          return 0;
+        }
+        ++shared->refused;
+        if (ui.last.stringId != sid::kLibraryOpenFailed || !ui.last.detail.empty())
+          ++shared->wrongMessage;
+        return 0;
+      }));
+    }
+    for (pid_t pid : copies) ASSERT_EQ(WaitChild(pid), 0);
+  }
+  std::printf("missing-library-start: opened=%d refused=%d wrong=%d\n", shared->opened.load(),
+              shared->refused.load(), shared->wrongMessage.load());
+  EXPECT_EQ(shared->wrongMessage.load(), 0);
+  EXPECT_GE(shared->opened.load(), kRounds);
+  munmap(shared, sizeof(Shared));
+}
+
 TEST(TwoCopies, TwoWritersOfOnePpdEndWithOneWholeVersion) {
   ScratchDir dir;
   const std::string path = dir.File("printer.ppd");
