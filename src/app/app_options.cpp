@@ -43,6 +43,8 @@ AppOptions ParseArguments(const std::vector<std::string>& args) {
       options.help = true;
     } else if (arg == "--version") {
       options.version = true;
+    } else if (arg == "--from-desktop") {
+      options.fromDesktop = true;
     } else if (TakeValue(args, i, "ppd", options.ppd, options.error) ||
                TakeValue(args, i, "library", options.library, options.error)) {
       // taken
@@ -54,13 +56,16 @@ AppOptions ParseArguments(const std::vector<std::string>& args) {
 }
 
 std::string UsageText() {
-  return "Usage: tonalis [--ppd FILE] [--library FILE]\n"
+  return "Usage: tonalis [--ppd FILE] [--library FILE] [--from-desktop]\n"
          "Edit the density controls of colour PostScript printers and write them\n"
          "into the printers' PPD files.\n"
          "\n"
          "  --ppd FILE      start on the PPD file FILE instead of a printer\n"
          "  --library FILE  keep the library in FILE instead of QR_grad.dat in the\n"
          "                  current directory\n"
+         "  --from-desktop  work in the folder $XDG_DATA_HOME/tonalis (by default\n"
+         "                  ~/.local/share/tonalis, created when missing), as the\n"
+         "                  desktop menu's entry does\n"
          "  --help          show this text and end\n"
          "  --version       show the version and end\n";
 }

@@ -12,6 +12,8 @@ struct AppOptions {
   std::optional<std::string> ppd;
   // The library file instead of QR_grad.dat in the current directory.
   std::optional<std::string> library;
+  // Started from the desktop menu: work in the user's data folder.
+  bool fromDesktop = false;
   bool help = false;
   bool version = false;
   // Set when the command line is wrong; what to tell the user.

@@ -1,15 +1,21 @@
-// tonalis: the Qt GUI. Parses the command line, sets up the application
-// and runs the main window modally until it ends.
+// tonalis: the Qt GUI. Parses the command line, then starts up in this
+// order: the application object, the language module, the help system, the
+// main window run modally; afterwards the language module is released, help
+// is shut down and the main window destroyed.
 #include <QApplication>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/app_options.h"
+#include "app/app_paths.h"
+#include "app/app_shell.h"
 #include "model/version.h"
 #include "platform/cups_spooler.h"
 #include "ui/dialog_template.h"
@@ -47,9 +53,14 @@ int main(int argc, char** argv) {
   }
 
   QApplication app(argc, argv);  // takes Qt's own options out of argv
-  // Message boxes carry the program's name as their caption.
-  QApplication::setApplicationName(QStringLiteral("tonalis"));
+  // Message boxes carry the program's name as their caption: the
+  // executable's file name without its extension.
+  const QString programFile = tonalis::app::ProgramFile();
+  QApplication::setApplicationName(
+      QFileInfo(programFile.isEmpty() ? QString::fromLocal8Bit(argv[0]) : programFile)
+          .completeBaseName());
   QApplication::setApplicationVersion(QStringLiteral(TONALIS_VERSION));
+  QApplication::setDesktopFileName(QStringLiteral("org.tonalis.Tonalis"));
 
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
@@ -58,25 +69,46 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tonalis: %s\nTry 'tonalis --help'.\n", options.error.c_str());
     return 2;
   }
+  // From the desktop menu the program works in its own data folder, so the
+  // library file has a home; from a terminal, in the current folder.
+  if (options.fromDesktop) {
+    const QString error = tonalis::app::EnterUserDataFolder();
+    if (!error.isEmpty())
+      std::fprintf(stderr, "tonalis: %s; working in the current folder\n", qPrintable(error));
+  }
+
+  // The language module and the help system.
+  tonalis::app::ApplicationShell shell(programFile, tonalis::app::ModuleSearchFolders(programFile));
+  shell.Start();
+  QApplication::setWindowIcon(shell.icon());
 
   tonalis::CupsSpooler& spooler = tonalis::SystemSpooler();
   spooler.SetPasswordPrompt(AskPassword);
   tonalis::ui::QtInteraction interaction;
   tonalis::ui::QtFileDialog fileDialog;
-  const tonalis::ui::MainDialogSeams seams{interaction,
-                                           fileDialog,
-                                           spooler,
-                                           tonalis::DefaultStrings(),
-                                           options.library.value_or(tonalis::kLibraryFileName),
-                                           options.ppd};
+  tonalis::ui::MainDialogSeams seams{interaction,
+                                     fileDialog,
+                                     spooler,
+                                     shell.strings(),
+                                     options.library.value_or(tonalis::kLibraryFileName),
+                                     options.ppd};
+  seams.showHelp = [&shell](int context) { shell.ShowHelp(context); };
 
+  int status = 0;
+  std::unique_ptr<tonalis::ui::MainDialog> window;
   try {
-    tonalis::ui::MainDialog dialog(seams);
-    interaction.SetOwner(&dialog);
-    dialog.Run();
+    window = std::make_unique<tonalis::ui::MainDialog>(seams);
+    interaction.SetOwner(window.get());
+    shell.Attach(*window);
+    window->Run();
   } catch (const tonalis::ui::TemplateError& e) {
     std::fprintf(stderr, "tonalis: %s\n", e.what());
-    return 1;
+    status = 1;
   }
-  return 0;
+  // Release the module, shut help down, then let the window go (which
+  // closes the library file if it is still open).
+  shell.ShutDown();
+  interaction.SetOwner(nullptr);
+  window.reset();
+  return status;
 }

@@ -14,6 +14,18 @@ namespace tonalis::ui {
 namespace {
 
 const char kDialogUnitsProperty[] = "dialogUnits";
+const char kProgramFolder[] = ":/dialogs";
+
+// Set once by the application shell before any window is made; read on the
+// one user-interface thread.
+QStringList& ExtraFolders() {
+  static QStringList folders;
+  return folders;
+}
+
+QString PathIn(const QString& folder, int dialogId) {
+  return QStringLiteral("%1/dialog%2.ui").arg(folder).arg(dialogId);
+}
 
 void EnsureResources() {
   static const bool done = [] {
@@ -25,8 +37,23 @@ void EnsureResources() {
 
 }  // namespace
 
+void DialogTemplate::SetTemplateFolders(const QStringList& folders) {
+  ExtraFolders() = folders;
+  ExtraFolders().removeAll(QString::fromLatin1(kProgramFolder));
+}
+
+QStringList DialogTemplate::TemplateFolders() {
+  return ExtraFolders() + QStringList{QString::fromLatin1(kProgramFolder)};
+}
+
 QString DialogTemplate::ResourcePath(int dialogId) {
-  return QStringLiteral(":/dialogs/dialog%1.ui").arg(dialogId);
+  EnsureResources();
+  for (const QString& folder : ExtraFolders()) {
+    const QString path = PathIn(folder, dialogId);
+    if (QFile::exists(path))
+      return path;
+  }
+  return PathIn(QString::fromLatin1(kProgramFolder), dialogId);
 }
 
 QSize DialogTemplate::DialogUnitsToPixels(const QSize& units, const QFont& font) {
@@ -42,10 +69,10 @@ QSize DialogTemplate::DialogUnitsToPixels(const QSize& units, const QFont& font)
 
 DialogTemplate::DialogTemplate(int dialogId, QWidget* parent)
     : name_(QStringLiteral("dialog%1").arg(dialogId)) {
-  EnsureResources();
-  QFile file(ResourcePath(dialogId));
+  const QString path = ResourcePath(dialogId);
+  QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) {
-    throw TemplateError("dialog template " + ResourcePath(dialogId).toStdString() +
+    throw TemplateError("dialog template " + path.toStdString() +
                         " is missing from the program's resources");
   }
   Load(file, parent);

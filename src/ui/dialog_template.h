@@ -1,14 +1,18 @@
 // Dialog templates: Qt Designer forms embedded in the program's resources,
 // loaded at run time so that a language module can bring its own.
 //
-// A template is named after its dialog number (":/dialogs/dialog102.ui") and
-// each control's object name is "c" followed by its control id. A control's
+// A template is named after its dialog number ("dialog102.ui") and each
+// control's object name is "c" followed by its control id. Templates are
+// looked for in a list of resource folders, first to last: a language
+// module's folder, when one is loaded, before the program's own
+// ":/dialogs". A control's
 // least size may be given in dialog units (dynamic property "dialogUnits", a
 // QSize): a quarter of the font's mean character width across, an eighth of
 // its height down, so the layout follows the font and the screen scale.
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <stdexcept>
 
@@ -46,8 +50,15 @@ class DialogTemplate {
     return typed;
   }
 
-  // The resource path of dialog `dialogId`.
+  // The resource path dialog `dialogId` is loaded from: the first folder of
+  // the template search that holds it, or the program's own path when none
+  // does.
   static QString ResourcePath(int dialogId);
+
+  // The folders searched for templates, first to last. The program's own
+  // ":/dialogs" is always searched last, whether listed or not.
+  static void SetTemplateFolders(const QStringList& folders);
+  static QStringList TemplateFolders();
 
   // Pixels for a size in dialog units under `font`.
   static QSize DialogUnitsToPixels(const QSize& units, const QFont& font);

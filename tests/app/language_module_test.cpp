@@ -1,0 +1,220 @@
+// Start-up with and without a language module: where the module is looked
+// for, and where texts, templates and the icon then come from, seen in the
+// real main window, curve editor and About box.
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include "app/about_dialog.h"
+#include "app/app_paths.h"
+#include "app/app_shell.h"
+#include "ui/editor/curve_editor_dialog.h"
+#include "ui/main/main_window_fixture.h"
+
+namespace tonalis::test {
+namespace {
+
+using app::ApplicationShell;
+
+// Puts a copy of module `source` into `folder` (made when missing) and
+// returns its path.
+QString PlaceModule(const QString& folder, const char* source) {
+  QDir().mkpath(folder);
+  const QString path = QDir(folder).filePath(QString::fromLatin1(app::kLanguageModuleName));
+  QFile::remove(path);
+  EXPECT_TRUE(QFile::copy(QString::fromUtf8(source), path)) << source;
+  return path;
+}
+
+TEST(ModuleSearch, TheFirstFolderHoldingTheModuleWins) {
+  QTemporaryDir root;
+  const QString a = root.filePath("a"), b = root.filePath("b"), c = root.filePath("c");
+  QDir().mkpath(a);
+  EXPECT_EQ(app::FindLanguageModule({a, b, c}), QString());
+  PlaceModule(c, TONALIS_TEST_MODULE);
+  EXPECT_EQ(app::FindLanguageModule({a, b, c}), QDir(c).filePath("ZADA_VUV.rcc"));
+  PlaceModule(b, TONALIS_TEST_MODULE);
+  EXPECT_EQ(app::FindLanguageModule({a, b, c}), QDir(b).filePath("ZADA_VUV.rcc"));
+  // A folder of that name is no module.
+  QDir().mkpath(QDir(a).filePath("ZADA_VUV.rcc"));
+  EXPECT_EQ(app::FindLanguageModule({a, b, c}), QDir(b).filePath("ZADA_VUV.rcc"));
+}
+
+TEST(ModuleSearch, LooksBesideTheProgramThenInTheUsersThenInTheInstalledDataFolder) {
+  const QByteArray saved = qgetenv("XDG_DATA_HOME");
+  qputenv("XDG_DATA_HOME", "/home/someone/data");
+  EXPECT_EQ(app::ModuleSearchFolders("/opt/tonalis/bin/tonalis"),
+            (QStringList{"/opt/tonalis/bin", "/home/someone/data/tonalis",
+                         "/opt/tonalis/share/tonalis"}));
+  // A relative XDG_DATA_HOME is to be ignored.
+  qputenv("XDG_DATA_HOME", "relative");
+  EXPECT_EQ(app::UserDataFolder(), QDir::home().filePath(".local/share/tonalis"));
+  // Without the program's file name only the user's folder is left.
+  EXPECT_EQ(app::ModuleSearchFolders(QString()), QStringList{app::UserDataFolder()});
+  if (saved.isNull())
+    qunsetenv("XDG_DATA_HOME");
+  else
+    qputenv("XDG_DATA_HOME", saved);
+}
+
+TEST(ModuleSearch, TheDesktopStartWorksInTheUsersDataFolderMadeWhenMissing) {
+  QTemporaryDir root;
+  const QByteArray saved = qgetenv("XDG_DATA_HOME");
+  const QString before = QDir::currentPath();
+  qputenv("XDG_DATA_HOME", root.filePath("data").toLocal8Bit());
+  EXPECT_EQ(app::EnterUserDataFolder(), QString());
+  EXPECT_EQ(QDir::currentPath(), root.filePath("data/tonalis"));
+  QDir::setCurrent(before);
+  // A file in the way is reported, and the folder stays as it was.
+  QFile(root.filePath("data/tonalis")).remove();
+  QDir(root.filePath("data/tonalis")).removeRecursively();
+  QFile blocker(root.filePath("data/tonalis"));
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  EXPECT_NE(app::EnterUserDataFolder(), QString());
+  EXPECT_EQ(QDir::currentPath(), before);
+  if (saved.isNull())
+    qunsetenv("XDG_DATA_HOME");
+  else
+    qputenv("XDG_DATA_HOME", saved);
+}
+
+// The shell started over a folder that may hold a module, then the main
+// window on a PPD file with the shell's texts.
+class ShellStartup : public MainWindowTest {
+ protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    ASSERT_TRUE(modules_.isValid());
+    Write("demo.ppd", PpdText("Demo Color PS", {"Warm"}));
+  }
+  void TearDown() override {
+    MainWindowTest::TearDown();
+    if (shell_)
+      shell_->ShutDown();
+  }
+
+  ApplicationShell& StartShell(const char* module = nullptr) {
+    if (module != nullptr)
+      PlaceModule(modules_.path(), module);
+    shell_ = std::make_unique<ApplicationShell>(QString(), QStringList{modules_.path()});
+    shell_->Start();
+    return *shell_;
+  }
+  bool StartWindow() { return Start("demo.ppd", shell_->strings()); }
+
+  QString Caption(int id) { return Control<QAbstractButton>(id)->text(); }
+  QString GroupTitle(int id) { return Control<QGroupBox>(id)->title(); }
+  bool HasAboutEntry() {
+    return window().findChild<QAction*>(QStringLiteral("aboutAction")) != nullptr;
+  }
+  QString ModulePath() const { return QDir(modules_.path()).filePath("ZADA_VUV.rcc"); }
+
+  std::unique_ptr<ApplicationShell> shell_;
+
+ private:
+  QTemporaryDir modules_;
+};
+
+TEST_F(ShellStartup, WithoutAModuleTheProgramsOwnTextsTemplatesAndIconServe) {
+  ApplicationShell& shell = StartShell();
+  EXPECT_EQ(shell.module(), nullptr);
+  EXPECT_EQ(&shell.strings(), &DefaultStrings());
+  EXPECT_EQ(ui::DialogTemplate::ResourcePath(102), ":/dialogs/dialog102.ui");
+  ASSERT_TRUE(StartWindow());
+  EXPECT_EQ(window().windowTitle(), "Tonalis");
+  EXPECT_EQ(Caption(ids::kHelp), "Help(&H)...");
+  EXPECT_TRUE(HasAboutEntry());
+  // The program's icon at every size it has.
+  const QIcon icon = shell.icon();
+  EXPECT_EQ(icon.availableSizes().size(), 8);
+  EXPECT_EQ(icon.pixmap(256).width(), 256);
+}
+
+TEST_F(ShellStartup, WithTheGermanModuleTheWindowsShowItsTexts) {
+  ApplicationShell& shell = StartShell(TONALIS_GERMAN_MODULE);
+  ASSERT_NE(shell.module(), nullptr);
+  EXPECT_TRUE(shell.module()->problems().empty());
+  ASSERT_TRUE(StartWindow());
+  EXPECT_EQ(window().windowTitle(), "Tonalis");
+  EXPECT_EQ(GroupTitle(ids::kLibraryGroup), "Eigene Dichteeinstellungen");
+  EXPECT_EQ(GroupTitle(ids::kPrinterGroup), "Drucker");
+  EXPECT_EQ(Caption(ids::kNew), "&Neu...");
+  EXPECT_EQ(Caption(ids::kAdd), "Hin&zufügen ->");
+  EXPECT_EQ(Caption(ids::kSelectPpd), "&PPD-Datei\nwählen");
+  EXPECT_EQ(Caption(ids::kCancel), "Abbrechen");
+  EXPECT_EQ(Caption(ids::kHelp), "&Hilfe...");
+  ASSERT_TRUE(HasAboutEntry());
+  EXPECT_EQ(window().findChild<QAction*>("aboutAction")->text(), "Über Tonalis");
+
+  ui::CurveEditorDialog editor(ui::CurveEditorSeams{&interaction, shell.strings(), {}}, &window());
+  DensityDef def = NewDefinition();
+  editor.Open(def);
+  EXPECT_EQ(editor.windowTitle(), "Dichteeinstellung festlegen");
+  EXPECT_EQ(editor.controls().Control<QAbstractButton>(ui::editor_ids::kColourButtons[2])->text(),
+            "Gelb");
+  EXPECT_EQ(editor.controls().Control<QAbstractButton>(ui::editor_ids::kReset)->text(),
+            "&Zurücksetzen");
+
+  app::AboutDialog about(shell.strings(), shell.icon(), &window());
+  EXPECT_EQ(about.windowTitle(), "Über Tonalis");
+  EXPECT_EQ(about.controls().Control<QLabel>(app::about_ids::kLicenceLine)->text(),
+            "Freie Software unter der MIT-Lizenz. Ohne Gewährleistung.");
+  // The module brings no icon: the program's serves.
+  EXPECT_EQ(shell.icon().availableSizes().size(), 8);
+}
+
+TEST_F(ShellStartup, AModuleGivesItsOwnTextsAloneAndItsTemplatesFirst) {
+  ApplicationShell& shell = StartShell(TONALIS_TEST_MODULE);
+  ASSERT_NE(shell.module(), nullptr);
+  ASSERT_TRUE(StartWindow());
+  // Its strings; the ones it lacks or leaves untranslated are empty, even
+  // where the program has a text.
+  EXPECT_EQ(window().windowTitle(), "Partial title");
+  EXPECT_EQ(GroupTitle(ids::kLibraryGroup), "Partial library");
+  EXPECT_EQ(Control<QLabel>(ids::kLibraryLabel)->text(), "");
+  EXPECT_EQ(Caption(ids::kExit), "");
+  // Without string 56 there is no About entry.
+  EXPECT_FALSE(HasAboutEntry());
+  // Its own About box template; the program's main window and editor.
+  EXPECT_EQ(ui::DialogTemplate::ResourcePath(100), ":/zada_vuv/dialogs/dialog100.ui");
+  EXPECT_EQ(ui::DialogTemplate::ResourcePath(102), ":/dialogs/dialog102.ui");
+  EXPECT_EQ(ui::DialogTemplate::ResourcePath(129), ":/dialogs/dialog129.ui");
+  app::AboutDialog about(shell.strings(), shell.icon(), &window());
+  EXPECT_NE(about.findChild<QLabel*>("moduleMarker"), nullptr);
+  EXPECT_EQ(about.windowTitle(), "");
+  EXPECT_EQ(about.controls().Control<QLabel>(app::about_ids::kProductLine)->text(),
+            "Partial product");
+  EXPECT_EQ(about.controls().Control<QLabel>(app::about_ids::kMakerLine)->text(), "");
+  // Its own icon (plain red).
+  EXPECT_EQ(shell.icon().pixmap(32).toImage().pixelColor(16, 16), QColor(Qt::red));
+
+  // Released, its templates are gone; its texts stay with the window.
+  shell.ShutDown();
+  EXPECT_FALSE(shell.module()->loaded());
+  EXPECT_EQ(ui::DialogTemplate::ResourcePath(100), ":/dialogs/dialog100.ui");
+  EXPECT_FALSE(QFile::exists(":/zada_vuv/strings.po"));
+  EXPECT_EQ(shell.strings().Load(31), "Partial title");
+  EXPECT_EQ(shell.icon().pixmap(32).toImage().pixelColor(16, 16), QColor(Qt::red));
+}
+
+TEST_F(ShellStartup, AFileThatIsNoModuleLeavesTheProgramsOwnResources) {
+  {
+    QFile bogus(ModulePath());
+    ASSERT_TRUE(bogus.open(QIODevice::WriteOnly));
+    bogus.write("not a resource file");
+  }
+  ApplicationShell& shell = StartShell();
+  EXPECT_EQ(shell.module(), nullptr);
+  EXPECT_EQ(&shell.strings(), &DefaultStrings());
+  ASSERT_TRUE(StartWindow());
+  EXPECT_EQ(Caption(ids::kExit), "Exit(&X)");
+}
+
+}  // namespace
+}  // namespace tonalis::test
