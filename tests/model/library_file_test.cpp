@@ -1,4 +1,5 @@
 #include "model/library_file.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -201,27 +202,7 @@ TEST(LibraryImage, OldFormatIsConvertedToOneCurveForAllColours) {
 
 // --- The file on disk ------------------------------------------------------
 
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "tonalis-lib-XXXXXX").string();
-    if (!mkdtemp(pattern.data()))
-      throw std::runtime_error("mkdtemp");
-    path_ = pattern;
-  }
-  ~TempDir() { fs::remove_all(path_); }
-  const fs::path& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-  std::vector<std::string> Entries() const {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(path_)) names.push_back(e.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
- private:
-  fs::path path_;
-};
+using test::TempDir;
 
 Bytes ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
