@@ -159,7 +159,7 @@ int RunList(std::span<const std::string> args, CommandContext& ctx) {
   }
   auto list = NewList();
   PPDToneState state;
-  const ppd::SplitResult split = ppd::SplitPpdText(ConvertLineEndings(bytes), *list, state);
+  const ppd::SplitResult split = ppd::SplitPpdText(bytes, *list, state);
   if (!split.sectionClosed) {
     ShowString(ctx, sid::kPpdConstructionError, where);
     return kExitFailure;

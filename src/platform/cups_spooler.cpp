@@ -432,6 +432,44 @@ SpoolerStatus CupsSpooler::ReplacePpd(const QueueRef& ref, std::string_view byte
   }
 }
 
+SpoolerStatus CupsSpooler::FollowSavedOption(
+    const QueueRef& ref, std::string_view option,
+    const std::vector<std::pair<std::string, std::string>>& renamed) {
+  // Saved options name the destinations of the configured scheduler; a
+  // queue of another server has none of this user's.
+  if (!ref.server.empty()) return {};
+  try {
+    SpoolerStatus status;
+    http_t* http = Connect({}, status);
+    if (!http) return status;
+    const std::string name(option);
+    cups_dest_t* dests = nullptr;
+    const int count = cupsGetDests2(http, &dests);
+    bool changed = false;
+    for (int i = 0; i < count; ++i) {
+      cups_dest_t& dest = dests[i];
+      if (ref.queue != dest.name) continue;
+      const char* saved = cupsGetOption(name.c_str(), dest.num_options, dest.options);
+      if (!saved) continue;
+      for (const auto& [from, to] : renamed) {
+        if (from != saved || from == to) continue;
+        if (to.empty()) {
+          dest.num_options = cupsRemoveOption(name.c_str(), dest.num_options, &dest.options);
+        } else {
+          dest.num_options = cupsAddOption(name.c_str(), to.c_str(), dest.num_options, &dest.options);
+        }
+        changed = true;
+        break;
+      }
+    }
+    const int failed = changed ? cupsSetDests2(http, count, dests) : 0;
+    cupsFreeDests(count, dests);
+    return failed ? LastCupsError() : SpoolerStatus{};
+  } catch (const std::bad_alloc&) {
+    return OutOfMemory();
+  }
+}
+
 CupsSpooler& SystemSpooler() {
   static CupsSpooler spooler;
   return spooler;

@@ -42,6 +42,9 @@ class CupsSpooler final : public Spooler {
   SpoolerStatus DefaultQueue(std::string& name) override;
   SpoolerStatus FetchPpd(const QueueRef& ref, std::string& bytes) override;
   SpoolerStatus ReplacePpd(const QueueRef& ref, std::string_view bytes) override;
+  SpoolerStatus FollowSavedOption(
+      const QueueRef& ref, std::string_view option,
+      const std::vector<std::pair<std::string, std::string>>& renamed) override;
   std::string ServerName() const override { return configured_; }
 
   // Who answers when a server asks for a password (a dialog, the terminal).

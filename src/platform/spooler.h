@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tonalis {
@@ -94,6 +95,14 @@ class Spooler {
 
   // Replaces the PPD kept for a queue. On failure the queue keeps its old PPD.
   virtual SpoolerStatus ReplacePpd(const QueueRef& ref, std::string_view bytes) = 0;
+
+  // The user's saved value of `option` for the queue (every saved instance
+  // of it, as lpoptions keeps them): a value listed in `renamed` becomes its
+  // new value, or is removed when that is empty. Nothing is written when no
+  // saved value changes.
+  virtual SpoolerStatus FollowSavedOption(
+      const QueueRef& ref, std::string_view option,
+      const std::vector<std::pair<std::string, std::string>>& renamed) = 0;
 
   // How the configured scheduler is named to the user (a host, a host and
   // port, or a local socket).

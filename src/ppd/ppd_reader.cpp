@@ -1,8 +1,8 @@
-// Reading a PPD: the supported test, the CR LF rewrite, the split around the
-// density-control section and the rebuilding of its definitions.
+// Reading a PPD: the supported test, the split around the density-control
+// section and the rebuilding of its definitions. Reading never changes the
+// file.
 
 #include <cerrno>
-#include <cstring>
 #include <new>
 
 #include "ppd/ppd_section.h"
@@ -22,7 +22,6 @@ namespace {
 // Allocation failures are reported like the failed system calls, naming the
 // buffer that could not be had.
 constexpr std::string_view kAllocFileContents = "GetPPDToneInfo : LocalAlloc(1)";
-constexpr std::string_view kAllocConverted = "GetPPDToneInfo : LocalAlloc(2)";
 constexpr std::string_view kAllocHeadText = "GetPPDToneInfo : LocalAlloc(3)";
 constexpr std::string_view kAllocTailText = "GetPPDToneInfo : LocalAlloc(4)";
 constexpr std::string_view kAllocParse = "GetPPDToneInfo : LocalAlloc(5)";
@@ -49,41 +48,7 @@ int ReadAll(const PpdTarget& target, std::string& bytes) {
   }
 }
 
-// Whether every CR is followed by LF and every LF follows a CR, in which case
-// the conversion to CR LF would change nothing.
-bool HasOnlyCrLf(std::string_view text) {
-  const char* const begin = text.data();
-  const char* const end = begin + text.size();
-  for (const char* p = begin; (p = static_cast<const char*>(std::memchr(p, '\n', end - p)));
-       ++p) {
-    if (p == begin || p[-1] != '\r') return false;
-  }
-  for (const char* p = begin; (p = static_cast<const char*>(std::memchr(p, '\r', end - p)));
-       ++p) {
-    if (p + 1 == end || p[1] != '\n') return false;
-  }
-  return true;
-}
-
 }  // namespace
-
-std::string ConvertLineEndings(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() + text.size() / 16 + 2);
-  const std::size_t n = text.size();
-  std::size_t i = 0;
-  while (i < n) {
-    std::size_t run = i;
-    while (run < n && text[run] != '\r' && text[run] != '\n') ++run;
-    out.append(text.substr(i, run - i));
-    if (run == n) break;
-    // CR LF and LF CR are one line break; a lone CR or LF is one too.
-    const char other = text[run] == '\r' ? '\n' : '\r';
-    out += ppd::kCrLf;
-    i = run + ((run + 1 < n && text[run + 1] == other) ? 2 : 1);
-  }
-  return out;
-}
 
 bool IsSupportedPpdText(std::string_view text) {
   return text.find(ppd::kSupportKeyword) != std::string_view::npos ||
@@ -144,24 +109,6 @@ PpdReadOutcome GetPPDToneInfo(std::shared_ptr<PpdTarget> target, PrinterDefiniti
   if (!keywordFound && !ppd::ContainsAcceptedProductText(bytes)) {
     outcome.result = kPpdUnsupported;
     return outcome;
-  }
-
-  // Uniform CR LF on disk. The file is replaced as a whole, and only when the
-  // conversion changes it: a CR LF file keeps its bytes and time stamps.
-  if (!HasOnlyCrLf(bytes)) {
-    std::string converted;
-    try {
-      converted = ConvertLineEndings(bytes);
-    } catch (const std::bad_alloc&) {
-      ShowOutOfMemory(services, kAllocConverted);
-      return outcome;
-    }
-    const ReplaceResult replaced = target->Replace(converted);
-    if (!replaced.ok) {
-      ShowOpenFailed(services, where, replaced.error);
-      return outcome;
-    }
-    bytes.swap(converted);
   }
 
   // Head and tail together never exceed the file; each is made able to hold

@@ -6,6 +6,7 @@
 
 #include "model/tone_curve.h"
 #include "model/value_text.h"
+#include "ppd/ppd_translations.inc"
 
 namespace tonalis {
 
@@ -65,11 +66,18 @@ std::span<const int32_t> NumbersAfter(std::string_view line, std::size_t tagAt,
 // The comment lines of the section rebuild the definition added last.
 class SectionParser {
  public:
-  explicit SectionParser(PrinterDefinitionList& list) : list_(list) {}
+  PrinterDefinitionList& list_;
+  PPDToneState& state_;
+
+  SectionParser(PrinterDefinitionList& list, PPDToneState& state) : list_(list), state_(state) {}
 
   void Line(std::string_view line) {
     if (StartsWith(line, kChoicePrefix)) {
       Choice(line);
+    } else if (StartsWith(line, kDefaultChoice)) {
+      std::string_view value = line.substr(kDefaultChoice.size());
+      value.remove_prefix(std::min(value.find_first_not_of(" \t"), value.size()));
+      state_.defaultChoice.assign(value.substr(0, value.find_first_of(" \t\r\n")));
     } else {
       Comment(line);
     }
@@ -78,11 +86,15 @@ class SectionParser {
  private:
   void Choice(std::string_view line) {
     entryOpen_ = sameSeen_ = per1Seen_ = false;
-    if (list_.count >= PrinterDefinitionList::kCapacity) return;  // the seventh and later
     std::string name = ReadChoiceName(line);
     // The record ends its name at a zero byte, and an empty name marks a free
     // slot: a choice without a usable name is skipped like a seventh one.
     name.resize(std::min(name.size(), name.find('\0')));
+    const char digit = line.size() > kChoicePrefix.size() ? line[kChoicePrefix.size()] : 0;
+    const bool numbered = digit >= '1' && digit <= '0' + kMaxChoiceKeyword &&
+                          line.size() > kNameColumn - 1 && line[kNameColumn - 1] == '/';
+    state_.choices.push_back({numbered ? digit - '0' : 0, name});
+    if (list_.count >= PrinterDefinitionList::kCapacity) return;  // the seventh and later
     if (name.empty()) return;
     DensityDef& def = list_.slots[list_.count];
     def = NewDefinition();
@@ -134,7 +146,6 @@ class SectionParser {
     def.channels[kMagenta] = def.channels[kYellow] = def.channels[kBlack] = def.channels[kCyan];
   }
 
-  PrinterDefinitionList& list_;
   bool entryOpen_ = false;
   bool sameSeen_ = false;
   bool per1Seen_ = false;
@@ -196,18 +207,40 @@ std::optional<unsigned char> ControlCharacterIn(std::string_view name) {
   return std::nullopt;
 }
 
+std::string_view FirstLineBreak(std::string_view text) {
+  const std::size_t at = text.find_first_of("\r\n");
+  if (at == std::string_view::npos || text[at] == '\n') return "\n";
+  return at + 1 < text.size() && text[at + 1] == '\n' ? kCrLf : "\r";
+}
+
+bool QuoteOpenAfter(std::string_view line, bool openBefore) {
+  if (openBefore) return line.find('"') == std::string_view::npos;
+  if (!StartsWith(line, "*") || StartsWith(line, "*%")) return false;
+  const std::size_t colon = line.find(':');
+  if (colon == std::string_view::npos) return false;
+  const std::size_t value = line.find_first_not_of(" \t", colon + 1);
+  if (value == std::string_view::npos || line[value] != '"') return false;
+  return line.find('"', value + 1) == std::string_view::npos;
+}
+
 SplitResult SplitPpdText(std::string_view text, PrinterDefinitionList& list, PPDToneState& state) {
   SplitResult result;
-  SectionParser section(list);
+  SectionParser section(list, state);
   bool inSection = false;
+  bool inQuote = false;
   bool anchorSeen = false;
+  state.lineBreak = FirstLineBreak(text);
 
   std::size_t pos = 0;
   while (pos < text.size()) {
-    // A line runs to its LF, which the CR LF conversion guarantees is the
-    // line's end; it is examined whole, whatever its length.
-    const std::size_t lf = text.find('\n', pos);
-    const std::size_t end = lf == std::string_view::npos ? text.size() : lf + 1;
+    // A line runs to its CR LF, LF or lone CR; it is examined whole,
+    // whatever its length.
+    std::size_t end = text.find_first_of("\r\n", pos);
+    if (end == std::string_view::npos) {
+      end = text.size();
+    } else {
+      end += (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1;
+    }
     const std::string_view line = text.substr(pos, end - pos);
     pos = end;
 
@@ -219,19 +252,38 @@ SplitResult SplitPpdText(std::string_view text, PrinterDefinitionList& list, PPD
       }
       continue;
     }
-    if (StartsWith(line, kNickName)) {
-      std::string_view value =
-          line.size() > kNickNameColumn ? line.substr(kNickNameColumn) : std::string_view{};
-      value = value.substr(0, std::min(value.find('"'), kMaxNickNameLength));
-      state.nickName.assign(value);
-      result.nickNameFound = true;
-    }
-    if (StartsWith(line, kOpenSection)) {
-      inSection = true;
-      continue;
-    }
-    if (StartsWith(line, kDefaultFontCourier) || StartsWith(line, kFontInformation)) {
-      anchorSeen = true;
+    if (inQuote) {
+      inQuote = QuoteOpenAfter(line, true);
+    } else {
+      if (StartsWith(line, kOpenSection)) {
+        inSection = true;
+        continue;
+      }
+      if (StartsWith(line, kNickName)) {
+        std::string_view value =
+            line.size() > kNickNameColumn ? line.substr(kNickNameColumn) : std::string_view{};
+        value = value.substr(0, std::min(value.find('"'), kMaxNickNameLength));
+        state.nickName.assign(value);
+        result.nickNameFound = true;
+      }
+      if (StartsWith(line, kLanguages)) {
+        std::string_view value = line.substr(kLanguages.size());
+        const std::size_t open = value.find('"');
+        value = open == std::string_view::npos ? std::string_view{} : value.substr(open + 1);
+        value = value.substr(0, value.find('"'));
+        state.languages.clear();
+        for (std::size_t i = 0; i < value.size();) {
+          const std::size_t word = value.find_first_not_of(" \t", i);
+          if (word == std::string_view::npos) break;
+          const std::size_t stop = std::min(value.find_first_of(" \t", word), value.size());
+          state.languages.emplace_back(value.substr(word, stop - word));
+          i = stop;
+        }
+      }
+      if (StartsWith(line, kDefaultFontCourier) || StartsWith(line, kFontInformation)) {
+        anchorSeen = true;
+      }
+      inQuote = QuoteOpenAfter(line, false);
     }
     (anchorSeen ? state.tailText : state.headText).append(line);
   }
@@ -239,37 +291,116 @@ SplitResult SplitPpdText(std::string_view text, PrinterDefinitionList& list, PPD
   return result;
 }
 
-void AppendLookupTable(std::string& out, const ToneCurve& curve) {
+std::vector<int> AssignKeywords(const std::vector<std::string>& names,
+                                const std::vector<ChoiceRead>& read) {
+  std::vector<int> keywords(names.size(), 0);
+  std::array<bool, kMaxChoiceKeyword + 1> used{}, inFile{};
+  for (const ChoiceRead& c : read) inFile[c.keyword] = true;
+  // Names that were in the file keep their keyword; a name read twice gives
+  // its keywords to its copies in order.
+  std::vector<bool> taken(read.size(), false);
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    for (std::size_t r = 0; r < read.size(); ++r) {
+      if (taken[r] || read[r].keyword == 0 || used[read[r].keyword] || read[r].name != names[i])
+        continue;
+      taken[r] = true;
+      keywords[i] = read[r].keyword;
+      used[read[r].keyword] = true;
+      break;
+    }
+  }
+  for (int& k : keywords) {
+    if (k != 0) continue;
+    for (const bool avoidFile : {true, false}) {
+      for (int n = 1; n <= kMaxChoiceKeyword && k == 0; ++n) {
+        if (!used[n] && !(avoidFile && inFile[n])) k = n;
+      }
+      if (k != 0) break;
+    }
+    used[k] = true;
+  }
+  return keywords;
+}
+
+OptionTexts OptionTextsFor(std::string_view language) {
+  const std::string_view base = language.substr(0, language.find('_'));
+  for (const std::string_view wanted : {language, base}) {
+    for (const TranslatedOptionTexts& t : kTranslatedOptionTexts) {
+      if (!wanted.empty() && wanted == t.language) return {std::string(t.title), std::string(t.none)};
+    }
+  }
+  return {DefaultStrings().Load(sid::kFeatureTitle), DefaultStrings().Load(sid::kNoneChoice)};
+}
+
+std::string Latin1ToUtf8(std::string_view latin1) {
+  std::string out;
+  out.reserve(latin1.size());
+  for (const char c : latin1) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      out.push_back(c);
+    } else {
+      out.push_back(static_cast<char>(0xC0 | (byte >> 6)));
+      out.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
+    }
+  }
+  return out;
+}
+
+namespace {
+
+// A piece of the program's own PostScript (never a language module's), with
+// its CR LF line breaks made `lineBreak`.
+std::string PostScript(int id, std::string_view lineBreak) {
+  std::string text = DefaultStrings().Load(id);
+  if (lineBreak == kCrLf) return text;
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+      out += lineBreak;
+      ++i;
+    } else {
+      out.push_back(text[i]);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+void AppendLookupTable(std::string& out, const ToneCurve& curve, std::string_view lineBreak) {
   const auto table = TransferTable(curve);
   out += "[";
-  out += kCrLf;
+  out += lineBreak;
   for (int k = 0; k < kTableSize; ++k) {
     out += FormatHundredths(table[k]);
     // Ten entries to a line for the first 250; the last six each take a TAB
     // and the closing bracket follows on the same line.
     if (k < 250 && k % 10 == 9) {
-      out += kCrLf;
+      out += lineBreak;
     } else {
       out += '\t';
     }
   }
   out += "]";
-  out += kCrLf;
+  out += lineBreak;
 }
 
-void AppendChoice(std::string& out, const DensityDef& def, int ordinal,
-                  const StringSource& strings) {
+void AppendChoice(std::string& out, const DensityDef& def, int keyword,
+                  std::string_view lineBreak) {
+  auto line = [&](std::string_view text) {
+    out += text;
+    out += lineBreak;
+  };
   out += kChoicePrefix;
-  out += std::to_string(ordinal);
+  out += std::to_string(keyword);
   out += '/';
   out += EscapeName(NameOf(def));
-  out += ": \"";
-  out += kCrLf;
-  out += "%% Don't touch this comment";
-  out += kCrLf;
+  line(": \"");
+  line("%% Don't touch this comment");
   out += kTagSame;
-  out += std::to_string(def.allChannels);
-  out += kCrLf;
+  line(std::to_string(def.allChannels));
   static constexpr std::string_view kChannelTags[kChannelCount] = {kTagPerC, kTagPerM, kTagPerY,
                                                                    kTagPerK};
   for (int c = 0; c < kChannelCount; ++c) {
@@ -278,46 +409,108 @@ void AppendChoice(std::string& out, const DensityDef& def, int ordinal,
       out += std::to_string(def.channels[c].points[i]);
       out += '\t';
     }
-    out += std::to_string(def.channels[c].gamma);
-    out += kCrLf;
+    line(std::to_string(def.channels[c].gamma));
   }
-  out += "%% Don't touch this comment";
-  out += kCrLf;
-  out += strings.Load(sid::kOpenPostScript);
+  line("%% Don't touch this comment");
+  out += PostScript(sid::kOpenPostScript, lineBreak);
   if (def.allChannels == 1) {
-    AppendLookupTable(out, def.channels[kCyan]);
-    out += strings.Load(sid::kCloseOneTable);
+    AppendLookupTable(out, def.channels[kCyan], lineBreak);
+    out += PostScript(sid::kCloseOneTable, lineBreak);
   } else {
-    for (const ToneCurve& channel : def.channels) AppendLookupTable(out, channel);
-    out += strings.Load(sid::kCloseFourTables);
+    for (const ToneCurve& channel : def.channels) AppendLookupTable(out, channel, lineBreak);
+    out += PostScript(sid::kCloseFourTables, lineBreak);
   }
-  out += "*End";
-  out += kCrLf;
+  line("*End");
 }
 
 }  // namespace ppd
 
-std::string BuildSection(const PrinterDefinitionList& list, const StringSource& strings) {
+std::string BuildSection(const PrinterDefinitionList& list) {
+  return BuildSection(list, ppd::SectionLayout{});
+}
+
+std::string BuildSection(const PrinterDefinitionList& list, const ppd::SectionLayout& layout) {
   using namespace ppd;
+  const std::string_view br = layout.lineBreak;
+  auto line = [&](std::string& out, std::string_view text) {
+    out += text;
+    out += br;
+  };
+  const std::vector<int> slots = VisibleSlots(list);
   std::string out;
-  out.reserve(512 + static_cast<std::size_t>(std::max<int>(list.count, 0)) * 8192);
-  out += kOpenSection;
-  out += strings.Load(sid::kFeatureTitle);
-  out += ":  PickOne";
-  out += kCrLf;
-  out += "*OrderDependency: 200.0 DocumentSetup *VLTone";
-  out += kCrLf;
-  out += "*DefaultVLTone: None";
-  out += kCrLf;
-  out += "*VLTone None/";
-  out += strings.Load(sid::kNoneChoice);
-  out += strings.Load(sid::kNoneInvocation);
-  // Ordinals count the definitions written, not the slots.
-  int ordinal = 0;
-  for (int slot : VisibleSlots(list)) AppendChoice(out, list.slots[slot], ++ordinal, strings);
-  out += kCloseSection;
-  out += kCrLf;
+  out.reserve(1024 + slots.size() * 8192);
+
+  // The texts of the option itself are the program's own, whoever applies:
+  // every user of a shared queue reads the same file. Other languages get
+  // translation lines.
+  const OptionTexts english = OptionTextsFor("");
+  line(out, std::string(kOpenSection) + english.title + ":  PickOne");
+  line(out, "*OrderDependency: 200.0 DocumentSetup *VLTone");
+  auto keywordAt = [&](std::size_t i) {
+    return i < layout.keywords.size() ? layout.keywords[i] : static_cast<int>(i) + 1;
+  };
+  const int chosen = layout.defaultKeyword;
+  line(out, "*DefaultVLTone: " +
+                (chosen == 0 ? std::string("None") : "Gumma" + std::to_string(chosen)));
+  out += "*VLTone None/" + english.none;
+  out += PostScript(sid::kNoneInvocation, br);
+  for (std::size_t i = 0; i < slots.size(); ++i)
+    AppendChoice(out, list.slots[slots[i]], keywordAt(i), br);
+  for (const std::string& language : layout.languages) {
+    const OptionTexts texts = OptionTextsFor(language);
+    line(out, "*" + language + ".Translation VLTone/" + texts.title + ": \"\"");
+    line(out, "*" + language + ".VLTone None/" + texts.none + ": \"\"");
+    for (std::size_t i = 0; i < slots.size(); ++i) {
+      line(out, "*" + language + ".VLTone Gumma" + std::to_string(keywordAt(i)) + "/" +
+                    Latin1ToUtf8(EscapeName(NameOf(list.slots[slots[i]]))) + ": \"\"");
+    }
+  }
+  line(out, kCloseSection);
   return out;
+}
+
+WrittenPpd ComposePpd(const PPDToneState& state, const PrinterDefinitionList& list) {
+  using namespace ppd;
+  WrittenPpd written;
+  SectionLayout layout;
+  layout.lineBreak = state.lineBreak;
+  layout.languages = state.languages;
+  std::vector<std::string> names;
+  for (int slot : VisibleSlots(list)) names.emplace_back(NameOf(list.slots[slot]));
+  layout.keywords = AssignKeywords(names, state.choices);
+
+  written.choices.push_back("None");
+  for (const int k : layout.keywords) written.choices.push_back("Gumma" + std::to_string(k));
+  // The default stays on its definition, which kept its keyword.
+  for (const int k : layout.keywords) {
+    if (state.defaultChoice == "Gumma" + std::to_string(k)) layout.defaultKeyword = k;
+  }
+  // Where each keyword of the file went: its name's new keyword, or nowhere.
+  std::vector<bool> taken(layout.keywords.size(), false);
+  for (const ChoiceRead& c : state.choices) {
+    if (c.keyword == 0) continue;
+    std::string now;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      if (!taken[i] && names[i] == c.name) {
+        taken[i] = true;
+        now = "Gumma" + std::to_string(layout.keywords[i]);
+        break;
+      }
+    }
+    written.renamed.emplace_back("Gumma" + std::to_string(c.keyword), now);
+  }
+
+  const std::string section = BuildSection(list, layout);
+  written.bytes.reserve(state.headText.size() + 2 + section.size() + state.tailText.size());
+  written.bytes += state.headText;
+  // Only the last line of a file can lack its line break, and the head text
+  // holds it when the file has no font anchor: end it, or the section's
+  // first line would be glued to it and no longer recognised.
+  if (!state.headText.empty() && state.headText.back() != '\n' && state.headText.back() != '\r')
+    written.bytes += state.lineBreak;
+  written.bytes += section;
+  written.bytes += state.tailText;
+  return written;
 }
 
 }  // namespace tonalis

@@ -3,12 +3,14 @@
 // translation string.
 //
 // The section is one PickOne feature, *VLTone, with a None choice and one
-// choice per definition (Gumma1 ... Gumma6). Each choice holds comment lines
+// choice per definition (Gumma1 ... Gumma9). Each choice holds comment lines
 // from which the definition is rebuilt, and PostScript that installs transfer
-// lookup tables. Every line written ends with CR LF.
+// lookup tables. The section is written with the file's own line break; the
+// rest of the file is never touched.
 #pragma once
 
 #include <optional>
+#include <vector>
 #include <string>
 #include <string_view>
 
@@ -28,6 +30,8 @@ inline constexpr std::string_view kChoicePrefix = "*VLTone Gumma";
 inline constexpr std::string_view kFontInformation = "*% Font Information";
 inline constexpr std::string_view kDefaultFontCourier = "*DefaultFont: Courier";
 inline constexpr std::string_view kNickName = "*NickName: ";
+inline constexpr std::string_view kDefaultChoice = "*DefaultVLTone:";
+inline constexpr std::string_view kLanguages = "*cupsLanguages:";
 
 // The choice's name starts after "*VLTone Gumma", one ordinal and "/".
 inline constexpr std::size_t kNameColumn = kChoicePrefix.size() + 2;
@@ -83,23 +87,66 @@ struct SplitResult {
   bool nickNameFound = false;
 };
 
-// Splits CR LF text into head and tail around the font anchor, cutting out
+// The line break that ends the first line of `text` (CR LF, LF or CR); LF
+// for a text without one.
+std::string_view FirstLineBreak(std::string_view text);
+
+// Whether a quoted value is still open after `line`, given whether one was
+// open before it. A value opens with the first '"' after the colon of a
+// keyword line ("*Key option/text: \"...") and ends at the next '"', which
+// may stand lines later.
+bool QuoteOpenAfter(std::string_view line, bool openBefore);
+
+// Splits a PPD's text into head and tail around the font anchor, cutting out
 // every density-control section, and rebuilds the definitions of the
-// sections into `list` (at most its capacity, in section order). Appends to
-// state.headText and state.tailText and sets state.nickName when the text
-// holds a NickName line.
+// sections into `list` (at most its capacity, in section order). Lines end at
+// CR LF, LF or a lone CR, and keep their own breaks. Lines inside a vendor's
+// quoted value are text, never markers: neither a section, an anchor nor a
+// NickName. Appends to state.headText and state.tailText and fills the other
+// fields of `state` from what the text holds (NickName, the choices read,
+// the default choice, the languages, the line break).
 //
 // Zero bytes are ordinary bytes: they neither end a line nor the text.
 SplitResult SplitPpdText(std::string_view text, PrinterDefinitionList& list, PPDToneState& state);
 
 // --- Writing ---
 
-// Appends one choice block (ordinal 1..6) for `def`.
-void AppendChoice(std::string& out, const DensityDef& def, int ordinal,
-                  const StringSource& strings);
+// The highest choice keyword, Gumma9: the number is one digit.
+inline constexpr int kMaxChoiceKeyword = 9;
+
+// The keyword numbers of the definitions `names` (in writing order) on a PPD
+// whose last read found `read`: a name that was there keeps its keyword; a
+// new one gets the lowest number that is neither in use nor was in the file,
+// or when none is left the lowest not in use.
+std::vector<int> AssignKeywords(const std::vector<std::string>& names,
+                                const std::vector<ChoiceRead>& read);
+
+// How the writer lays out the section for one file.
+struct SectionLayout {
+  std::string lineBreak = std::string(kCrLf);
+  std::vector<int> keywords;           // per definition written; empty: 1, 2, ...
+  int defaultKeyword = 0;              // the default choice; 0 is None
+  std::vector<std::string> languages;  // translations to write (*ll.Translation ...)
+};
+
+// Appends one choice block for `def` with keyword number `keyword`.
+void AppendChoice(std::string& out, const DensityDef& def, int keyword,
+                  std::string_view lineBreak);
 
 // Appends the 256-entry lookup table of one channel: "[", 25 lines of ten
 // entries, six entries each followed by TAB, "]".
-void AppendLookupTable(std::string& out, const ToneCurve& curve);
+void AppendLookupTable(std::string& out, const ToneCurve& curve, std::string_view lineBreak);
+
+// The option's title and the None choice's text in `language` (a
+// *cupsLanguages entry such as "de" or "pt_BR"): the translation the
+// program has for it, otherwise the English texts.
+struct OptionTexts {
+  std::string title;
+  std::string none;
+};
+OptionTexts OptionTextsFor(std::string_view language);
+
+// Latin-1 bytes as UTF-8, the encoding of a PPD's translated texts.
+std::string Latin1ToUtf8(std::string_view latin1);
 
 }  // namespace tonalis::ppd

@@ -4,6 +4,8 @@
 
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/file_replace.h"
 
@@ -22,6 +24,14 @@ class PpdTarget {
   virtual bool IsReadOnly() const = 0;
   // Makes a read-only target writable; returns 0 or an errno.
   virtual int MakeWritable() const = 0;
+  // After a write that gave choices new keywords (old -> new, new empty when
+  // the choice is gone): settings saved elsewhere under the old keywords
+  // follow. Returns why that failed, or nothing.
+  virtual std::string FollowSavedChoices(
+      const std::vector<std::pair<std::string, std::string>>& renamed) const {
+    (void)renamed;
+    return {};
+  }
 };
 
 // A PPD file. Replacement goes through `ops`, so tests can inject faults.

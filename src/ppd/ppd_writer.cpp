@@ -1,5 +1,5 @@
 // Writing a PPD: head text, a freshly generated density-control section and
-// tail text, replacing the file as a whole.
+// tail text, checked by CUPS's parser, replacing the file as a whole.
 
 #include <cerrno>
 #include <cstdio>
@@ -7,6 +7,7 @@
 
 #include "ppd/ppd_section.h"
 #include "ppd/ppd_tone.h"
+#include "ppd/ppd_verify.h"
 
 namespace tonalis {
 
@@ -76,28 +77,26 @@ bool SetPPDToneInfo(const LoadedPpd& ppd, const PrinterDefinitionList& list,
     }
   }
 
-  std::string bytes;
+  WrittenPpd written;
+  std::string problem;
   try {
-    const std::string section = BuildSection(list, services.strings);
-    bytes.reserve(state.headText.size() + 2 + section.size() + state.tailText.size());
-    bytes += state.headText;
-    // Only the last line of a file can lack its line break, and the head
-    // text holds it when the file has no font anchor: end it, or the
-    // section's first line would be glued to it and no longer recognised.
-    if (!state.headText.empty() && state.headText.back() != '\n') bytes += ppd::kCrLf;
-    bytes += section;
-    bytes += state.tailText;
+    written = ComposePpd(state, list);
+    problem = VerifyWrittenPpd(state.headText + state.tailText, written.bytes, written.choices);
   } catch (const std::bad_alloc&) {
     return failed(SystemReason(ENOMEM));
   }
+  if (!problem.empty()) return failed(problem + "; the PPD was left as it was.");
 
   // All or nothing: on failure the file is as it was before.
-  const ReplaceResult replaced = target.Replace(bytes);
+  const ReplaceResult replaced = target.Replace(written.bytes);
   if (!replaced.ok)
     return failed(replaced.reason.empty() ? SystemReason(replaced.error) : replaced.reason);
 
   Message done = StringMessage(services.strings, sid::kPpdWritten);
   done.subject = where;
+  // A choice saved as the user's default follows its definition's keyword.
+  if (std::string reason = target.FollowSavedChoices(written.renamed); !reason.empty())
+    done.detail = "Your saved default choice for this printer could not be updated: " + reason;
   services.ui.Show(done);
   return true;
 }

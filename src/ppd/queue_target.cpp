@@ -42,9 +42,7 @@ std::string PpdQueueTarget::Describe() const {
 
 int PpdQueueTarget::Read(std::string& bytes) const {
   const SpoolerStatus status = spooler_.FetchPpd(ref_, bytes);
-  if (!status.ok()) return SpoolerErrno(status);
-  bytes = ConvertLineEndings(bytes);
-  return 0;
+  return SpoolerErrno(status);
 }
 
 ReplaceResult PpdQueueTarget::Replace(const std::string& bytes) const {
@@ -56,6 +54,15 @@ ReplaceResult PpdQueueTarget::Replace(const std::string& bytes) const {
   result.failedStep = "scheduler";
   result.reason = status.reason;
   return result;
+}
+
+std::string PpdQueueTarget::FollowSavedChoices(
+    const std::vector<std::pair<std::string, std::string>>& renamed) const {
+  bool changes = false;
+  for (const auto& [from, to] : renamed) changes |= from != to;
+  if (!changes) return {};
+  const SpoolerStatus status = spooler_.FollowSavedOption(ref_, "VLTone", renamed);
+  return status.ok() ? std::string() : status.reason;
 }
 
 std::shared_ptr<PpdTarget> QueueTarget(std::string queue, std::string server) {

@@ -1,9 +1,7 @@
 // A print queue's PPD as a target of the PPD reader and writer.
 //
 // The scheduler keeps the queue's PPD; it is read and replaced through the
-// spooler. The reader's CR LF conversion happens in the copy it is handed
-// (Read returns the text with CR LF line endings) and reaches the queue with
-// the next write, which replaces the whole PPD.
+// spooler, byte for byte.
 #pragma once
 
 #include <memory>
@@ -31,6 +29,9 @@ class PpdQueueTarget final : public PpdTarget {
   // when it is replaced.
   bool IsReadOnly() const override { return false; }
   int MakeWritable() const override { return 0; }
+  // The user's saved default of the queue (lpoptions) follows its choice.
+  std::string FollowSavedChoices(
+      const std::vector<std::pair<std::string, std::string>>& renamed) const override;
 
  private:
   Spooler& spooler_;

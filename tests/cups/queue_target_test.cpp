@@ -48,18 +48,40 @@ TEST_F(QueueTargetTest, NamesTheQueueAndItsServer) {
             "Q on print.example:631");
 }
 
-TEST_F(QueueTargetTest, LineEndingsAreConvertedInTheCopyAndReachTheQueueWithTheWrite) {
+TEST_F(QueueTargetTest, KeepsTheQueuesBytesAndTheSavedChoiceFollowsItsDefinition) {
   std::string bytes;
   ASSERT_EQ(target->Read(bytes), 0);
-  EXPECT_EQ(bytes, ConvertLineEndings(original));
-  EXPECT_EQ(fake.Ppd("Q"), original);
+  EXPECT_EQ(bytes, original);
 
-  ASSERT_TRUE(ReadAddWrite());
+  ASSERT_TRUE(ReadAddWrite());  // Warm becomes Gumma1
   EXPECT_EQ(fake.replaced, (std::vector<std::string>{"Q"}));
-  const std::string& written = fake.Ppd("Q");
-  EXPECT_NE(written.find("*OpenUI *VLTone/"), std::string::npos);
-  EXPECT_EQ(written, ConvertLineEndings(written));
+  const std::string written = fake.Ppd("Q");
+  EXPECT_NE(written.find("*VLTone Gumma1/Warm: \"\n"), std::string::npos);
+  EXPECT_EQ(written.find('\r'), std::string::npos);
   EXPECT_EQ(ui.Ids(), (std::vector<int>{sid::kPpdWritten}));
+
+  // The user saved Warm as the queue's default; another definition is added
+  // before it: Warm keeps Gumma1, and so does the saved choice.
+  fake.saved["Q"]["VLTone"] = "Gumma1";
+  PpdReadOutcome read = GetPPDToneInfo(target, *list, services);
+  ASSERT_EQ(read.result, kPpdLoaded);
+  DensityDef cool = NewDefinition();
+  SetName(cool, "Cool");
+  const DensityDef warm = list->slots[0];
+  EmptyTable(*list);
+  InsertDefinition(*list, cool, InsertMode::AddMode());
+  InsertDefinition(*list, warm, InsertMode::AddMode());
+  ASSERT_TRUE(SetPPDToneInfo(*read.loaded, *list, services));
+  EXPECT_NE(fake.Ppd("Q").find("*VLTone Gumma2/Cool: \"\n"), std::string::npos);
+  EXPECT_EQ(fake.saved["Q"]["VLTone"], "Gumma1");
+
+  // Warm goes: the saved choice would name nothing, or a later definition.
+  read = GetPPDToneInfo(target, *list, services);
+  ASSERT_EQ(read.result, kPpdLoaded);
+  EmptyTable(*list);
+  InsertDefinition(*list, cool, InsertMode::AddMode());
+  ASSERT_TRUE(SetPPDToneInfo(*read.loaded, *list, services));
+  EXPECT_FALSE(fake.saved["Q"].count("VLTone"));
 }
 
 TEST_F(QueueTargetTest, RefusalShowsTheSchedulersReasonAndKeepsTheOldPpd) {

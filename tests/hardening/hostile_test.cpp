@@ -128,6 +128,7 @@ TEST(HostilePpd, EachCraftedFileGetsItsDocumentedResult) {
     EXPECT_EQ(names, c.names);
 
     ui.Clear();
+    const std::string composed = ComposePpd(read.loaded->state(), *list).bytes;
     const bool written = SetPPDToneInfo(*read.loaded, *list, {ui});
     EXPECT_EQ(written, c.writable);
     const std::string now = ReadBytes(path);
@@ -140,7 +141,8 @@ TEST(HostilePpd, EachCraftedFileGetsItsDocumentedResult) {
     }
     // Outside the section nothing changed; the section is the generated one.
     EXPECT_TRUE(LinesOutsideSection(now) == LinesOutsideSection(original));
-    EXPECT_TRUE(SectionOf(now) == BuildSection(*list, DefaultStrings()));
+    EXPECT_TRUE(now == composed);
+    EXPECT_FALSE(SectionOf(now).empty());
     EXPECT_EQ(now.find("evil"), std::string::npos);
     auto again = std::make_unique<PrinterDefinitionList>();
     ASSERT_EQ(GetPPDToneInfo(FileTarget(path), *again, {ui}).result, kPpdLoaded);
@@ -164,7 +166,8 @@ TEST(HostilePpd, AHugeFileIsReadAndWrittenWhole) {
   const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start);
   const std::string now = ReadBytes(path);
   EXPECT_TRUE(LinesOutsideSection(now) == LinesOutsideSection(original));
-  EXPECT_TRUE(SectionOf(now) == BuildSection(ListOf({Standard()}), DefaultStrings()));
+  EXPECT_TRUE(now == ComposePpd(ppd.state(), ListOf({Standard()})).bytes);
+  EXPECT_NE(SectionOf(now).find("*VLTone Gumma2/Standard"), std::string::npos);
   std::printf("huge-ppd: %zu bytes read and written in %.2f s\n", original.size(), seconds.count());
 }
 

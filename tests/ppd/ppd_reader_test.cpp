@@ -35,23 +35,23 @@ class Reader : public ::testing::Test {
   PrinterDefinitionList list = ListOf({Standard()});  // emptied by every read
 };
 
-TEST_F(Reader, MakesLineEndingsCrLfOnDiskOnlyWhenTheyDiffer) {
+TEST_F(Reader, NeverChangesTheFile) {
   const std::string crlf = kHead + "*% body\r\n" + kTail;
-  std::string lf = crlf;
+  std::string lf = crlf, cr = crlf;
   for (std::size_t at; (at = lf.find("\r\n")) != std::string::npos;) lf.erase(at, 1);
-
-  auto outcome = Read(lf);
-  ASSERT_EQ(outcome.result, kPpdLoaded);
-  EXPECT_EQ(ReadBytes(path), crlf);
-  EXPECT_EQ(outcome.loaded->state().headText + outcome.loaded->state().tailText, crlf);
-  EXPECT_EQ(outcome.loaded->state().ppdPath, path);
-
-  // A CR LF file is not rewritten at all: its time stamp stays.
-  const struct timespec past[2] = {{1000000000, 0}, {1000000000, 0}};
-  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), past, 0), 0);
-  EXPECT_EQ(GetPPDToneInfo(FileTarget(path), list, {ui}).result, kPpdLoaded);
-  EXPECT_EQ(ModificationTime(path).tv_sec, 1000000000);
-  EXPECT_EQ(ReadBytes(path), crlf);
+  for (std::size_t at; (at = cr.find("\r\n")) != std::string::npos;) cr.erase(at + 1, 1);
+  const std::string mixed = "*PPD-Adobe: \"4.3\"\n*QRHTUtility: True\r*% body\r\n" + kTail;
+  for (const std::string& text : {crlf, lf, cr, mixed}) {
+    WriteBytes(path, text);
+    const struct timespec past[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), past, 0), 0);
+    auto outcome = GetPPDToneInfo(FileTarget(path), list, {ui});
+    ASSERT_EQ(outcome.result, kPpdLoaded);
+    EXPECT_EQ(ReadBytes(path), text);
+    EXPECT_EQ(ModificationTime(path).tv_sec, 1000000000);
+    EXPECT_EQ(outcome.loaded->state().headText + outcome.loaded->state().tailText, text);
+    EXPECT_EQ(outcome.loaded->state().ppdPath, path);
+  }
   EXPECT_TRUE(ui.Empty());
 }
 
@@ -187,7 +187,7 @@ TEST_F(Reader, AsksBeforeTakingAReadOnlyFile) {
   EXPECT_EQ(outcome.result, kPpdLoaded);
   EXPECT_EQ(ui.Ids(), std::vector<int>{sid::kPpdReadOnly});
   EXPECT_FALSE(IsReadOnly(path));
-  EXPECT_EQ(ReadBytes(path), "*QRHTUtility: True\r\n");
+  EXPECT_EQ(ReadBytes(path), lf);
 }
 
 TEST_F(Reader, ReportsAMissingFileFromTheKeywordTestAndTheOpen) {

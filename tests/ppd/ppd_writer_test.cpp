@@ -1,6 +1,6 @@
-// Writing PPD files: placement of the section, round trips, refusals, and
-// failures of the replacement at every step for the writer and the reader's
-// CR LF rewrite.
+// Writing PPD files: placement of the section, keywords, translations, round
+// trips, refusals, the check by CUPS's parser, and failures of the
+// replacement at every step.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,6 +8,7 @@
 #include <type_traits>
 
 #include "ppd/ppd_fixtures.h"
+#include "ppd/ppd_verify.h"
 
 namespace tonalis {
 namespace {
@@ -33,15 +34,26 @@ class Writer : public ::testing::Test {
   }
 };
 
-TEST_F(Writer, PutsTheSectionBeforeTheAnchorOrAtTheEnd) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"sample_lf.ppd", "sample_written.ppd"},  // an old section after the anchor moves
-      {"no_anchor.ppd", "no_anchor_written.ppd"},
-      {"anchor_first.ppd", "anchor_first_written.ppd"},
+TEST_F(Writer, PutsTheSectionInPlaceInTheFilesOwnLineBreaks) {
+  const DensityDef warm = Def("Warm", 0,
+                              {Curve(kIdentity), Curve(kGamma22, 220), Curve(Ends(0, 9000)),
+                               Curve(Ends(0, 10000))});
+  const DensityDef cafe = Def("Caf\xE9 au lait", 1, Curve(Ends(0, 8000)));
+  const struct {
+    const char* input;
+    const char* expected;
+    PrinterDefinitionList list;
+  } cases[] = {
+      {"sample_lf.ppd", "sample_written.ppd", ListOf({Standard()})},  // the old section moves
+      {"no_anchor.ppd", "no_anchor_written.ppd", ListOf({Standard()})},
+      {"anchor_first.ppd", "anchor_first_written.ppd", ListOf({Standard()})},
+      // Keywords and the default stay with their names, translations for
+      // each language, the anchor inside a quoted value is none.
+      {"multilingual_cr.ppd", "multilingual_cr_written.ppd", ListOf({cafe, warm})},
   };
-  for (const auto& [input, expected] : cases) {
+  for (const auto& [input, expected, defs] : cases) {
     LoadedPpd ppd = Load(Golden(input));
-    EXPECT_TRUE(SetPPDToneInfo(ppd, ListOf({Standard()}), {ui}));
+    EXPECT_TRUE(SetPPDToneInfo(ppd, defs, {ui}));
     EXPECT_EQ(ReadBytes(path), Golden(expected)) << input;
     ASSERT_EQ(ui.Ids(), std::vector<int>{sid::kPpdWritten});
     EXPECT_EQ(ui.shown()[0].subject, path);
@@ -64,8 +76,9 @@ TEST_F(Writer, RoundTripGivesTheSameDefinitionsAndTheSameBytes) {
   });
   ASSERT_TRUE(SetPPDToneInfo(first, written, {ui}));
   const std::string once = ReadBytes(path);
-  EXPECT_NE(once.find("*VLTone Gumma4/a<3A>b: \""), std::string::npos);
-  EXPECT_NE(once.find("*VLTone Gumma5/x<3C>3A>y: \""), std::string::npos);
+  // "Old" was Gumma1 and is gone: the six new ones take 2 to 7.
+  EXPECT_NE(once.find("*VLTone Gumma5/a<3A>b: \"\n"), std::string::npos);
+  EXPECT_NE(once.find("*VLTone Gumma6/x<3C>3A>y: \"\n"), std::string::npos);
 
   LoadedPpd second = MustLoad(FileTarget(path), list, ui);
   ASSERT_EQ(list.count, 6);
@@ -126,6 +139,39 @@ TEST_F(Writer, RefusesNamesWithControlCharactersAndTouchesNothing) {
   EXPECT_TRUE(IsReadOnly(path));
 }
 
+// --- The check by CUPS's parser ---
+
+TEST(Verify, RefusesWhatCupsWouldReadDifferently) {
+  const std::string head =
+      "*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n*LanguageVersion: English\n"
+      "*NickName: \"Test\"\n*OpenUI *Duplex: PickOne\n*DefaultDuplex: None\n"
+      "*Duplex None: \"\"\n*Duplex On: \"x\"\n*CloseUI: *Duplex\n";
+  const std::string option =
+      "*OpenUI *VLTone/Color adjustment:  PickOne\n*DefaultVLTone: None\n"
+      "*VLTone None/Not Specified: \"\"\n*VLTone Gumma2/A: \"x\"\n*End\n*CloseUI: *VLTone\n";
+  const std::vector<std::string> choices = {"None", "Gumma2"};
+  std::string boolean = option;
+  boolean.replace(boolean.find("PickOne"), 7, "Boolean");
+  const struct {
+    std::string reference, written;
+    bool sound;
+  } cases[] = {
+      {head, head + option, true},
+      // Swallowed by a value that never ends.
+      {head, head + "*Patch: \"\n" + option, false},
+      // A vendor option or one of its choices lost.
+      {head, option, false},
+      {head, head.substr(0, head.find("*Duplex On")) + "*CloseUI: *Duplex\n" + option, false},
+      // The option itself not as written.
+      {head, head + boolean, false},
+      {head, head, false},
+      // A file CUPS cannot read gives nothing to compare.
+      {"not a PPD", "not a PPD either", true},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(VerifyWrittenPpd(c.reference, c.written, choices).empty(), c.sound) << c.written;
+}
+
 // --- Failures of the replacement ---
 
 struct Fault {
@@ -158,15 +204,6 @@ TEST_P(ReplacementFault, LeavesTheFileAsItWasWhenWriting) {
   LoadedPpd ppd = MustLoad(std::make_shared<PpdFileTarget>(path, ops), list, ui);
   EXPECT_FALSE(SetPPDToneInfo(ppd, ListOf({Def("New", 0, Curve(kGamma22))}), {ui}));
   ExpectReported(sid::kPpdWriteFailed, original);
-}
-
-TEST_P(ReplacementFault, LeavesTheFileAsItWasWhenMakingItCrLf) {
-  const std::string original = Golden("sample_lf.ppd");
-  WriteBytes(path, original);
-  auto outcome = GetPPDToneInfo(std::make_shared<PpdFileTarget>(path, ops), list, {ui});
-  EXPECT_EQ(outcome.result, kPpdFailed);
-  EXPECT_FALSE(outcome.loaded);
-  ExpectReported(sid::kPpdOpenFailed, original);
 }
 
 using Step = FailingFileOps::Step;

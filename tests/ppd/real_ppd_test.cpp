@@ -284,7 +284,7 @@ TEST_P(RealPpd, RoundTripKeepsTheDefinitionsAndEverythingAroundThem) {
   const SectionPlace section = FindSection(written);
   ASSERT_TRUE(section.found());
   EXPECT_EQ(written.substr(section.begin, section.end - section.begin),
-            BuildSection(defs, DefaultStrings()));
+            BuildSection(defs));
   if (GetParam().fontAnchor) {
     EXPECT_EQ(section.end, FindFontAnchor(written));
   } else {

@@ -46,7 +46,7 @@ std::vector<GoldenSection> GoldenSections() {
 
 TEST(Section, MatchesTheGoldenFilesByteForByte) {
   for (const auto& g : GoldenSections()) {
-    EXPECT_EQ(BuildSection(g.list, DefaultStrings()), Golden(g.file)) << g.file;
+    EXPECT_EQ(BuildSection(g.list), Golden(g.file)) << g.file;
   }
 }
 
@@ -61,21 +61,27 @@ TEST(Section, ClippedCurvesGiveTheEndsOfTheScale) {
   EXPECT_EQ(tables.find("255.5"), std::string::npos);
 }
 
-TEST(Section, TextsComeFromTheStringSource) {
-  struct Translated : StringSource {
-    std::string Load(int id) const override {
-      if (id == sid::kFeatureTitle) return "Farbanpassung";
-      if (id == sid::kNoneChoice) return "Keine";
-      if (id == sid::kNoneInvocation) return ": \"\"\r\n";
-      return "";
-    }
-  } strings;
-  EXPECT_EQ(BuildSection(ListOf({}), strings),
-            "*OpenUI *VLTone/Farbanpassung:  PickOne\r\n"
-            "*OrderDependency: 200.0 DocumentSetup *VLTone\r\n"
-            "*DefaultVLTone: None\r\n"
-            "*VLTone None/Keine: \"\"\r\n"
-            "*CloseUI: *VLTone\r\n");
+TEST(Section, KeywordsStayWithTheirNamesAndNewOnesAvoidTheFilesOwn) {
+  using Read = std::vector<ChoiceRead>;
+  struct Case {
+    std::vector<std::string> names;
+    Read read;
+    std::vector<int> keywords;
+  } cases[] = {
+      {{"A", "B"}, {}, {1, 2}},
+      // B stays Gumma2 wherever it stands; A was removed, so its Gumma1 is
+      // not given to the new C at once.
+      {{"C", "B"}, {{1, "A"}, {2, "B"}}, {3, 2}},
+      {{"B", "A"}, {{1, "A"}, {2, "B"}}, {2, 1}},
+      // A name held twice gives its keywords to its copies in order; an
+      // unnumbered keyword of a hand-edited file is not kept.
+      {{"D", "D", "X"}, {{4, "D"}, {5, "D"}, {0, "X"}}, {4, 5, 1}},
+      // Every keyword was in the file: the lowest one not in use.
+      {{"N"}, {{1, "a"}, {2, "b"}, {3, "c"}, {4, "d"}, {5, "e"}, {6, "f"}, {7, "g"}, {8, "h"},
+               {9, "i"}},
+       {1}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ppd::AssignKeywords(c.names, c.read), c.keywords);
 }
 
 TEST(ChoiceName, IsReadUpToTheColonWithHexSubstringsDecoded) {
@@ -107,16 +113,22 @@ TEST(ChoiceName, EscapedNamesReadBackExactly) {
   }
 }
 
-TEST(LineEndings, EveryKindOfBreakBecomesCrLf) {
-  using namespace std::string_literals;
-  struct Case {
-    std::string in, out;
-  } cases[] = {
-      {"a\nb\n", "a\r\nb\r\n"},   {"a\r\nb", "a\r\nb"},       {"a\rb\r", "a\r\nb\r\n"},
-      {"a\n\rb", "a\r\nb"},       {"a\n\nb", "a\r\n\r\nb"},   {"\r\r\n", "\r\n\r\n"},
-      {"\n\r\n", "\r\n\r\n"},     {"a\0\nb"s, "a\0\r\nb"s},  {"", ""},
+TEST(LineBreaks, TheFirstLineGivesTheFilesBreakAndEveryKindEndsALine) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"a\r\nb\n", "\r\n"}, {"a\nb\r\n", "\n"}, {"a\rb", "\r"},
+      {"a\n\rb", "\n"},     {"a", "\n"},         {"", "\n"},
   };
-  for (const auto& c : cases) EXPECT_EQ(ConvertLineEndings(c.in), c.out);
+  for (const auto& [text, lineBreak] : cases) EXPECT_EQ(ppd::FirstLineBreak(text), lineBreak);
+
+  // Whatever ends a line, the next one starts after it, and the bytes stay.
+  const std::string head = "*PPD-Adobe: \"4.3\"\r*A: 1\n*B: 2\r\n\n\r";
+  const std::string tail = "*% Font Information\r*C: 3";
+  PPDToneState state;
+  PrinterDefinitionList list;
+  ppd::SplitPpdText(head + tail, list, state);
+  EXPECT_EQ(state.headText, head);
+  EXPECT_EQ(state.tailText, tail);
+  EXPECT_EQ(state.lineBreak, "\r");
 }
 
 TEST(SupportedText, NeedsTheKeywordOrAnAcceptedProductText) {

@@ -90,4 +90,23 @@ SpoolerStatus FakeSpooler::ReplacePpd(const QueueRef& ref, std::string_view byte
   return {};
 }
 
+SpoolerStatus FakeSpooler::FollowSavedOption(
+    const QueueRef& ref, std::string_view option,
+    const std::vector<std::pair<std::string, std::string>>& renamed) {
+  auto queue = saved.find(ref.queue);
+  if (queue == saved.end()) return {};
+  auto value = queue->second.find(std::string(option));
+  if (value == queue->second.end()) return {};
+  for (const auto& [from, to] : renamed) {
+    if (from != value->second) continue;
+    if (to.empty()) {
+      queue->second.erase(value);
+    } else {
+      value->second = to;
+    }
+    break;
+  }
+  return {};
+}
+
 }  // namespace tonalis::test

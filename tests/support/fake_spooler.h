@@ -49,7 +49,13 @@ class FakeSpooler final : public Spooler {
   SpoolerStatus DefaultQueue(std::string& name) override;
   SpoolerStatus FetchPpd(const QueueRef& ref, std::string& bytes) override;
   SpoolerStatus ReplacePpd(const QueueRef& ref, std::string_view bytes) override;
+  // Saved options live in `saved` (queue -> option -> value).
+  SpoolerStatus FollowSavedOption(
+      const QueueRef& ref, std::string_view option,
+      const std::vector<std::pair<std::string, std::string>>& renamed) override;
   std::string ServerName() const override { return "fake"; }
+
+  std::map<std::string, std::map<std::string, std::string>> saved;
 
  private:
   FakeQueue* Find(const QueueRef& ref);

@@ -141,9 +141,13 @@ def lut_block(points):
     return CRLF.join(lines) + CRLF
 
 
+def escape(name):
+    return "".join("<3A>" if c == ":" else "<3C>" if c == "<" else c for c in name)
+
+
 def choice(n, name, same, channels):
     """channels: four (points, gamma) pairs, cyan to black."""
-    out = "*VLTone Gumma%d/%s: \"" % (n, name.replace(":", "<3A>")) + CRLF
+    out = "*VLTone Gumma%d/%s: \"" % (n, escape(name)) + CRLF
     out += "%% Don't touch this comment" + CRLF
     out += "%% Same:" + str(same) + CRLF
     for tag, (points, gamma) in zip("CMYK", channels):
@@ -158,15 +162,30 @@ def choice(n, name, same, channels):
     return out
 
 
-def section(choices):
+# The option's texts by language; English for a language without its own.
+TEXTS = {"": (S60, S62), "de": ("Farbanpassung", "Nicht festgelegt")}
+
+
+def section(choices, br=CRLF, keywords=None, default=None, languages=()):
+    """choices: (name, same, channels); keywords: their Gumma numbers."""
+    keywords = keywords or list(range(1, len(choices) + 1))
     out = "*OpenUI *VLTone/" + S60 + ":  PickOne" + CRLF
     out += "*OrderDependency: 200.0 DocumentSetup *VLTone" + CRLF
-    out += "*DefaultVLTone: None" + CRLF
+    out += "*DefaultVLTone: " + ("Gumma%d" % default if default else "None") + CRLF
     out += "*VLTone None/" + S62 + S83
-    for i, c in enumerate(choices):
-        out += choice(i + 1, *c)
+    for k, c in zip(keywords, choices):
+        out += choice(k, *c)
+    for lang in languages:
+        title, none = TEXTS.get(lang, TEXTS.get(lang.split("_")[0], TEXTS[""]))
+        out += "*%s.Translation VLTone/%s: \"\"" % (lang, title) + CRLF
+        out += "*%s.VLTone None/%s: \"\"" % (lang, none) + CRLF
+        for k, c in zip(keywords, choices):
+            # Translated texts are UTF-8; write() puts out each character
+            # as one byte, so the UTF-8 bytes go in as characters.
+            utf8 = escape(c[0]).encode("utf-8").decode("latin-1")
+            out += "*%s.VLTone Gumma%d/%s: \"\"" % (lang, k, utf8) + CRLF
     out += "*CloseUI: *VLTone" + CRLF
-    return out
+    return out.replace(CRLF, br)
 
 
 IDENTITY = [0, 500, 1000, 2000, 3000, 4000, 5000, 6000, 7000, 8000, 9000, 9500, 10000]
@@ -251,14 +270,19 @@ def main():
         ]),
     ]))
 
-    # Whole files. The old section stands after the font anchor in an LF file;
-    # writing moves the new one before the anchor and makes every line CR LF.
+    # Whole files. Reading never changes a file, and writing keeps its bytes
+    # outside the section and writes the section with the break that ends
+    # the file's first line. The old section stands after the font anchor in
+    # an LF file; the new one goes before the anchor. "Old" was Gumma1 and
+    # is gone, so the new definition gets Gumma2.
     old = section([("Old", 1, [(ENDS, -1)] * 4)])
     write("sample_lf.ppd", lf(lines(HEAD) + lines(TAIL[:2]) + old + lines(TAIL[2:])))
-    write("sample_written.ppd", lines(HEAD) + section([WORKED]) + lines(TAIL))
+    write("sample_written.ppd",
+          lf(lines(HEAD) + section([WORKED], keywords=[2]) + lines(TAIL)))
 
     # No anchor: the section goes at the end. The last line has no line
-    # break; it gets one so that the section starts on a line of its own.
+    # break; it gets the file's own so that the section starts on a line of
+    # its own.
     no_anchor = lines(HEAD) + "*% last line"
     write("no_anchor.ppd", no_anchor)
     write("no_anchor_written.ppd", no_anchor + CRLF + section([WORKED]))
@@ -267,6 +291,30 @@ def main():
     first = lines(TAIL[:1] + HEAD + TAIL[1:])
     write("anchor_first.ppd", first)
     write("anchor_first_written.ppd", section([WORKED]) + first)
+
+    # Lone CR breaks, a *cupsLanguages line and a vendor value that spans
+    # lines and holds a line like the anchor: the section keeps its place
+    # before the real anchor, the default choice and the keywords stay with
+    # their definitions ("Warm" is Gumma3 and the default; "Neu" is new and
+    # takes the lowest keyword that the file did not use), and every language
+    # gets translation lines, names in UTF-8.
+    quoted = [
+        '*cupsLanguages: "de fr_CA"',
+        '*JobPatchFile 1: "',
+        '*% Font Information in a value, not an anchor',
+        '"',
+        '*End',
+    ]
+    warm = ("Warm", 0, [(IDENTITY, -1), (GAMMA22, 220), (ends(0, 9000), -1), (ENDS, -1)])
+    gone = ("Gone", 1, [(ENDS, -1)] * 4)
+    cafe = ("Caf\xe9 au lait", 1, [(ends(0, 8000), -1)] * 4)
+    old = section([gone, warm], keywords=[1, 3], default=3)
+    body = lines(HEAD) + lines(quoted)
+    cr = lambda text: text.replace(CRLF, "\r")
+    write("multilingual_cr.ppd", cr(body + old + lines(TAIL)))
+    write("multilingual_cr_written.ppd",
+          cr(body + section([cafe, warm], keywords=[2, 3], default=3,
+                            languages=["de", "fr_CA"]) + lines(TAIL)))
 
 
 if __name__ == "__main__":

@@ -41,7 +41,7 @@ std::string PpdWith(const std::vector<DensityDef>& defs) {
   EmptyTable(list);
   for (const auto& def : defs) InsertDefinition(list, def, InsertMode::AddMode());
   return "*PPD-Adobe: \"4.3\"\r\n*QRHTUtility: True\r\n*NickName: \"Demo Color PS\"\r\n" +
-         BuildSection(list, DefaultStrings()) + "*% Font Information\r\n";
+         BuildSection(list) + "*% Font Information\r\n";
 }
 
 template <int C>

@@ -44,7 +44,7 @@ std::string DemoPpd(const tonalis::DefinitionLibrary& library,
   return "*PPD-Adobe: \"4.3\"\r\n*Manufacturer: \"Tonalis\"\r\n"
          "*NickName: \"Tonalis Demo Colour PS v1.0\"\r\n*QRHTUtility: True\r\n"
          "*ColorDevice: True\r\n" +
-         tonalis::BuildSection(list, tonalis::DefaultStrings()) +
+         tonalis::BuildSection(list) +
          "*% Font Information\r\n*DefaultFont: Courier\r\n";
 }
 

@@ -72,7 +72,7 @@ inline std::string PpdText(const std::string& nickName, const Names& names,
   EmptyTable(list);
   for (const auto& name : names) InsertDefinition(list, Definition(name), InsertMode::AddMode());
   if (!names.empty())
-    text += BuildSection(list, DefaultStrings());
+    text += BuildSection(list);
   return text + "*% Font Information\r\n*DefaultFont: Courier\r\n";
 }
 
