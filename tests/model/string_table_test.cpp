@@ -27,7 +27,7 @@ TEST(StringTable, PageDeviceWrapperBringsTheDictionaryToTheTop) {
   // setpagedevice receives: it takes a roll of six to bring it up.
   for (int id : {sid::kCloseOneTable, sid::kCloseFourTables}) {
     const std::string s = DefaultStrings().Load(id);
-    EXPECT_NE(s.find("mark currentcolortransfer 6 -1 roll VL@setpagedevice"), std::string::npos);
+    EXPECT_NE(s.find("mark VL@currentcolortransfer 6 -1 roll VL@setpagedevice"), std::string::npos);
     EXPECT_EQ(s.find("5 -1 roll"), std::string::npos);
     EXPECT_EQ(s.substr(s.size() - 12), "erasepage\"\r\n");
   }

@@ -105,16 +105,38 @@ S62 = "Not Specified"
 S83 = ': ""' + CRLF
 S79 = "%%VELCLT Start" + CRLF + "true setglobal" + CRLF
 TAIL_LINES = [
-    "/VL@setpagedevice /setpagedevice load def",
-    "userdict /setpagedevice {mark currentcolortransfer 6 -1 roll VL@setpagedevice "
-    'setcolortransfer cleartomark}put erasepage"',
+    'userdict begin',
+    'userdict /VL@setcolortransfer known not {',
+    '/VL@Procs 4 array def',
+    '/VL@setcolortransfer /setcolortransfer load def',
+    '/VL@currentcolortransfer /currentcolortransfer load def',
+    '/VL@setpagedevice /setpagedevice load def',
+    '/VL@Clip {dup 0 lt {pop 0} if dup 1 gt {pop 1} if} bind def',
+    '/VL@Ours {false VL@Procs {2 index eq or} forall exch pop} bind def',
+    '/VL@Unwrap {dup type /arraytype eq {dup length 6 eq {dup 4 get VL@Ours {0 get} if} if} if} bind def',
+    '/VL@Compose {[3 -1 roll /exec load /VL@Clip load /exec load 6 -1 roll /exec load] cvx} bind def',
+    '/VL@Get {VL@currentcolortransfer 4 {VL@Unwrap 4 1 roll} repeat} bind def',
+    '/VL@Set {3 -1 0 {VL@Procs exch get VL@Compose 4 1 roll} for VL@setcolortransfer} bind def',
+    '/currentcolortransfer {VL@Get} bind def',
+    '/setcolortransfer {VL@Set} bind def',
+    '/currenttransfer {VL@Get 4 1 roll pop pop pop} bind def',
+    '/settransfer {dup dup dup VL@Set} bind def',
+    '/setpagedevice {mark VL@currentcolortransfer 6 -1 roll VL@setpagedevice VL@setcolortransfer cleartomark} bind def',
+    '} if',
+    'VL@Get 8 4 roll VL@Procs astore pop VL@Set',
+    'userdict /VL@Chained known not {',
+    '/VL@Chained true def',
+    '<< /Install currentpagedevice /Install 2 copy known {get} {pop pop {}} ifelse',
+    '{pop exec VL@Get VL@Set} dup 0 4 -1 roll put bind >> setpagedevice',
+    '} if',
+    'end erasepage"',
 ]
 S77 = CRLF.join([
     "%%VELCLT End",
     "globaldict begin",
     "/VL@Clut exch def end false setglobal",
     "/VL@Cproc{255 mul round cvi globaldict /VL@Clut get exch get 255 div}bind def",
-    "currentdict /VL@Cproc get dup dup dup setcolortransfer",
+    "currentdict /VL@Cproc get dup dup dup",
 ] + TAIL_LINES) + CRLF
 S78 = CRLF.join([
     "%%VELCLT End",
@@ -128,7 +150,7 @@ S78 = CRLF.join([
     "/VL@Yproc{255 mul round cvi globaldict /VL@Ylut get exch get 255 div}bind def",
     "/VL@Kproc{255 mul round cvi globaldict /VL@Klut get exch get 255 div}bind def",
     "currentdict dup dup dup /VL@Cproc get 4 1 roll /VL@Mproc get 3 1 roll /VL@Yproc get",
-    "exch /VL@Kproc get setcolortransfer",
+    "exch /VL@Kproc get",
 ] + TAIL_LINES) + CRLF
 
 
