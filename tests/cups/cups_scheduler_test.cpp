@@ -123,6 +123,16 @@ TEST_F(SchedulerTest, WritingAQueueChangesThatQueueOnly) {
   EXPECT_EQ(VisibleNames(*again), (std::vector<std::string_view>{"Warm"}));
   const std::string kept = cupsd->PpdFile("Alpha");
   EXPECT_EQ(kept.find('\r'), std::string::npos);
+
+  // The user saved Warm as the queue's default; when Warm goes, so does that.
+  std::string saved;
+  ASSERT_EQ(cupsd->Run({"lpoptions", "-p", "Alpha", "-o", "VLTone=Gumma1"}), 0);
+  ASSERT_EQ(cupsd->Run({"lpoptions", "-p", "Alpha"}, &saved), 0);
+  ASSERT_NE(saved.find("VLTone=Gumma1"), std::string::npos) << saved;
+  EmptyTable(*again);
+  ASSERT_TRUE(SetPPDToneInfo(*back.loaded, *again, services));
+  ASSERT_EQ(cupsd->Run({"lpoptions", "-p", "Alpha"}, &saved), 0);
+  EXPECT_EQ(saved.find("VLTone"), std::string::npos) << saved;
 }
 
 TEST_F(SchedulerTest, RefusedReplacementKeepsTheOldPpd) {
