@@ -55,6 +55,17 @@ TEST_F(Reader, NeverChangesTheFile) {
   EXPECT_TRUE(ui.Empty());
 }
 
+TEST_F(Reader, ReadsTheCrLfSectionThatEarlierVersionsPutIntoAnLfFile) {
+  const std::string head = "*PPD-Adobe: \"4.3\"\n*QRHTUtility: True\n";
+  const std::string tail = "*DefaultFont: Courier\n";
+  auto outcome = Read(head + kOpen + Choice(1, "Old") + "%% Same:1\r\n" + kClose + tail);
+  ASSERT_EQ(outcome.result, kPpdLoaded);
+  EXPECT_EQ(VisibleNames(list), std::vector<std::string_view>{"Old"});
+  EXPECT_EQ(outcome.loaded->state().headText, head);
+  EXPECT_EQ(outcome.loaded->state().tailText, tail);
+  EXPECT_EQ(outcome.loaded->state().lineBreak, "\n");
+}
+
 TEST_F(Reader, LeavesUnsupportedAndEmptyFilesAlone) {
   for (const std::string text : {"", "*PPD-Adobe: \"4.3\"\n*NickName: \"Other\"\n"}) {
     auto outcome = Read(text);
