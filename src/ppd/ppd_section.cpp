@@ -74,6 +74,8 @@ class SectionParser {
   void Line(std::string_view line) {
     if (StartsWith(line, kChoicePrefix)) {
       Choice(line);
+    } else if (StartsWith(line, kEnglishPrefix)) {
+      EnglishName(line);
     } else if (StartsWith(line, kDefaultChoice)) {
       std::string_view value = line.substr(kDefaultChoice.size());
       value.remove_prefix(std::min(value.find_first_not_of(" \t"), value.size()));
@@ -96,6 +98,7 @@ class SectionParser {
     state_.choices.push_back({numbered ? digit - '0' : 0, name});
     if (list_.count >= PrinterDefinitionList::kCapacity) return;  // the seventh and later
     if (name.empty()) return;
+    if (numbered) slotOf_[digit - '0'] = list_.count;
     DensityDef& def = list_.slots[list_.count];
     def = NewDefinition();
     SetName(def, name);
@@ -138,6 +141,26 @@ class SectionParser {
     }
   }
 
+  // "*en.VLTone GummaN/name" of a file whose choices' own texts had to be
+  // ASCII: the name as it was, in UTF-8, for the choice read last as GummaN.
+  void EnglishName(std::string_view line) {
+    // Without "en" the line has the columns of a choice line.
+    const std::string_view rest = line.substr(kEnglishPrefix.size() - kChoicePrefix.size());
+    const char digit = rest.size() > kChoicePrefix.size() ? rest[kChoicePrefix.size()] : 0;
+    if (digit < '1' || digit > '0' + kMaxChoiceKeyword) return;
+    const int keyword = digit - '0';
+    std::string name = Utf8ToLatin1(ReadChoiceName(rest, 4 * kMaxNameLength));
+    name.resize(std::min({name.size(), name.find('\0'), kMaxNameLength}));
+    if (name.empty()) return;
+    for (auto c = state_.choices.rbegin(); c != state_.choices.rend(); ++c) {
+      if (c->keyword == keyword) {
+        c->name = name;
+        break;
+      }
+    }
+    if (slotOf_[keyword] >= 0) SetName(list_.slots[slotOf_[keyword]], name);
+  }
+
   DensityDef& Current() { return list_.slots[list_.count - 1]; }
   ToneCurve& Cyan() { return Current().channels[kCyan]; }
   void CopyCyanIfAllChannels() {
@@ -146,6 +169,7 @@ class SectionParser {
     def.channels[kMagenta] = def.channels[kYellow] = def.channels[kBlack] = def.channels[kCyan];
   }
 
+  std::array<int, kMaxChoiceKeyword + 1> slotOf_ = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
   bool entryOpen_ = false;
   bool sameSeen_ = false;
   bool per1Seen_ = false;
@@ -180,12 +204,12 @@ std::string EscapeName(std::string_view name) {
   return out;
 }
 
-std::string ReadChoiceName(std::string_view line) {
+std::string ReadChoiceName(std::string_view line, std::size_t maxBytes) {
   std::string_view raw = line.size() > kNameColumn ? line.substr(kNameColumn) : std::string_view{};
   raw = raw.substr(0, raw.find(':'));
   std::string name;
   std::size_t i = 0;
-  while (i < raw.size() && name.size() < kMaxNameLength) {
+  while (i < raw.size() && name.size() < maxBytes) {
     if (raw[i] == '<') {
       if (auto bytes = HexSubstringAt(raw.substr(i))) {
         name += *bytes;
@@ -195,7 +219,7 @@ std::string ReadChoiceName(std::string_view line) {
     }
     name.push_back(raw[i++]);
   }
-  if (name.size() > kMaxNameLength) name.resize(kMaxNameLength);
+  if (name.size() > maxBytes) name.resize(maxBytes);
   return name;
 }
 
@@ -347,6 +371,48 @@ std::string Latin1ToUtf8(std::string_view latin1) {
   return out;
 }
 
+std::string Utf8ToLatin1(std::string_view utf8) {
+  std::string out;
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(utf8[i]);
+    if (byte < 0x80) {
+      out.push_back(utf8[i]);
+    } else if ((byte == 0xC2 || byte == 0xC3) && i + 1 < utf8.size() &&
+               (static_cast<unsigned char>(utf8[i + 1]) & 0xC0) == 0x80) {
+      out.push_back(static_cast<char>(((byte & 0x03) << 6) |
+                                      (static_cast<unsigned char>(utf8[++i]) & 0x3F)));
+    } else if (byte >= 0xC0) {
+      // A character beyond Latin-1: one '?' for its whole sequence.
+      out.push_back('?');
+      while (i + 1 < utf8.size() && (static_cast<unsigned char>(utf8[i + 1]) & 0xC0) == 0x80) ++i;
+    } else {
+      out.push_back('?');
+    }
+  }
+  return out;
+}
+
+std::string AsciiName(std::string_view latin1) {
+  // Latin-1 letters 0xC0 to 0xFF without their accents.
+  static constexpr const char* kLetters[64] = {
+      "A", "A", "A", "A", "A", "A", "AE", "C", "E", "E", "E", "E", "I", "I", "I", "I",
+      "D", "N", "O", "O", "O", "O", "O", "x", "O", "U", "U", "U", "U", "Y", "Th", "ss",
+      "a", "a", "a", "a", "a", "a", "ae", "c", "e", "e", "e", "e", "i", "i", "i", "i",
+      "d", "n", "o", "o", "o", "o", "o", "/", "o", "u", "u", "u", "u", "y", "th", "y"};
+  std::string out;
+  for (const char c : latin1) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      out.push_back(c);
+    } else if (byte >= 0xC0) {
+      out += kLetters[byte - 0xC0];
+    } else {
+      out.push_back(byte == 0xA0 ? ' ' : '?');
+    }
+  }
+  return out;
+}
+
 namespace {
 
 // A piece of the program's own PostScript (never a language module's), with
@@ -388,7 +454,7 @@ void AppendLookupTable(std::string& out, const ToneCurve& curve, std::string_vie
 }
 
 void AppendChoice(std::string& out, const DensityDef& def, int keyword,
-                  std::string_view lineBreak) {
+                  std::string_view lineBreak, bool asciiText) {
   auto line = [&](std::string_view text) {
     out += text;
     out += lineBreak;
@@ -396,7 +462,7 @@ void AppendChoice(std::string& out, const DensityDef& def, int keyword,
   out += kChoicePrefix;
   out += std::to_string(keyword);
   out += '/';
-  out += EscapeName(NameOf(def));
+  out += EscapeName(asciiText ? AsciiName(NameOf(def)) : std::string(NameOf(def)));
   line(": \"");
   line("%% Don't touch this comment");
   out += kTagSame;
@@ -454,9 +520,17 @@ std::string BuildSection(const PrinterDefinitionList& list, const ppd::SectionLa
                 (chosen == 0 ? std::string("None") : "Gumma" + std::to_string(chosen)));
   out += "*VLTone None/" + english.none;
   out += PostScript(sid::kNoneInvocation, br);
+  // A PPD in several languages must keep the choices' own texts ASCII (the
+  // translations are UTF-8): the names then go there without their
+  // accents, and exactly into English translation lines, from which they
+  // are read back.
+  const bool multilingual = !layout.languages.empty();
+  std::vector<std::string> languages = layout.languages;
+  if (multilingual && std::find(languages.begin(), languages.end(), "en") == languages.end())
+    languages.emplace_back("en");
   for (std::size_t i = 0; i < slots.size(); ++i)
-    AppendChoice(out, list.slots[slots[i]], keywordAt(i), br);
-  for (const std::string& language : layout.languages) {
+    AppendChoice(out, list.slots[slots[i]], keywordAt(i), br, multilingual);
+  for (const std::string& language : languages) {
     const OptionTexts texts = OptionTextsFor(language);
     line(out, "*" + language + ".Translation VLTone/" + texts.title + ": \"\"");
     line(out, "*" + language + ".VLTone None/" + texts.none + ": \"\"");

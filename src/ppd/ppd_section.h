@@ -74,7 +74,11 @@ std::string EscapeName(std::string_view name);
 // case), '>'. Anything else that starts with '<' -- no closing '>', an odd
 // number of digits, a non-hex character, or "<>" -- is not a hex substring
 // and is kept literally, so a name from a hand-edited file is never lost.
-std::string ReadChoiceName(std::string_view line);
+std::string ReadChoiceName(std::string_view line, std::size_t maxBytes = kMaxNameLength);
+
+// The English translation line of a choice ("*en.VLTone Gumma1/..."), which
+// carries the exact name in a PPD whose choices' own texts are ASCII.
+inline constexpr std::string_view kEnglishPrefix = "*en.VLTone Gumma";
 
 // The first byte of `name` below 0x20 or equal to 0x7F, if any. Such a byte
 // would end the line early or inject lines into the file.
@@ -129,9 +133,10 @@ struct SectionLayout {
   std::vector<std::string> languages;  // translations to write (*ll.Translation ...)
 };
 
-// Appends one choice block for `def` with keyword number `keyword`.
+// Appends one choice block for `def` with keyword number `keyword`; with
+// `asciiText` the choice's text is the name without accents.
 void AppendChoice(std::string& out, const DensityDef& def, int keyword,
-                  std::string_view lineBreak);
+                  std::string_view lineBreak, bool asciiText = false);
 
 // Appends the 256-entry lookup table of one channel: "[", 25 lines of ten
 // entries, six entries each followed by TAB, "]".
@@ -146,7 +151,12 @@ struct OptionTexts {
 };
 OptionTexts OptionTextsFor(std::string_view language);
 
-// Latin-1 bytes as UTF-8, the encoding of a PPD's translated texts.
+// Latin-1 bytes as UTF-8, the encoding of a PPD's translated texts, and
+// back (a character beyond Latin-1 becomes '?').
 std::string Latin1ToUtf8(std::string_view latin1);
+std::string Utf8ToLatin1(std::string_view utf8);
+
+// A Latin-1 name in ASCII: letters without their accents, other bytes '?'.
+std::string AsciiName(std::string_view latin1);
 
 }  // namespace tonalis::ppd

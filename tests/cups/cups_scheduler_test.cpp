@@ -2,6 +2,7 @@
 // starts for itself, with queues added by lpadmin.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -12,6 +13,7 @@
 #include "ppd/queue_target.h"
 #include "support/private_cupsd.h"
 #include "support/scripted_interaction.h"
+#include "support/temp_dir.h"
 
 namespace tonalis {
 namespace {
@@ -124,13 +126,20 @@ TEST_F(SchedulerTest, WritingAQueueChangesThatQueueOnly) {
   const std::string kept = cupsd->PpdFile("Alpha");
   EXPECT_EQ(kept.find('\r'), std::string::npos);
 
-  // The user saved Warm as the queue's default; when Warm goes, so does that.
+  // The user saved Warm as the queue's default; when a later apply drops
+  // Warm, the saved choice goes too (run as its own process, which reads the
+  // private scheduler's option files).
   std::string saved;
   ASSERT_EQ(cupsd->Run({"lpoptions", "-p", "Alpha", "-o", "VLTone=Gumma1"}), 0);
   ASSERT_EQ(cupsd->Run({"lpoptions", "-p", "Alpha"}, &saved), 0);
   ASSERT_NE(saved.find("VLTone=Gumma1"), std::string::npos) << saved;
-  EmptyTable(*again);
-  ASSERT_TRUE(SetPPDToneInfo(*back.loaded, *again, services));
+  test::TempDir dir;
+  std::filesystem::copy_file(TONALIS_SAMPLE_LIBRARY, dir / "QR_grad.dat");
+  ASSERT_EQ(cupsd->Run({TONALIS_CLI, "apply", "--printer", "Alpha", "--library",
+                        dir / "QR_grad.dat", "Standard"},
+                       &saved),
+            0)
+      << saved;
   ASSERT_EQ(cupsd->Run({"lpoptions", "-p", "Alpha"}, &saved), 0);
   EXPECT_EQ(saved.find("VLTone"), std::string::npos) << saved;
 }

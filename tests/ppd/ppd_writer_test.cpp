@@ -57,6 +57,10 @@ TEST_F(Writer, PutsTheSectionInPlaceInTheFilesOwnLineBreaks) {
     EXPECT_EQ(ReadBytes(path), Golden(expected)) << input;
     ASSERT_EQ(ui.Ids(), std::vector<int>{sid::kPpdWritten});
     EXPECT_EQ(ui.shown()[0].subject, path);
+    // Names come back exactly, also where the choices' own texts are ASCII.
+    ui.Clear();
+    MustLoad(FileTarget(path), list, ui);
+    EXPECT_EQ(VisibleNames(list), VisibleNames(defs)) << input;
   }
 }
 

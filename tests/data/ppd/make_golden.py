@@ -167,9 +167,26 @@ def escape(name):
     return "".join("<3A>" if c == ":" else "<3C>" if c == "<" else c for c in name)
 
 
-def choice(n, name, same, channels):
-    """channels: four (points, gamma) pairs, cyan to black."""
-    out = "*VLTone Gumma%d/%s: \"" % (n, escape(name)) + CRLF
+def ascii(name):
+    import unicodedata
+    special = {"\xc6": "AE", "\xe6": "ae", "\xd0": "D", "\xf0": "d", "\xd7": "x", "\xd8": "O",
+               "\xf8": "o", "\xde": "Th", "\xfe": "th", "\xdf": "ss", "\xf7": "/", "\xa0": " "}
+    out = ""
+    for c in name:
+        if ord(c) < 0x80:
+            out += c
+        elif c in special:
+            out += special[c]
+        elif ord(c) >= 0xC0:
+            out += unicodedata.normalize("NFD", c)[0]
+        else:
+            out += "?"
+    return out
+
+
+def choice(n, name, same, channels, plain=False):
+    """channels: four (points, gamma) pairs, cyan to black; plain: ASCII text."""
+    out = "*VLTone Gumma%d/%s: \"" % (n, escape(ascii(name) if plain else name)) + CRLF
     out += "%% Don't touch this comment" + CRLF
     out += "%% Same:" + str(same) + CRLF
     for tag, (points, gamma) in zip("CMYK", channels):
@@ -195,8 +212,11 @@ def section(choices, br=CRLF, keywords=None, default=None, languages=()):
     out += "*OrderDependency: 200.0 DocumentSetup *VLTone" + CRLF
     out += "*DefaultVLTone: " + ("Gumma%d" % default if default else "None") + CRLF
     out += "*VLTone None/" + S62 + S83
+    languages = list(languages)
+    if languages and "en" not in languages:
+        languages.append("en")
     for k, c in zip(keywords, choices):
-        out += choice(k, *c)
+        out += choice(k, *c, plain=bool(languages))
     for lang in languages:
         title, none = TEXTS.get(lang, TEXTS.get(lang.split("_")[0], TEXTS[""]))
         out += "*%s.Translation VLTone/%s: \"\"" % (lang, title) + CRLF
