@@ -312,6 +312,7 @@ SplitResult SplitPpdText(std::string_view text, PrinterDefinitionList& list, PPD
     (anchorSeen ? state.tailText : state.headText).append(line);
   }
   result.sectionClosed = !inSection;
+  state.endsInQuote = inQuote;
   return result;
 }
 

@@ -46,6 +46,7 @@ struct PPDToneState {
   std::vector<ChoiceRead> choices;      // every choice of the sections, in file order
   std::string defaultChoice;            // *DefaultVLTone of the sections ("None", "Gumma2")
   std::vector<std::string> languages;   // *cupsLanguages of the file
+  bool endsInQuote = false;             // the file ends inside a quoted value
 };
 
 // The state of a successful read. Only GetPPDToneInfo makes one.

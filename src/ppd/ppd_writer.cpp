@@ -77,6 +77,12 @@ bool SetPPDToneInfo(const LoadedPpd& ppd, const PrinterDefinitionList& list,
     }
   }
 
+  // A section at the end of a file whose last quoted value never ends would
+  // be part of that value: no reader would find it.
+  if (state.tailText.empty() && state.endsInQuote)
+    return failed("The file ends inside a quoted value, so a density-control section at its "
+                  "end would not be read; the PPD was left as it was.");
+
   WrittenPpd written;
   std::string problem;
   try {
