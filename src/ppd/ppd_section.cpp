@@ -560,19 +560,15 @@ WrittenPpd ComposePpd(const PPDToneState& state, const PrinterDefinitionList& li
   for (const int k : layout.keywords) {
     if (state.defaultChoice == "Gumma" + std::to_string(k)) layout.defaultKeyword = k;
   }
-  // Where each keyword of the file went: its name's new keyword, or nowhere.
-  std::vector<bool> taken(layout.keywords.size(), false);
+  // Where each keyword of the file went: a name that stays keeps its
+  // keyword, so a keyword is either still there or gone.
   for (const ChoiceRead& c : state.choices) {
     if (c.keyword == 0) continue;
-    std::string now;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-      if (!taken[i] && names[i] == c.name) {
-        taken[i] = true;
-        now = "Gumma" + std::to_string(layout.keywords[i]);
-        break;
-      }
-    }
-    written.renamed.emplace_back("Gumma" + std::to_string(c.keyword), now);
+    const std::string keyword = "Gumma" + std::to_string(c.keyword);
+    bool kept = false;
+    for (std::size_t i = 0; i < names.size(); ++i)
+      kept |= layout.keywords[i] == c.keyword && names[i] == c.name;
+    written.renamed.emplace_back(keyword, kept ? keyword : std::string());
   }
 
   const std::string section = BuildSection(list, layout);
