@@ -24,7 +24,7 @@
 #include "model/definition_table.h"
 #include "model/tone_curve.h"
 #include "platform/file_replace.h"
-#include "ppd/ppd_tone.h"
+#include "formats/ppd_tone.h"
 
 namespace {
 

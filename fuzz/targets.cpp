@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "model/definition_table.h"
-#include "ppd/ppd_verify.h"
+#include "formats/ppd_verify.h"
 #include "model/density_def.h"
-#include "model/library_file.h"
+#include "formats/library_file.h"
 #include "model/value_text.h"
-#include "ppd/ppd_section.h"
-#include "ppd/ppd_tone.h"
+#include "formats/ppd_section.h"
+#include "formats/ppd_tone.h"
 
 namespace tonalis::fuzz {
 

@@ -17,7 +17,7 @@
 #include "app/app_paths.h"
 #include "app/app_shell.h"
 #include "model/version.h"
-#include "platform/cups_spooler.h"
+#include "printers/cups_spooler.h"
 #include "ui/dialog_template.h"
 #include "ui/file_dialog.h"
 #include "ui/main/main_dialog.h"

@@ -5,6 +5,7 @@
 #include <ostream>
 #include <string>
 
+#include "model/string_table.h"
 #include "platform/interaction.h"
 
 namespace tonalis::cli {

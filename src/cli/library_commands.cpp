@@ -8,9 +8,9 @@
 #include <string>
 
 #include "cli/commands.h"
-#include "cli/definition_json.h"
-#include "cli/json.h"
-#include "model/library_file.h"
+#include "formats/definition_json.h"
+#include "formats/json.h"
+#include "formats/library_file.h"
 #include "model/value_text.h"
 #include "platform/file_replace.h"
 

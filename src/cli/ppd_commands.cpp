@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "cli/commands.h"
-#include "cli/definition_json.h"
+#include "formats/definition_json.h"
 #include "cli/ppd_target_option.h"
-#include "model/library_file.h"
-#include "ppd/ppd_section.h"
-#include "ppd/ppd_tone.h"
+#include "formats/library_file.h"
+#include "formats/ppd_section.h"
+#include "formats/ppd_tone.h"
 
 namespace tonalis::cli {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "ppd/ppd_target.h"
+#include "formats/ppd_target.h"
 
 namespace tonalis::cli {
 

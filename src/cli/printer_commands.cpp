@@ -10,10 +10,10 @@
 #include <string>
 
 #include "cli/commands.h"
-#include "cli/json.h"
-#include "platform/cups_spooler.h"
-#include "ppd/printer_discovery.h"
-#include "ppd/queue_target.h"
+#include "formats/json.h"
+#include "printers/cups_spooler.h"
+#include "printers/printer_discovery.h"
+#include "printers/queue_target.h"
 
 namespace tonalis::cli {
 namespace {

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "ppd/ppd_target.h"
+#include "formats/ppd_target.h"
 
 namespace tonalis::cli {
 

@@ -126,4 +126,12 @@ std::string FillPlaceholders(std::string_view pattern, std::string_view arg) {
   return out;
 }
 
+Message StringMessage(const StringSource& strings, int id, MessageKind kind) {
+  Message m;
+  m.kind = kind;
+  m.stringId = id;
+  m.text = strings.Load(id);
+  return m;
+}
+
 }  // namespace tonalis

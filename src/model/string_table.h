@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/interaction.h"
+
 namespace tonalis {
 
 inline constexpr int kFirstStringId = 1;
@@ -61,5 +63,9 @@ const StringSource& DefaultStrings();
 
 // Replaces each "%s" of `pattern`, in order, with `arg`.
 std::string FillPlaceholders(std::string_view pattern, std::string_view arg);
+
+// A message whose text is string `id` of `strings`.
+Message StringMessage(const StringSource& strings, int id,
+                      MessageKind kind = MessageKind::Information);
 
 }  // namespace tonalis

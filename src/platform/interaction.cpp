@@ -10,14 +10,6 @@ std::string Message::FullText() const {
   return text + "\n\n" + detail;
 }
 
-Message StringMessage(const StringSource& strings, int id, MessageKind kind) {
-  Message m;
-  m.kind = kind;
-  m.stringId = id;
-  m.text = strings.Load(id);
-  return m;
-}
-
 Message ErrorCodeMessage(std::string_view context, uint32_t code) {
   char hex[16];
   std::snprintf(hex, sizeof hex, "%x", static_cast<unsigned>(code));

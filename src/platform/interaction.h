@@ -10,7 +10,6 @@
 #include <string>
 #include <string_view>
 
-#include "model/string_table.h"
 
 namespace tonalis {
 
@@ -22,12 +21,25 @@ enum class MessageKind {
   Warning,      // a refused entry in a dialog: exclamation icon, one button
 };
 
+// Which question a YesNo or Proceed message asks. Front ends answer by this,
+// not by the text: the window with a message box, the command line from its
+// flags, tests from a script.
+enum class Question {
+  None,
+  MakeWritable,       // a read-only library or PPD: make it writable?
+  DeleteDefinition,   // delete the selected definition?
+  ReplaceDefinition,  // the other side holds that name: replace it?
+  SaveBeforeSwitch,   // write the target's changes before another is read?
+  SaveBeforeExit,     // write every change before the program ends?
+};
+
 struct Message {
   MessageKind kind = MessageKind::Information;
   int stringId = 0;    // the string the text came from; 0 for system-call reports
   std::string text;    // the text as the system words it
   std::string detail;  // the system's reason for a failure, when there is one
   std::string subject; // what the message is about (a file, a definition), if any
+  Question question = Question::None;  // for questions: which one
 
   // The text followed by the reason on its own paragraph, for front ends that
   // show one block of text.
@@ -43,8 +55,8 @@ class UserInteraction {
   virtual bool Ask(const Message& message) = 0;
 };
 
-// Builders for the two message forms.
-Message StringMessage(const StringSource& strings, int id, MessageKind kind = MessageKind::Information);
+// Builder for system-call reports (StringMessage in model/string_table.h
+// builds the other form).
 // "context = code" with the code in lower-case hexadecimal, stop icon.
 Message ErrorCodeMessage(std::string_view context, uint32_t code);
 

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "model/string_table.h"
 #include "platform/interaction.h"
 
 class QMessageBox;

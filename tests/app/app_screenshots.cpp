@@ -16,7 +16,7 @@
 
 #include "app/about_dialog.h"
 #include "app/app_shell.h"
-#include "model/library_file.h"
+#include "formats/library_file.h"
 #include "support/fake_spooler.h"
 #include "support/scripted_interaction.h"
 #include "ui/editor/curve_editor_dialog.h"

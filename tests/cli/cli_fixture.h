@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "model/library_file.h"
+#include "formats/library_file.h"
 #include "support/scripted_interaction.h"
 
 namespace tonalis::test {

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "cli/cli_fixture.h"
-#include "model/library_file.h"
+#include "formats/library_file.h"
 #include "support/scripted_interaction.h"
 
 namespace tonalis {

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "cli/cli_fixture.h"
-#include "model/library_file.h"
-#include "ppd/ppd_section.h"
-#include "ppd/ppd_tone.h"
+#include "formats/library_file.h"
+#include "formats/ppd_section.h"
+#include "formats/ppd_tone.h"
 
 namespace tonalis {
 namespace {

@@ -6,8 +6,8 @@
 
 #include <memory>
 
-#include "model/library_file.h"
-#include "ppd/ppd_fixtures.h"
+#include "formats/library_file.h"
+#include "formats/ppd_fixtures.h"
 
 namespace tonalis {
 namespace {

@@ -11,8 +11,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "model/library_file.h"
-#include "ppd/ppd_fixtures.h"
+#include "formats/library_file.h"
+#include "formats/ppd_fixtures.h"
 
 namespace tonalis {
 namespace {

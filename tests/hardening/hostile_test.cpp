@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <memory>
 
-#include "model/library_file.h"
-#include "ppd/ppd_fixtures.h"
-#include "ppd/ppd_section.h"
+#include "formats/library_file.h"
+#include "formats/ppd_fixtures.h"
+#include "formats/ppd_section.h"
 
 namespace tonalis {
 namespace {

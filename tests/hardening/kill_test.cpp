@@ -10,8 +10,8 @@
 #include <thread>
 
 #include "hardening/hardening_support.h"
-#include "model/library_file.h"
-#include "ppd/ppd_fixtures.h"
+#include "formats/library_file.h"
+#include "formats/ppd_fixtures.h"
 #include "support/private_cupsd.h"
 
 namespace tonalis {

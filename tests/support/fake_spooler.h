@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/spooler.h"
+#include "printers/spooler.h"
 
 namespace tonalis::test {
 

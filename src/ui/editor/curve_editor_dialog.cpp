@@ -17,7 +17,7 @@
 #include <cmath>
 #include <optional>
 
-#include "model/plot_geometry.h"
+#include "ui/editor/plot_geometry.h"
 #include "model/tone_curve.h"
 #include "model/value_text.h"
 #include "ui/latin1.h"

@@ -5,7 +5,7 @@
 #include <QPainter>
 #include <QPen>
 
-#include "model/plot_geometry.h"
+#include "ui/editor/plot_geometry.h"
 #include "ui/strings.h"
 
 namespace tonalis::ui {

@@ -17,12 +17,12 @@
 
 #include "model/definition_table.h"
 #include "model/density_def.h"
-#include "model/library_file.h"
+#include "formats/library_file.h"
 #include "model/string_table.h"
 #include "platform/interaction.h"
-#include "platform/spooler.h"
-#include "ppd/ppd_tone.h"
-#include "ppd/printer_discovery.h"
+#include "printers/spooler.h"
+#include "formats/ppd_tone.h"
+#include "printers/printer_discovery.h"
 #include "ui/dialog_template.h"
 #include "ui/file_dialog.h"
 

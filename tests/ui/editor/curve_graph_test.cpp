@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "editor_fixture.h"
-#include "model/plot_geometry.h"
+#include "ui/editor/plot_geometry.h"
 #include "ui/editor/curve_graph.h"
 
 namespace tonalis::test {

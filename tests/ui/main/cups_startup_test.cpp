@@ -1,7 +1,7 @@
 // The window's start-up against a real scheduler of the test's own: the
 // default printer is shown at once, a change is written back into the
 // scheduler's copy of its PPD, and the next start shows it.
-#include "platform/cups_spooler.h"
+#include "printers/cups_spooler.h"
 #include "support/private_cupsd.h"
 #include "ui/main/main_window_fixture.h"
 

@@ -15,8 +15,8 @@
 #include <memory>
 #include <sstream>
 
-#include "model/library_file.h"
-#include "ppd/ppd_tone.h"
+#include "formats/library_file.h"
+#include "formats/ppd_tone.h"
 #include "support/fake_spooler.h"
 #include "support/scripted_interaction.h"
 #include "ui/file_dialog.h"

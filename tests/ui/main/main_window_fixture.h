@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "model/library_file.h"
-#include "ppd/ppd_tone.h"
+#include "formats/library_file.h"
+#include "formats/ppd_tone.h"
 #include "support/fake_spooler.h"
 #include "support/scripted_interaction.h"
 #include "ui/main/main_dialog.h"

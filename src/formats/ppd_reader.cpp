@@ -1,0 +1,151 @@
+// Reading a PPD: the supported test, the split around the density-control
+// section and the rebuilding of its definitions. Reading never changes the
+// file.
+
+#include <cerrno>
+#include <new>
+
+#include "formats/ppd_section.h"
+#include "formats/ppd_tone.h"
+
+namespace tonalis {
+
+// The one maker of LoadedPpd.
+struct PpdReaderAccess {
+  static LoadedPpd Make(std::shared_ptr<PpdTarget> target, PPDToneState state) {
+    return LoadedPpd(std::move(target), std::move(state));
+  }
+};
+
+namespace {
+
+// Allocation failures are reported like the failed system calls, naming the
+// buffer that could not be had.
+constexpr std::string_view kAllocFileContents = "GetPPDToneInfo : LocalAlloc(1)";
+constexpr std::string_view kAllocHeadText = "GetPPDToneInfo : LocalAlloc(3)";
+constexpr std::string_view kAllocTailText = "GetPPDToneInfo : LocalAlloc(4)";
+constexpr std::string_view kAllocParse = "GetPPDToneInfo : LocalAlloc(5)";
+
+void ShowOpenFailed(const PpdServices& services, const std::string& subject, int error) {
+  Message m = StringMessage(services.strings, sid::kPpdOpenFailed);
+  m.detail = SystemReason(error);
+  m.subject = subject;
+  services.ui.Show(m);
+}
+
+void ShowOutOfMemory(const PpdServices& services, std::string_view context) {
+  ShowErrorCode(services.ui, context, ENOMEM);
+}
+
+// Reads the whole target; a failed allocation comes back as ENOMEM.
+int ReadAll(const PpdTarget& target, std::string& bytes) {
+  try {
+    return target.Read(bytes);
+  } catch (const std::bad_alloc&) {
+    bytes.clear();
+    bytes.shrink_to_fit();
+    return ENOMEM;
+  }
+}
+
+}  // namespace
+
+bool IsSupportedPpdText(std::string_view text) {
+  return text.find(ppd::kSupportKeyword) != std::string_view::npos ||
+         ppd::ContainsAcceptedProductText(text);
+}
+
+bool HasPPDKeyword(const PpdTarget& target, std::string_view keyword,
+                   const PpdServices& services) {
+  std::string bytes;
+  const int error = ReadAll(target, bytes);
+  if (error == ENOMEM) {
+    ShowOutOfMemory(services, kAllocFileContents);
+    return false;
+  }
+  if (error != 0) {
+    ShowOpenFailed(services, target.Describe(), error);
+    return false;
+  }
+  // The whole text is searched, zero bytes and all.
+  return std::string_view(bytes).find(keyword) != std::string_view::npos;
+}
+
+PpdReadOutcome GetPPDToneInfo(std::shared_ptr<PpdTarget> target, PrinterDefinitionList& list,
+                              const PpdServices& services) {
+  PpdReadOutcome outcome;
+  EmptyTable(list);
+  const std::string where = target->Describe();
+
+  const bool keywordFound = HasPPDKeyword(*target, ppd::kSupportKeyword, services);
+
+  int writableError = 0;
+  if (target->IsReadOnly()) {
+    Message question = StringMessage(services.strings, sid::kPpdReadOnly, MessageKind::Proceed);
+    question.question = Question::MakeWritable;
+    question.subject = where;
+    if (services.ui.Ask(question)) writableError = target->MakeWritable();
+  }
+
+  // The file is opened for update: a target that stayed read-only (Cancel,
+  // or the permission could not be added) cannot be loaded, since whatever
+  // is loaded may be written back.
+  if (target->IsReadOnly()) {
+    ShowOpenFailed(services, where, writableError ? writableError : EACCES);
+    return outcome;
+  }
+  std::string bytes;
+  if (const int error = ReadAll(*target, bytes)) {
+    if (error == ENOMEM) {
+      ShowOutOfMemory(services, kAllocFileContents);
+    } else {
+      ShowOpenFailed(services, where, error);
+    }
+    return outcome;
+  }
+
+  PPDToneState state;
+  state.ppdPath = where;
+
+  if (!keywordFound && !ppd::ContainsAcceptedProductText(bytes)) {
+    outcome.result = kPpdUnsupported;
+    return outcome;
+  }
+
+  // Head and tail together never exceed the file; each is made able to hold
+  // it so that the split itself never has to grow them.
+  try {
+    state.headText.reserve(bytes.size());
+  } catch (const std::bad_alloc&) {
+    ShowOutOfMemory(services, kAllocHeadText);
+    return outcome;
+  }
+  try {
+    state.tailText.reserve(bytes.size());
+  } catch (const std::bad_alloc&) {
+    ShowOutOfMemory(services, kAllocTailText);
+    return outcome;
+  }
+
+  ppd::SplitResult split;
+  try {
+    split = ppd::SplitPpdText(bytes, list, state);
+  } catch (const std::bad_alloc&) {
+    ShowOutOfMemory(services, kAllocParse);
+    return outcome;
+  }
+  if (split.nickNameFound) outcome.nickName = state.nickName;
+
+  if (!split.sectionClosed) {
+    Message m = StringMessage(services.strings, sid::kPpdConstructionError);
+    m.subject = where;
+    services.ui.Show(m);
+    return outcome;
+  }
+
+  outcome.result = kPpdLoaded;
+  outcome.loaded.emplace(PpdReaderAccess::Make(std::move(target), std::move(state)));
+  return outcome;
+}
+
+}  // namespace tonalis

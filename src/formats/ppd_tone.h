@@ -1,0 +1,129 @@
+// Reading and writing the density-control section of a PPD file.
+//
+// A PPD is read whole, never rewritten by reading, and split into the text
+// before the section's place (head), the section, and the text from the font
+// anchor on (tail). The definitions of the section go to a
+// PrinterDefinitionList. Writing puts head, a freshly generated section and
+// tail back together, checks the result with CUPS's own PPD parser and only
+// then replaces the file.
+//
+// Only a successful read yields a LoadedPpd, and only a LoadedPpd can be
+// written: a failed or refused read leaves nothing that could be written back.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "model/definition_table.h"
+#include "model/string_table.h"
+#include "platform/interaction.h"
+#include "formats/ppd_target.h"
+
+namespace tonalis {
+
+namespace ppd {
+struct SectionLayout;
+}
+
+// A choice of the density-control option as the file held it.
+struct ChoiceRead {
+  int keyword = 0;   // N of GummaN (1 to 9); 0 when the keyword is not of that form
+  std::string name;  // as the definition list holds it
+  bool operator==(const ChoiceRead&) const = default;
+};
+
+// The PPD last read, split for rewriting.
+struct PPDToneState {
+  std::string ppdPath;    // where the file came from and where it is written back
+  std::string nickName;   // the *NickName value, at most 1024 bytes
+  std::string headText;   // the file's bytes, its own line endings
+  std::string tailText;
+  std::string lineBreak = "\n";         // the break that ends the file's first line
+  std::vector<ChoiceRead> choices;      // every choice of the sections, in file order
+  std::string defaultChoice;            // *DefaultVLTone of the sections ("None", "Gumma2")
+  std::vector<std::string> languages;   // *cupsLanguages of the file
+  bool endsInQuote = false;             // the file ends inside a quoted value
+};
+
+// The state of a successful read. Only GetPPDToneInfo makes one.
+class LoadedPpd {
+ public:
+  const PPDToneState& state() const { return state_; }
+  const PpdTarget& target() const { return *target_; }
+
+ private:
+  friend struct PpdReaderAccess;
+  LoadedPpd(std::shared_ptr<PpdTarget> target, PPDToneState state)
+      : target_(std::move(target)), state_(std::move(state)) {}
+  std::shared_ptr<PpdTarget> target_;
+  PPDToneState state_;
+};
+
+struct PpdServices {
+  UserInteraction& ui;
+  const StringSource& strings = DefaultStrings();
+};
+
+// Result codes of GetPPDToneInfo.
+inline constexpr int kPpdLoaded = 1;
+inline constexpr int kPpdFailed = 0;        // already reported to the user
+inline constexpr int kPpdUnsupported = -1;  // nothing reported; caller shows string 21
+
+struct PpdReadOutcome {
+  int result = kPpdFailed;
+  std::optional<LoadedPpd> loaded;  // set exactly when result == kPpdLoaded
+  std::string nickName;             // set whenever a NickName line was read
+};
+
+// Reads `target` into `list` (emptied first). Asks the read-only question
+// and reports failures through `services.ui`. The target is never changed.
+//
+// A target that is still read-only after the question cannot be loaded
+// (string 22), since a loaded PPD may be written back. Zero bytes in the file
+// are ordinary bytes: they end neither a line nor the text that the supported
+// test searches. A choice whose name comes out empty is skipped.
+PpdReadOutcome GetPPDToneInfo(std::shared_ptr<PpdTarget> target, PrinterDefinitionList& list,
+                              const PpdServices& services);
+
+// Writes `list` into the PPD that `ppd` was read from. Reports success
+// (string 30) or failure (string 29, with the system's reason) through the
+// interaction; returns whether the file was written. The file is replaced as
+// a whole or not at all, and only after CUPS's PPD parser has read the new
+// text and found every option of the old one and the density-control option
+// with exactly the choices written. A list holding a name with a control
+// character is refused before anything is touched.
+//
+// Definitions keep their choice keyword from the file (matched by name), the
+// default choice stays when its definition does, and a queue's saved default
+// of the user follows its definition the same way.
+bool SetPPDToneInfo(const LoadedPpd& ppd, const PrinterDefinitionList& list,
+                    const PpdServices& services);
+
+// Whether the file's text contains `keyword`. Reports string 22 when the file
+// cannot be opened.
+bool HasPPDKeyword(const PpdTarget& target, std::string_view keyword, const PpdServices& services);
+
+// --- Pure pieces, used by the routines above and by tests ---
+
+// The supported-product test on a file's text.
+bool IsSupportedPpdText(std::string_view text);
+
+// The density-control section for `list`, byte for byte, with CR LF line
+// breaks and keywords Gumma1, 2, ... unless `layout` says otherwise.
+std::string BuildSection(const PrinterDefinitionList& list);
+std::string BuildSection(const PrinterDefinitionList& list, const ppd::SectionLayout& layout);
+
+// The section that writing `list` into `state`'s file produces, and the
+// whole new file.
+struct WrittenPpd {
+  std::string bytes;
+  std::vector<std::string> choices;              // "None", then the keywords in order
+  std::vector<std::pair<std::string, std::string>> renamed;  // old keyword -> new ("" gone)
+};
+WrittenPpd ComposePpd(const PPDToneState& state, const PrinterDefinitionList& list);
+
+}  // namespace tonalis

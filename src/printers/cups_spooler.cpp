@@ -1,0 +1,478 @@
+#include "printers/cups_spooler.h"
+
+#include <cups/cups.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace tonalis {
+
+namespace {
+
+constexpr int kConnectTimeoutMs = 5000;
+
+constexpr std::string_view kNoPpdModels[] = {"Local Raw Printer", "Remote Printer"};
+
+SpoolerStatus LastCupsError() {
+  const ipp_status_t code = cupsLastError();
+  const char* text = cupsLastErrorString();
+  return SpoolerStatus::Failure(code == IPP_STATUS_OK ? IPP_STATUS_ERROR_INTERNAL : code,
+                                text && *text ? text : ippErrorString(code));
+}
+
+SpoolerStatus OutOfMemory() {
+  SpoolerStatus s;
+  s.code = ENOMEM;
+  s.reason = std::strerror(ENOMEM);
+  s.outOfMemory = true;
+  return s;
+}
+
+bool Failed(ipp_t* response) {
+  return response == nullptr || cupsLastError() > IPP_STATUS_OK_CONFLICTING;
+}
+
+struct IppDeleter {
+  void operator()(ipp_t* ipp) const { ippDelete(ipp); }
+};
+using IppPtr = std::unique_ptr<ipp_t, IppDeleter>;
+
+// A file in memory that libcups can read from or write to by descriptor.
+class MemoryFile {
+ public:
+  MemoryFile() : fd_(memfd_create("tonalis-ppd", MFD_CLOEXEC)) {}
+  ~MemoryFile() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  MemoryFile(const MemoryFile&) = delete;
+  MemoryFile& operator=(const MemoryFile&) = delete;
+  int fd() const { return fd_; }
+
+  int Write(std::string_view bytes) {
+    while (!bytes.empty()) {
+      const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return errno;
+      }
+      bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return ::lseek(fd_, 0, SEEK_SET) < 0 ? errno : 0;
+  }
+
+  int ReadAll(std::string& out) {
+    const off_t size = ::lseek(fd_, 0, SEEK_END);
+    if (size < 0 || ::lseek(fd_, 0, SEEK_SET) < 0) return errno;
+    out.resize(static_cast<std::size_t>(size));
+    std::size_t done = 0;
+    while (done < out.size()) {
+      const ssize_t n = ::read(fd_, out.data() + done, out.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return n == 0 ? EIO : errno;
+      done += static_cast<std::size_t>(n);
+    }
+    return 0;
+  }
+
+ private:
+  int fd_;
+};
+
+// Splits "host", "host:port", "[v6]:port" or a socket path.
+void SplitServer(const std::string& server, std::string& host, int& port) {
+  host = server;
+  port = ippPort();
+  if (server.empty() || server.front() == '/') return;
+  const auto colon = server.rfind(':');
+  const auto bracket = server.rfind(']');
+  if (colon != std::string::npos && (bracket == std::string::npos || colon > bracket)) {
+    host = server.substr(0, colon);
+    port = std::atoi(server.c_str() + colon + 1);
+  }
+  if (host.size() > 1 && host.front() == '[' && host.back() == ']')
+    host = host.substr(1, host.size() - 2);
+}
+
+// The name a queue is addressed by in a URI path; CUPS queue names hold no
+// '/', '#', '?', space or quote, but other bytes are escaped to be safe.
+std::string EscapePath(std::string_view name) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (const unsigned char c : name) {
+    if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~') {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
+}
+
+std::string PrinterUri(const std::string& server, const std::string& queue) {
+  std::string host;
+  int port = 0;
+  SplitServer(server, host, port);
+  if (host.empty() || host.front() == '/') host = "localhost";
+  char uri[HTTP_MAX_URI];
+  httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, host.c_str(), port,
+                   "/printers/%s", queue.c_str());
+  return uri;
+}
+
+// Where a forwarding queue's PPD is kept: the CUPS queue its device names.
+QueueRef ForwardedQueue(const std::string& deviceUri) {
+  char scheme[32], user[256], host[256], resource[1024];
+  int port = 0;
+  if (httpSeparateURI(HTTP_URI_CODING_ALL, deviceUri.c_str(), scheme, sizeof scheme, user,
+                      sizeof user, host, sizeof host, &port, resource,
+                      sizeof resource) < HTTP_URI_STATUS_OK)
+    return {};
+  const std::string_view s = scheme;
+  if (s != "ipp" && s != "ipps" && s != "http" && s != "https") return {};
+  constexpr std::string_view kPrinters = "/printers/";
+  std::string_view path = resource;
+  if (path.substr(0, kPrinters.size()) != kPrinters) return {};
+  path.remove_prefix(kPrinters.size());
+  if (const auto query = path.find('?'); query != std::string_view::npos)
+    path = path.substr(0, query);
+  if (path.empty() || path.find('/') != std::string_view::npos) return {};
+  std::string server = host;
+  if (server.find(':') != std::string::npos) server = "[" + server + "]";
+  server += ":" + std::to_string(port);
+  return {server, std::string(path)};
+}
+
+bool HasPpdByType(const std::string& makeAndModel, int type) {
+  return !(type & (CUPS_PRINTER_CLASS | CUPS_PRINTER_REMOTE)) && !IsNoPpdPlaceholder(makeAndModel);
+}
+
+const char* const kListAttributes[] = {"printer-name", "printer-make-and-model", "printer-type",
+                                       "device-uri"};
+
+}  // namespace
+
+bool IsNoPpdPlaceholder(std::string_view makeAndModel) {
+  for (const std::string_view p : kNoPpdModels)
+    if (makeAndModel == p) return true;
+  return false;
+}
+
+const char* CupsPasswordCallback(const char* prompt, http_t* http, const char*, const char*,
+                                 void* data) {
+  auto* self = static_cast<CupsSpooler*>(data);
+  if (!self || !self->prompt_) return nullptr;
+  PasswordRequest request;
+  request.prompt = prompt ? prompt : "";
+  request.user = cupsUser();
+  char host[256] = "";
+  if (http) httpGetHostname(http, host, sizeof host);
+  request.server = host;
+  std::optional<std::string> answer = self->prompt_(request);
+  if (!answer) return nullptr;
+  self->lastPassword_ = std::move(*answer);
+  return self->lastPassword_.c_str();
+}
+
+namespace {
+
+// Routes the scheduler's password questions to the spooler's prompt while a
+// request runs; afterwards libcups's own behaviour and the password are gone.
+class PasswordScope {
+ public:
+  PasswordScope(CupsSpooler* spooler, std::string& password) : password_(password) {
+    cupsSetPasswordCB2(CupsPasswordCallback, spooler);
+  }
+  ~PasswordScope() {
+    cupsSetPasswordCB2(nullptr, nullptr);
+    std::fill(password_.begin(), password_.end(), '\0');
+    password_.clear();
+  }
+  PasswordScope(const PasswordScope&) = delete;
+  PasswordScope& operator=(const PasswordScope&) = delete;
+
+ private:
+  std::string& password_;
+};
+
+}  // namespace
+
+namespace {
+
+// The configured scheduler as "host:port" (libcups keeps the port apart), or
+// its socket path.
+std::string ConfiguredServer() {
+  std::string server = cupsServer();
+  if (server.empty() || server.front() == '/') return server;
+  if (server.find(':') != std::string::npos) server = "[" + server + "]";
+  return server + ":" + std::to_string(ippPort());
+}
+
+}  // namespace
+
+CupsSpooler::CupsSpooler(std::string server)
+    : configured_(server.empty() ? ConfiguredServer() : std::move(server)) {}
+
+CupsSpooler::~CupsSpooler() {
+  for (auto& [name, http] : connections_) httpClose(http);
+}
+
+http_t* CupsSpooler::Connect(const std::string& server, SpoolerStatus& status) {
+  const std::string& name = server.empty() ? configured_ : server;
+  if (auto it = connections_.find(name); it != connections_.end()) return it->second;
+  std::string host;
+  int port = 0;
+  SplitServer(name, host, port);
+  http_t* http = httpConnect2(host.c_str(), port, nullptr, AF_UNSPEC, cupsEncryption(), 1,
+                              kConnectTimeoutMs, nullptr);
+  if (!http) {
+    const int error = errno;
+    status = SpoolerStatus::Failure(IPP_STATUS_ERROR_SERVICE_UNAVAILABLE,
+                                    name + ": " + std::strerror(error ? error : ECONNREFUSED));
+    return nullptr;
+  }
+  connections_.emplace(name, http);
+  return http;
+}
+
+SpoolerStatus CupsSpooler::ListQueues(SpoolerScope scope, std::vector<SpoolerQueue>& queues) {
+  queues.clear();
+  try {
+    SpoolerStatus status;
+    http_t* http = Connect({}, status);
+    if (!http) return status;
+
+    ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
+    if (!request) return OutOfMemory();
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                  static_cast<int>(std::size(kListAttributes)), nullptr, kListAttributes);
+    // The scheduler picks the scope: printers, not classes; forwarding or not.
+    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_ENUM, "printer-type",
+                  scope == SpoolerScope::Connections ? CUPS_PRINTER_REMOTE : 0);
+    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_ENUM, "printer-type-mask",
+                  CUPS_PRINTER_CLASS | CUPS_PRINTER_REMOTE);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+                 cupsUser());
+    IppPtr response(cupsDoRequest(http, request, "/"));
+    if (Failed(response.get())) {
+      // The scheduler answers "not found" when no printer matches.
+      if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) return {};
+      return LastCupsError();
+    }
+
+    ipp_attribute_t* attr = ippFirstAttribute(response.get());
+    while (attr) {
+      while (attr && ippGetGroupTag(attr) != IPP_TAG_PRINTER) attr = ippNextAttribute(response.get());
+      if (!attr) break;
+      SpoolerQueue queue;
+      std::string deviceUri;
+      int type = 0;
+      for (; attr && ippGetGroupTag(attr) == IPP_TAG_PRINTER;
+           attr = ippNextAttribute(response.get())) {
+        const char* name = ippGetName(attr);
+        if (!name) continue;
+        const std::string_view n = name;
+        const char* text = ippGetString(attr, 0, nullptr);
+        if (n == "printer-name" && text) queue.name = text;
+        else if (n == "printer-make-and-model" && text) queue.makeAndModel = text;
+        else if (n == "device-uri" && text) deviceUri = text;
+        else if (n == "printer-type") type = ippGetInteger(attr, 0);
+      }
+      if (queue.name.empty()) continue;
+      if (scope == SpoolerScope::Local) {
+        queue.hasPpd = HasPpdByType(queue.makeAndModel, type);
+        queue.ppd = {{}, queue.name};
+      } else {
+        queue.hasPpd = false;  // kept by the other server, if anywhere
+        queue.ppd = ForwardedQueue(deviceUri);
+      }
+      queues.push_back(std::move(queue));
+    }
+    return {};
+  } catch (const std::bad_alloc&) {
+    queues.clear();
+    return OutOfMemory();
+  }
+}
+
+SpoolerStatus CupsSpooler::OpenQueue(const SpoolerQueue& queue) {
+  if (queue.ppd.queue.empty()) return {};  // nothing kept anywhere: nothing to reach
+  try {
+    SpoolerStatus status;
+    return Connect(queue.ppd.server, status) ? SpoolerStatus{} : status;
+  } catch (const std::bad_alloc&) {
+    return OutOfMemory();
+  }
+}
+
+SpoolerStatus CupsSpooler::GetQueueDriver(const SpoolerQueue& queue, QueueDriver& driver) {
+  try {
+    // A queue of this scheduler was described by the listing.
+    if (queue.ppd.server.empty() || queue.ppd.queue.empty()) {
+      driver = {queue.makeAndModel, queue.hasPpd && !queue.ppd.queue.empty()};
+      return {};
+    }
+    SpoolerStatus status;
+    http_t* http = Connect(queue.ppd.server, status);
+    if (!http) return status;
+    ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    if (!request) return OutOfMemory();
+    const std::string uri = PrinterUri(queue.ppd.server, queue.ppd.queue);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
+    static const char* const kAttrs[] = {"printer-make-and-model", "printer-type"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2,
+                  nullptr, kAttrs);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+                 cupsUser());
+    IppPtr response(cupsDoRequest(http, request, "/"));
+    if (Failed(response.get())) return LastCupsError();
+    ipp_attribute_t* mm =
+        ippFindAttribute(response.get(), "printer-make-and-model", IPP_TAG_TEXT);
+    ipp_attribute_t* type = ippFindAttribute(response.get(), "printer-type", IPP_TAG_ENUM);
+    driver.makeAndModel = mm ? ippGetString(mm, 0, nullptr) : "";
+    driver.hasPpd = HasPpdByType(driver.makeAndModel, type ? ippGetInteger(type, 0) : 0);
+    return {};
+  } catch (const std::bad_alloc&) {
+    return OutOfMemory();
+  }
+}
+
+SpoolerStatus CupsSpooler::DefaultQueue(std::string& name) {
+  name.clear();
+  try {
+    SpoolerStatus status;
+    http_t* http = Connect({}, status);
+    if (!http) return status;
+    // With no name, libcups looks at the environment, the lpoptions files and
+    // then the scheduler, exactly as `lpstat -d` does, and never browses.
+    cups_dest_t* dest = cupsGetNamedDest(http, nullptr, nullptr);
+    if (!dest) {
+      const ipp_status_t code = cupsLastError();
+      if (code == IPP_STATUS_OK || code == IPP_STATUS_ERROR_NOT_FOUND) return {};
+      return LastCupsError();
+    }
+    name = dest->name;
+    cupsFreeDests(1, dest);
+    return {};
+  } catch (const std::bad_alloc&) {
+    return OutOfMemory();
+  }
+}
+
+SpoolerStatus CupsSpooler::FetchPpd(const QueueRef& ref, std::string& bytes) {
+  bytes.clear();
+  try {
+    SpoolerStatus status;
+    http_t* http = Connect(ref.server, status);
+    if (!http) return status;
+    MemoryFile file;
+    if (file.fd() < 0) return SpoolerStatus::Failure(IPP_STATUS_ERROR_INTERNAL, std::strerror(errno));
+    const std::string resource = "/printers/" + EscapePath(ref.queue) + ".ppd";
+    http_status_t got;
+    {
+      PasswordScope scope(this, lastPassword_);
+      got = cupsGetFd(http, resource.c_str(), file.fd());
+    }
+    if (got != HTTP_STATUS_OK) return LastCupsError();
+    if (const int error = file.ReadAll(bytes)) {
+      bytes.clear();
+      return SpoolerStatus::Failure(IPP_STATUS_ERROR_INTERNAL, std::strerror(error));
+    }
+    return {};
+  } catch (const std::bad_alloc&) {
+    bytes.clear();
+    return OutOfMemory();
+  }
+}
+
+SpoolerStatus CupsSpooler::ReplacePpd(const QueueRef& ref, std::string_view bytes) {
+  try {
+    SpoolerStatus status;
+    http_t* http = Connect(ref.server, status);
+    if (!http) return status;
+    MemoryFile file;
+    if (file.fd() < 0) return SpoolerStatus::Failure(IPP_STATUS_ERROR_INTERNAL, std::strerror(errno));
+    if (const int error = file.Write(bytes))
+      return SpoolerStatus::Failure(IPP_STATUS_ERROR_INTERNAL, std::strerror(error));
+
+    const std::string uri = PrinterUri(ref.server, ref.queue);
+    // CUPS-Add-Modify-Printer would create a queue that is gone; only an
+    // existing queue has its PPD replaced.
+    ipp_t* probe = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    if (!probe) return OutOfMemory();
+    ippAddString(probe, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
+    ippAddString(probe, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+                 "printer-name");
+    ippAddString(probe, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+                 cupsUser());
+    IppPtr probed(cupsDoRequest(http, probe, "/"));
+    if (Failed(probed.get())) return LastCupsError();
+
+    ipp_t* request = ippNewRequest(IPP_OP_CUPS_ADD_MODIFY_PRINTER);
+    if (!request) return OutOfMemory();
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+                 cupsUser());
+    IppPtr response;
+    {
+      PasswordScope scope(this, lastPassword_);
+      response.reset(cupsDoIORequest(http, request, "/admin/", file.fd(), -1));
+    }
+    if (Failed(response.get())) return LastCupsError();
+    return {};
+  } catch (const std::bad_alloc&) {
+    return OutOfMemory();
+  }
+}
+
+SpoolerStatus CupsSpooler::FollowSavedOption(
+    const QueueRef& ref, std::string_view option,
+    const std::vector<std::pair<std::string, std::string>>& renamed) {
+  // Saved options name the destinations of the configured scheduler; a
+  // queue of another server has none of this user's.
+  if (!ref.server.empty()) return {};
+  try {
+    SpoolerStatus status;
+    http_t* http = Connect({}, status);
+    if (!http) return status;
+    const std::string name(option);
+    cups_dest_t* dests = nullptr;
+    const int count = cupsGetDests2(http, &dests);
+    bool changed = false;
+    for (int i = 0; i < count; ++i) {
+      cups_dest_t& dest = dests[i];
+      if (ref.queue != dest.name) continue;
+      const char* saved = cupsGetOption(name.c_str(), dest.num_options, dest.options);
+      if (!saved) continue;
+      for (const auto& [from, to] : renamed) {
+        if (from != saved || from == to) continue;
+        if (to.empty()) {
+          dest.num_options = cupsRemoveOption(name.c_str(), dest.num_options, &dest.options);
+        } else {
+          dest.num_options = cupsAddOption(name.c_str(), to.c_str(), dest.num_options, &dest.options);
+        }
+        changed = true;
+        break;
+      }
+    }
+    const int failed = changed ? cupsSetDests2(http, count, dests) : 0;
+    cupsFreeDests(count, dests);
+    return failed ? LastCupsError() : SpoolerStatus{};
+  } catch (const std::bad_alloc&) {
+    return OutOfMemory();
+  }
+}
+
+CupsSpooler& SystemSpooler() {
+  static CupsSpooler spooler;
+  return spooler;
+}
+
+}  // namespace tonalis

@@ -1,0 +1,70 @@
+// The spooler on CUPS, through libcups and IPP only: no browsing for network
+// printers, no command-line tools.
+//
+// - Listing: one CUPS-Get-Printers request to the configured scheduler per
+//   scope (classes are not printers and are left out). Queues that forward
+//   to a queue of another CUPS server (an ipp:// device on /printers/NAME)
+//   are the connections; their PPD is kept by that server.
+// - Driver: a queue's make and model. The scheduler reports "Local Raw
+//   Printer" or "Remote Printer" for a queue that has no PPD.
+// - Default: the same one `lpstat -d` reports (LPDEST or PRINTER, the user's
+//   and the system's lpoptions, then the scheduler's default).
+// - PPD: fetched as /printers/NAME.ppd and replaced with a
+//   CUPS-Add-Modify-Printer request that carries the new PPD, as
+//   `lpadmin -P` does.
+//
+// Status codes are IPP status codes (0x0406 not found, 0x0503 service
+// unavailable, ...), which the scheduler's clients show in hexadecimal too.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "printers/spooler.h"
+
+typedef struct _http_s http_t;
+
+namespace tonalis {
+
+class CupsSpooler final : public Spooler {
+ public:
+  // `server` as CUPS names one (host, host:port or a socket path); empty for
+  // the configured scheduler.
+  explicit CupsSpooler(std::string server = {});
+  ~CupsSpooler() override;
+  CupsSpooler(const CupsSpooler&) = delete;
+  CupsSpooler& operator=(const CupsSpooler&) = delete;
+
+  SpoolerStatus ListQueues(SpoolerScope scope, std::vector<SpoolerQueue>& queues) override;
+  SpoolerStatus OpenQueue(const SpoolerQueue& queue) override;
+  SpoolerStatus GetQueueDriver(const SpoolerQueue& queue, QueueDriver& driver) override;
+  SpoolerStatus DefaultQueue(std::string& name) override;
+  SpoolerStatus FetchPpd(const QueueRef& ref, std::string& bytes) override;
+  SpoolerStatus ReplacePpd(const QueueRef& ref, std::string_view bytes) override;
+  SpoolerStatus FollowSavedOption(
+      const QueueRef& ref, std::string_view option,
+      const std::vector<std::pair<std::string, std::string>>& renamed) override;
+  std::string ServerName() const override { return configured_; }
+
+  // Who answers when a server asks for a password (a dialog, the terminal).
+  // Without one, such a request fails as not authorised.
+  void SetPasswordPrompt(PasswordPrompt prompt) { prompt_ = std::move(prompt); }
+
+ private:
+  http_t* Connect(const std::string& server, SpoolerStatus& status);
+  friend const char* CupsPasswordCallback(const char*, http_t*, const char*, const char*, void*);
+
+  std::string configured_;
+  std::map<std::string, http_t*> connections_;
+  PasswordPrompt prompt_;
+  std::string lastPassword_;  // kept for libcups until the request is sent
+};
+
+// The make-and-model texts the scheduler gives a queue without a PPD.
+bool IsNoPpdPlaceholder(std::string_view makeAndModel);
+
+// The process's spooler for the configured scheduler.
+CupsSpooler& SystemSpooler();
+
+}  // namespace tonalis

@@ -1,0 +1,73 @@
+#include "printers/queue_target.h"
+
+#include <cerrno>
+#include <new>
+
+#include "printers/cups_spooler.h"
+#include "formats/ppd_tone.h"
+
+namespace tonalis {
+
+namespace {
+
+// IPP status codes (RFC 8011): 0x0400 client errors, of which 0x0401
+// forbidden, 0x0402 not authenticated, 0x0403 not authorised, 0x0406 not
+// found.
+constexpr int kForbidden = 0x0401;
+constexpr int kNotAuthenticated = 0x0402;
+constexpr int kNotAuthorized = 0x0403;
+constexpr int kNotFound = 0x0406;
+
+}  // namespace
+
+int SpoolerErrno(const SpoolerStatus& status) {
+  if (status.ok()) return 0;
+  if (status.outOfMemory) return ENOMEM;
+  switch (status.code) {
+    case kNotFound:
+      return ENOENT;
+    case kForbidden:
+    case kNotAuthenticated:
+    case kNotAuthorized:
+      return EACCES;
+    default:
+      return EIO;
+  }
+}
+
+std::string PpdQueueTarget::Describe() const {
+  if (ref_.server.empty()) return ref_.queue;
+  return ref_.queue + " on " + ref_.server;
+}
+
+int PpdQueueTarget::Read(std::string& bytes) const {
+  const SpoolerStatus status = spooler_.FetchPpd(ref_, bytes);
+  return SpoolerErrno(status);
+}
+
+ReplaceResult PpdQueueTarget::Replace(const std::string& bytes) const {
+  const SpoolerStatus status = spooler_.ReplacePpd(ref_, bytes);
+  if (status.ok()) return {};
+  ReplaceResult result;
+  result.ok = false;
+  result.error = SpoolerErrno(status);
+  result.failedStep = "scheduler";
+  result.reason = status.reason;
+  return result;
+}
+
+std::string PpdQueueTarget::FollowSavedChoices(
+    const std::vector<std::pair<std::string, std::string>>& renamed) const {
+  bool changes = false;
+  for (const auto& [from, to] : renamed) changes |= from != to;
+  if (!changes) return {};
+  const SpoolerStatus status = spooler_.FollowSavedOption(ref_, "VLTone", renamed);
+  return status.ok() ? std::string() : status.reason;
+}
+
+std::shared_ptr<PpdTarget> QueueTarget(std::string queue, std::string server) {
+  return std::make_shared<PpdQueueTarget>(SystemSpooler(),
+                                          QueueRef{std::move(server), std::move(queue)});
+}
+
+}  // namespace tonalis

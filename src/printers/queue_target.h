@@ -1,0 +1,48 @@
+// A print queue's PPD as a target of the PPD reader and writer.
+//
+// The scheduler keeps the queue's PPD; it is read and replaced through the
+// spooler, byte for byte.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "printers/spooler.h"
+#include "formats/ppd_target.h"
+
+namespace tonalis {
+
+class PpdQueueTarget final : public PpdTarget {
+ public:
+  PpdQueueTarget(Spooler& spooler, QueueRef ref) : spooler_(spooler), ref_(std::move(ref)) {}
+
+  const QueueRef& ref() const { return ref_; }
+  // "QUEUE" for the configured scheduler, "QUEUE on SERVER" for another one.
+  std::string Describe() const override;
+  // 0, or an errno that stands for the scheduler's refusal (ENOENT for a
+  // queue or PPD that is not there, EACCES for a refusal, EIO otherwise).
+  int Read(std::string& bytes) const override;
+  // A refusal comes back with failedStep "scheduler" and the scheduler's
+  // reason; the queue then keeps its old PPD.
+  ReplaceResult Replace(const std::string& bytes) const override;
+  // Whether a queue's PPD may be replaced is the scheduler's decision, made
+  // when it is replaced.
+  bool IsReadOnly() const override { return false; }
+  int MakeWritable() const override { return 0; }
+  // The user's saved default of the queue (lpoptions) follows its choice.
+  std::string FollowSavedChoices(
+      const std::vector<std::pair<std::string, std::string>>& renamed) const override;
+
+ private:
+  Spooler& spooler_;
+  QueueRef ref_;
+};
+
+// The target for queue `queue` of `server` (empty: the configured
+// scheduler), through the process's CUPS spooler.
+std::shared_ptr<PpdTarget> QueueTarget(std::string queue, std::string server = {});
+
+// The errno a spooler failure is reported with.
+int SpoolerErrno(const SpoolerStatus& status);
+
+}  // namespace tonalis
