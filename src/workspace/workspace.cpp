@@ -1,0 +1,326 @@
+#include "workspace/workspace.h"
+
+#include <algorithm>
+
+namespace tonalis {
+
+Workspace::Workspace(const WorkspaceSeams& seams)
+    : ui_(seams.ui),
+      strings_(seams.strings),
+      library_(std::make_unique<DefinitionLibrary>()),
+      targetList_(std::make_unique<PrinterDefinitionList>()),
+      libraryFile_(seams.libraryPath, seams.fileOps ? *seams.fileOps : SystemFileOps()) {
+  EmptyTable(*library_);
+  EmptyTable(*targetList_);
+}
+
+Workspace::~Workspace() = default;
+
+void Workspace::Show(int stringId, const std::string& subject) {
+  Message m = StringMessage(strings_, stringId);
+  m.subject = subject;
+  ui_.Show(m);
+}
+
+// --- The library ------------------------------------------------------------
+
+bool Workspace::OpenLibrary() {
+  libraryModified_ = false;
+  return libraryFile_.Open(*library_, ui_, strings_);
+}
+
+void Workspace::CloseLibrary() {
+  libraryFile_.Close();
+}
+
+// --- The target -------------------------------------------------------------
+
+int Workspace::ReadTarget(std::shared_ptr<PpdTarget> target) {
+  DropTarget();
+  const std::string where = target ? target->Describe() : std::string();
+  PpdReadOutcome outcome = GetPPDToneInfo(std::move(target), *targetList_, {ui_, strings_});
+  nickName_.clear();
+  if (outcome.result == kPpdLoaded) {
+    nickName_ = std::move(outcome.nickName);
+    loaded_ = std::move(outcome.loaded);
+    return kPpdLoaded;
+  }
+  // Nothing of a target that was not read may be listed, added to or
+  // written back.
+  EmptyTable(*targetList_);
+  if (outcome.result == kPpdUnsupported)
+    Show(sid::kUnsupportedPpd, where);
+  return outcome.result;
+}
+
+void Workspace::AdoptTarget(LoadedPpd loaded, const PrinterDefinitionList& list) {
+  DropTarget();
+  nickName_ = loaded.state().nickName;
+  loaded_ = std::move(loaded);
+  *targetList_ = list;
+}
+
+void Workspace::DropTarget() {
+  loaded_.reset();
+  EmptyTable(*targetList_);
+  targetModified_ = false;
+}
+
+// --- Lists ------------------------------------------------------------------
+
+const DensityDef* Workspace::Find(Side side, std::string_view name) const {
+  if (side == Side::Library) {
+    const std::optional<int> slot = FindDefinition(*library_, name);
+    return slot ? &library_->slots[*slot] : nullptr;
+  }
+  const std::optional<int> slot = FindDefinition(*targetList_, name);
+  return slot ? &targetList_->slots[*slot] : nullptr;
+}
+
+std::vector<std::string_view> Workspace::Names(Side side) const {
+  return side == Side::Library ? VisibleNames(*library_) : VisibleNames(*targetList_);
+}
+
+int Workspace::Count(Side side) const {
+  return side == Side::Library ? library_->count : targetList_->count;
+}
+
+int Workspace::Capacity(Side side) const {
+  return side == Side::Library ? kLibraryCapacity : kPrinterListCapacity;
+}
+
+// --- Storing ----------------------------------------------------------------
+
+bool Workspace::Refused(const DensityDef& def) {
+  const std::optional<Refusal> refusal = Validate(def, strings_);
+  if (!refusal)
+    return false;
+  Message m;
+  m.kind = MessageKind::Warning;
+  m.stringId = refusal->stringId;
+  m.text = refusal->text;
+  m.subject = std::string(NameOf(def));
+  ui_.Show(m);
+  return true;
+}
+
+StoreResult Workspace::StoreNew(const DensityDef& def) {
+  if (Refused(def))
+    return StoreResult::Invalid;
+  switch (InsertDefinition(*library_, def, InsertMode::AddMode())) {
+    case InsertResult::Full:
+      Show(sid::kTableFull);
+      return StoreResult::Full;
+    case InsertResult::NameTaken:
+      Show(sid::kNameTaken);
+      return StoreResult::NameTaken;
+    case InsertResult::Stored:
+      break;
+  }
+  libraryModified_ = true;
+  return StoreResult::Stored;
+}
+
+namespace {
+
+// Stores `def` in the slot of `original`: the slot is freed for the
+// insertion (so that the definition's own name is free) and filled again
+// exactly as it was when the insertion fails.
+template <int C>
+StoreResult StoreInPlace(DefinitionTable<C>& table, std::string_view original,
+                         const DensityDef& def) {
+  const std::optional<int> slot = FindDefinition(table, original);
+  if (!slot)
+    return StoreResult::NotFound;
+  const DensityDef before = table.slots[*slot];
+  FreeSlot(table, *slot);
+  if (InsertDefinition(table, def, InsertMode::AtSlot(*slot)) == InsertResult::Stored)
+    return StoreResult::Replaced;
+  table.slots[*slot] = before;
+  ++table.count;
+  return StoreResult::NameTaken;
+}
+
+}  // namespace
+
+StoreResult Workspace::StoreEdited(Side side, std::string_view original, const DensityDef& def) {
+  if (Refused(def))
+    return StoreResult::Invalid;
+  const StoreResult result = side == Side::Library ? StoreInPlace(*library_, original, def)
+                                                   : StoreInPlace(*targetList_, original, def);
+  if (result == StoreResult::NameTaken)
+    Show(sid::kNameTaken);
+  if (result == StoreResult::Replaced)
+    (side == Side::Library ? libraryModified_ : targetModified_) = true;
+  return result;
+}
+
+bool Workspace::ConfirmDelete() {
+  Message question = StringMessage(strings_, sid::kDeleteQuestion, MessageKind::YesNo);
+  question.question = Question::DeleteDefinition;
+  return ui_.Ask(question);
+}
+
+bool Workspace::Delete(Side side, std::string_view name) {
+  if (side == Side::Library) {
+    const std::optional<int> slot = FindDefinition(*library_, name);
+    if (!slot)
+      return false;
+    // The library keeps the hole; the next definition stored takes the
+    // lowest free slot.
+    FreeSlot(*library_, *slot);
+    libraryModified_ = true;
+    return true;
+  }
+  const std::optional<int> slot = FindDefinition(*targetList_, name);
+  if (!slot)
+    return false;
+  // The target's list has no gaps: the definitions after the deleted one
+  // move up, keeping their order (the order of the PPD's choices).
+  FreeSlot(*targetList_, *slot);
+  CompactAfter(*targetList_, *slot);
+  targetModified_ = true;
+  return true;
+}
+
+template <int C>
+StoreResult Workspace::Copy(const DensityDef& def, DefinitionTable<C>& into, bool& modified) {
+  switch (InsertDefinition(into, def, InsertMode::AddMode())) {
+    case InsertResult::Full:
+      Show(sid::kTableFull);
+      return StoreResult::Full;
+    case InsertResult::NameTaken: {
+      // The definition of that name takes the content and keeps its place.
+      Message question = StringMessage(strings_, sid::kReplaceQuestion, MessageKind::YesNo);
+      question.question = Question::ReplaceDefinition;
+      question.subject = std::string(NameOf(def));
+      if (!ui_.Ask(question))
+        return StoreResult::Declined;
+      InsertDefinition(into, def, InsertMode::ReplaceMode());
+      modified = true;
+      return StoreResult::Replaced;
+    }
+    case InsertResult::Stored:
+      break;
+  }
+  modified = true;
+  return StoreResult::Stored;
+}
+
+StoreResult Workspace::Add(std::string_view name) {
+  // Only a target that was read can take definitions.
+  const DensityDef* def = Find(Side::Library, name);
+  if (!def || !loaded_)
+    return StoreResult::NotFound;
+  const DensityDef copy = *def;
+  return Copy(copy, *targetList_, targetModified_);
+}
+
+StoreResult Workspace::PickOut(std::string_view name) {
+  const DensityDef* def = Find(Side::Target, name);
+  if (!def)
+    return StoreResult::NotFound;
+  const DensityDef copy = *def;
+  return Copy(copy, *library_, libraryModified_);
+}
+
+StoreResult Workspace::Put(const DensityDef& def) {
+  if (Refused(def))
+    return StoreResult::Invalid;
+  if (const std::optional<int> slot = FindDefinition(*library_, NameOf(def))) {
+    // A replacement takes no new place, so it is made even in a full
+    // library; the bytes after the name stay as the slot held them.
+    DensityDef& stored = library_->slots[*slot];
+    stored.allChannels = def.allChannels;
+    std::copy(std::begin(def.channels), std::end(def.channels), std::begin(stored.channels));
+    libraryModified_ = true;
+    return StoreResult::Replaced;
+  }
+  if (InsertDefinition(*library_, def, InsertMode::AddMode()) != InsertResult::Stored) {
+    Show(sid::kTableFull, std::string(NameOf(def)));
+    return StoreResult::Full;
+  }
+  libraryModified_ = true;
+  return StoreResult::Stored;
+}
+
+StoreResult Workspace::SetTargetDefinitions(std::span<const std::string> names,
+                                            std::string* missing) {
+  if (!loaded_)
+    return StoreResult::NotFound;
+  if (names.size() > static_cast<std::size_t>(kPrinterListCapacity)) {
+    Show(sid::kTableFull, loaded_->target().Describe());
+    return StoreResult::Full;
+  }
+  auto wanted = std::make_unique<PrinterDefinitionList>();
+  EmptyTable(*wanted);
+  for (const std::string& name : names) {
+    const DensityDef* def = Find(Side::Library, name);
+    if (!def) {
+      if (missing)
+        *missing = name;
+      return StoreResult::NotFound;
+    }
+    if (InsertDefinition(*wanted, *def, InsertMode::AddMode()) == InsertResult::NameTaken) {
+      if (missing)
+        *missing = name;
+      return StoreResult::NameTaken;
+    }
+  }
+  *targetList_ = *wanted;
+  targetModified_ = true;
+  return StoreResult::Stored;
+}
+
+// --- Writing ----------------------------------------------------------------
+
+bool Workspace::WriteLibrary() {
+  const bool written = libraryFile_.Write(*library_, ui_, strings_);
+  if (written)
+    libraryModified_ = false;
+  return written;
+}
+
+bool Workspace::WriteTarget() {
+  if (!loaded_) {
+    // Cannot happen through the front ends: changes need a target that was
+    // read.
+    Show(sid::kPpdWriteFailed);
+    return false;
+  }
+  const bool written = SetPPDToneInfo(*loaded_, *targetList_, {ui_, strings_});
+  if (written)
+    targetModified_ = false;
+  return written;
+}
+
+void Workspace::Apply() {
+  if (libraryModified_)
+    WriteLibrary();
+  if (targetModified_)
+    WriteTarget();
+  libraryModified_ = false;
+  targetModified_ = false;
+}
+
+void Workspace::SaveBeforeSwitch() {
+  if (!targetModified_)
+    return;
+  Message question = StringMessage(strings_, sid::kSaveBeforeSwitch, MessageKind::YesNo);
+  question.question = Question::SaveBeforeSwitch;
+  if (ui_.Ask(question))
+    WriteTarget();
+  targetModified_ = false;
+}
+
+void Workspace::SaveBeforeExit() {
+  if (libraryModified_ || targetModified_) {
+    Message question = StringMessage(strings_, sid::kSaveBeforeExit, MessageKind::YesNo);
+    question.question = Question::SaveBeforeExit;
+    if (ui_.Ask(question))
+      Apply();
+  }
+  CloseLibrary();
+}
+
+}  // namespace tonalis
