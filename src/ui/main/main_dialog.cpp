@@ -39,12 +39,7 @@ MainDialog::MainDialog(const MainDialogSeams& seams, QWidget* parent)
       showHelp_(seams.showHelp),
       runEditor_(seams.runEditor),
       template_(ids::kDialog, this),
-      library_(std::make_unique<DefinitionLibrary>()),
-      printerList_(std::make_unique<PrinterDefinitionList>()),
-      libraryFile_(seams.libraryPath) {
-  EmptyTable(*library_);
-  EmptyTable(*printerList_);
-
+      workspace_(WorkspaceSeams{seams.ui, seams.strings, seams.libraryPath}) {
   // A fixed-size window without minimise and maximise buttons, sized by its
   // layout so that it follows the texts and the font.
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -220,10 +215,10 @@ bool MainDialog::ListPrinters() {
 
   PrinterDiscovery discovery;
   discovery.room = *count;
-  if (DiscoverPrinters(spooler_, discovery, *printerList_, Services()) != 1) {
-    EmptyTable(*printerList_);
+  auto list = std::make_unique<PrinterDefinitionList>();
+  EmptyTable(*list);
+  if (DiscoverPrinters(spooler_, discovery, *list, {ui_, strings_}) != 1)
     return initialPpd_.has_value();
-  }
   printerPpdPaths = std::move(discovery.entries);
   {
     const QSignalBlocker block(printerCombo_);
@@ -233,7 +228,7 @@ bool MainDialog::ListPrinters() {
     printerCombo_->setCurrentIndex(-1);
   }
   if (discovery.loaded) {
-    loadedPpd_ = std::move(discovery.loaded);
+    workspace_.AdoptTarget(std::move(*discovery.loaded), *list);
     selectedPrinterText = discovery.selectedPrinterText;
     ShowPrinterList();
   }
@@ -241,7 +236,7 @@ bool MainDialog::ListPrinters() {
 }
 
 void MainDialog::LoadLibrary() {
-  libraryFile_.Open(*library_, ui_, strings_);
+  workspace_.OpenLibrary();
   ShowLibrary();
   if (libraryList_->count() >= kLibraryCapacity)
     newButton_->setEnabled(false);
@@ -283,13 +278,14 @@ void MainDialog::StartOnPpdFile(const std::string& path) {
 void MainDialog::ShowLibrary() {
   const QSignalBlocker block(libraryList_);
   libraryList_->clear();
-  for (std::string_view name : VisibleNames(*library_)) list_box::AddSorted(*libraryList_, name);
+  for (std::string_view name : workspace_.Names(Side::Library))
+    list_box::AddSorted(*libraryList_, name);
 }
 
 void MainDialog::ShowPrinterList() {
   const QSignalBlocker block(printerListBox_);
   printerListBox_->clear();
-  for (std::string_view name : VisibleNames(*printerList_))
+  for (std::string_view name : workspace_.Names(Side::Target))
     list_box::Append(*printerListBox_, name);
 }
 
@@ -297,8 +293,16 @@ std::string MainDialog::EntryName(const QListWidget& list, int row) {
   return list_box::EntryName(list, row);
 }
 
+int MainDialog::RowOf(const QListWidget& box, std::string_view name) {
+  for (int row = 0; row < box.count(); ++row) {
+    if (list_box::EntryName(box, row) == name)
+      return row;
+  }
+  return -1;
+}
+
 bool MainDialog::AddAllowed() const {
-  if (!loadedPpd_)
+  if (!workspace_.hasTarget())
     return false;
   if (targetMode == TargetMode::Printer)
     return !selectedPrinterText.empty();
@@ -362,23 +366,14 @@ void MainDialog::PushBoundTexts() {
 // --- Reading and writing the target ------------------------------------------
 
 int MainDialog::ReadTarget(std::shared_ptr<PpdTarget> target) {
-  PpdReadOutcome outcome = GetPPDToneInfo(std::move(target), *printerList_, Services());
-  loadedPpd_ = std::move(outcome.loaded);
-  if (outcome.result == kPpdLoaded) {
-    lastNickName_ = std::move(outcome.nickName);
-  } else {
-    // Nothing of a target that was not read may be listed, added to or
-    // written back.
-    loadedPpd_.reset();
-    EmptyTable(*printerList_);
+  const int result = workspace_.ReadTarget(std::move(target));
+  if (result != kPpdLoaded)
     addButton_->setEnabled(false);
-  }
-  return outcome.result;
+  return result;
 }
 
 void MainDialog::DropTarget() {
-  loadedPpd_.reset();
-  EmptyTable(*printerList_);
+  workspace_.DropTarget();
   const QSignalBlocker block(printerListBox_);
   printerListBox_->clear();
 }
@@ -389,32 +384,10 @@ void MainDialog::ShowReadTarget() {
     addButton_->setEnabled(true);
 }
 
-void MainDialog::WritePrinterList() {
-  if (loadedPpd_) {
-    SetPPDToneInfo(*loadedPpd_, *printerList_, Services());
-  } else {
-    // Cannot happen through the window: changes need a target that was read.
-    ui_.Show(StringMessage(strings_, sid::kPpdWriteFailed));
-  }
-}
-
-void MainDialog::WriteLibrary() {
-  libraryFile_.Write(*library_, ui_, strings_);
-}
-
-void MainDialog::AskToSavePrinterChanges() {
-  if (!printerListModified)
-    return;
-  if (ui_.Ask(StringMessage(strings_, sid::kSaveBeforeSwitch, MessageKind::YesNo))) {
-    WritePrinterList();
-  }
-  printerListModified = false;
-}
-
 // --- Target selection ---------------------------------------------------------
 
 void MainDialog::OnPrinterChosen() {
-  AskToSavePrinterChanges();
+  workspace_.SaveBeforeSwitch();
   ReadChosenPrinter();
 }
 
@@ -429,13 +402,11 @@ void MainDialog::ReadChosenPrinter() {
     selectedPrinterText = entry.Text();
     ShowReadTarget();
     PrinterSelectionChanged();
-  } else if (result == kPpdUnsupported) {
-    ui_.Show(StringMessage(strings_, sid::kUnsupportedPpd));
   }
 }
 
 void MainDialog::OnSelectPrinter() {
-  AskToSavePrinterChanges();
+  workspace_.SaveBeforeSwitch();
   targetMode = TargetMode::Printer;
   ReadChosenPrinter();
   printerCombo_->setEnabled(true);
@@ -447,7 +418,7 @@ void MainDialog::OnSelectPrinter() {
 }
 
 void MainDialog::OnSelectPpdFile() {
-  AskToSavePrinterChanges();
+  workspace_.SaveBeforeSwitch();
   targetMode = TargetMode::PpdFile;
   printerCombo_->setEnabled(false);
   browseButton_->setEnabled(true);
@@ -463,14 +434,12 @@ void MainDialog::OnSelectPpdFile() {
     ShowReadTarget();
     PushBoundTexts();
     browseButton_->setFocus();
-  } else if (result == kPpdUnsupported) {
-    ui_.Show(StringMessage(strings_, sid::kUnsupportedPpd));
   }
 }
 
 void MainDialog::OnRefer() {
   const QString filters = ToQtFilter(LoadString(sid::kFileFilter));
-  AskToSavePrinterChanges();
+  workspace_.SaveBeforeSwitch();
 
   char* cwd = ::getcwd(nullptr, 0);
   if (cwd == nullptr) {
@@ -495,47 +464,26 @@ void MainDialog::OnRefer() {
 void MainDialog::ReadBrowsedFile(const std::string& path) {
   DropTarget();
   browsedPpdPath = path;
-  lastNickName_.clear();
   const int result = ReadTarget(FileTarget(path));
   if (result == kPpdLoaded) {
-    ppdDisplayName = lastNickName_;
+    // The field keeps the nickname of the file read before when this one
+    // could not be read.
+    ppdDisplayName = workspace_.nickName();
     ShowReadTarget();
     PrinterSelectionChanged();
     PushBoundTexts();
     browseButton_->setFocus();
-  } else if (result == kPpdUnsupported) {
-    // The field keeps the nickname of the file read before.
-    ui_.Show(StringMessage(strings_, sid::kUnsupportedPpd));
   }
 }
 
 // --- Apply and the ends of the window -------------------------------------------
 
 void MainDialog::OnApply() {
-  if (libraryModified) {
-    WriteLibrary();
-    libraryModified = false;
-  }
-  if (printerListModified) {
-    WritePrinterList();
-    printerListModified = false;
-  }
+  workspace_.Apply();
 }
 
 void MainDialog::OnExit() {
-  if (libraryModified || printerListModified) {
-    if (ui_.Ask(StringMessage(strings_, sid::kSaveBeforeExit, MessageKind::YesNo))) {
-      if (libraryModified) {
-        WriteLibrary();
-        libraryModified = false;
-      }
-      if (printerListModified) {
-        WritePrinterList();
-        printerListModified = false;
-      }
-    }
-  }
-  libraryFile_.Close();
+  workspace_.SaveBeforeExit();
   EndWindow(QDialog::Accepted);
 }
 

@@ -2,10 +2,11 @@
 // printer or PPD file on the right, the commands between them, and Exit,
 // Cancel, Apply and Help at the bottom.
 //
-// The window owns both tables, the working definition, the PPD last read and
-// the open library file for its whole life. Everything it shows or asks goes
-// through the UserInteraction it is given, and printers come from the
-// spooler it is given, so tests drive the real window with doubles.
+// The window shows a Workspace (the library, the target and their changes)
+// and maps its controls onto the workspace's commands; the rules live there.
+// Everything it shows or asks goes through the UserInteraction it is given,
+// and printers come from the spooler it is given, so tests drive the real
+// window with doubles.
 #pragma once
 
 #include <QDialog>
@@ -15,16 +16,14 @@
 #include <string>
 #include <vector>
 
-#include "model/definition_table.h"
 #include "model/density_def.h"
-#include "formats/library_file.h"
 #include "model/string_table.h"
 #include "platform/interaction.h"
-#include "printers/spooler.h"
-#include "formats/ppd_tone.h"
 #include "printers/printer_discovery.h"
+#include "printers/spooler.h"
 #include "ui/dialog_template.h"
 #include "ui/file_dialog.h"
+#include "workspace/workspace.h"
 
 class QAction;
 class QComboBox;
@@ -109,8 +108,6 @@ class MainDialog : public QDialog {
   int Run();
 
   // The window's state, for the list commands and for tests.
-  bool libraryModified = false;
-  bool printerListModified = false;
   TargetMode targetMode = TargetMode::Printer;
   std::string selectedPrinterText;
   std::string ppdDisplayName;
@@ -119,12 +116,8 @@ class MainDialog : public QDialog {
   std::vector<PrinterEntry> printerPpdPaths;
   DensityDef workingDefinition{};
 
-  DefinitionLibrary& library() { return *library_; }
-  PrinterDefinitionList& printerList() { return *printerList_; }
-  // The PPD last read successfully; empty after any read that failed, so
-  // that nothing can be written into a target that was not read.
-  const std::optional<LoadedPpd>& loadedPpd() const { return loadedPpd_; }
-  bool libraryFileOpen() const { return libraryFile_.isOpen(); }
+  // The library, the target and their changes.
+  const Workspace& workspace() const { return workspace_; }
   // Whether the window has ended (Exit, Cancel, closing, or no printer).
   bool ended() const { return ended_; }
 
@@ -142,10 +135,6 @@ class MainDialog : public QDialog {
   // The enable rules after a selection change of either list.
   void LibrarySelectionChanged();
   void PrinterSelectionChanged();
-  // Offers to write unsaved changes of the printer list into the current
-  // target (string 20); clears printerListModified either way.
-  void AskToSavePrinterChanges();
-
   // Pushes the bound texts into their controls: ppdDisplayName into the
   // nickname field, selectedPrinterText into the printer combo box.
   void PushBoundTexts();
@@ -161,7 +150,7 @@ class MainDialog : public QDialog {
   void OnHelp();
   // The list commands. New, Copy and Edit run the curve editor on
   // workingDefinition; Delete, Add and Pick out work without it. They change
-  // the tables and list boxes only and set the changed list's modified mark.
+  // the workspace's lists, not the files.
   void OnNew();
   void OnCopy();
   void OnEdit();
@@ -180,7 +169,6 @@ class MainDialog : public QDialog {
 
  private:
   QString LoadString(int id) const;
-  PpdServices Services() const { return {ui_, strings_}; }
   void BindControls();
   void ConnectControls();
   void AddAboutEntry();
@@ -189,9 +177,9 @@ class MainDialog : public QDialog {
   void LoadLibrary();
   void StartOnPpdFile(const std::string& path);
 
-  // Reads `target` into the printer list and keeps the outcome.
+  // Reads `target` into the workspace; without success Add is disabled.
   int ReadTarget(std::shared_ptr<PpdTarget> target);
-  // Forgets the current target: empties the right list and its table.
+  // Forgets the current target: empties the right list.
   void DropTarget();
   // After a successful read: shows the list and enables Add when a library
   // entry is selected.
@@ -200,21 +188,18 @@ class MainDialog : public QDialog {
   void ReadChosenPrinter();
   // OnRefer's steps for a confirmed file.
   void ReadBrowsedFile(const std::string& path);
-  void WritePrinterList();
-  void WriteLibrary();
   bool AddAllowed() const;
   void EndWindow(int result);
 
   // The list commands' editor passes: runs the editor on workingDefinition
-  // and stores the result into `table` with `mode`, again after each name
-  // clash (string 19), until it is stored (true) or the user cancels or the
-  // table is full (string 18) (false).
-  template <int C>
-  bool StoreThroughEditor(DefinitionTable<C>& table, InsertMode mode);
+  // and hands the result to `store`, again after each name clash, until it
+  // is stored (true) or the user cancels or there is no room (false).
+  bool StoreThroughEditor(const std::function<StoreResult(const DensityDef&)>& store);
   int RunEditorPass(std::unique_ptr<CurveEditorDialog>& editor);
-  // Edit of the entry at `row` of `box`, the list box of `table`.
-  template <int C>
-  void EditEntry(DefinitionTable<C>& table, QListWidget& box, int row);
+  // Edit of the entry at `row` of `box`, the list box of `side`.
+  void EditEntry(Side side, QListWidget& box, int row);
+  // The row of the entry named `name` in `box`, or -1.
+  static int RowOf(const QListWidget& box, std::string_view name);
 
   UserInteraction& ui_;
   FileDialog& fileDialog_;
@@ -225,11 +210,7 @@ class MainDialog : public QDialog {
   std::function<int(DensityDef&)> runEditor_;
 
   DialogTemplate template_;
-  std::unique_ptr<DefinitionLibrary> library_;
-  std::unique_ptr<PrinterDefinitionList> printerList_;
-  std::optional<LoadedPpd> loadedPpd_;
-  LibraryFile libraryFile_;
-  std::string lastNickName_;  // of the last successful read
+  Workspace workspace_;
   bool ended_ = false;
 
   QAction* aboutAction_ = nullptr;
