@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
 
   tonalis::ui::CurveEditorDialog editor(
       tonalis::ui::CurveEditorSeams{&interaction, shell.strings(), {}}, &window);
-  tonalis::DensityDef def = window.library().slots[0];
+  tonalis::DensityDef def = window.workspace().library().slots[0];
   def.allChannels = 0;
   editor.Open(def);
   ok = Save(editor, out.filePath("editor.png")) && ok;
