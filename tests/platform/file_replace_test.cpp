@@ -1,154 +1,128 @@
 #include "platform/file_replace.h"
-#include "support/temp_dir.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cerrno>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <stdexcept>
-#include <string>
-#include <vector>
+
+#include "support/fault_ops.h"
+#include "support/temp_dir.h"
 
 namespace tonalis {
 namespace {
 
 namespace fs = std::filesystem;
-
+using test::FaultOps;
 using test::TempDir;
+using Step = FaultOps::Step;
+using Names = std::vector<std::string>;
 
 std::string Read(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+  return {std::istreambuf_iterator<char>(in), {}};
 }
-
 void Write(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
-
-std::span<const uint8_t> Bytes(const std::string& s) {
-  return {reinterpret_cast<const uint8_t*>(s.data()), s.size()};
+ReplaceResult Replace(const std::string& path, const std::string& s, FileOps& ops = SystemFileOps(),
+                      const ReplaceOptions& options = {}) {
+  return ReplaceFileContents(path, {reinterpret_cast<const uint8_t*>(s.data()), s.size()}, options,
+                             ops);
 }
-
 mode_t ModeOf(const std::string& path) {
-  struct stat st;
-  if (stat(path.c_str(), &st) != 0)
-    return 0;
-  return st.st_mode & 07777;
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
-TEST(ReplaceFileContents, KeepsTheModeOfTheOldFile) {
-  TempDir dir;
-  const std::string path = dir / "f";
-  Write(path, "old contents, longer than the new");
-  chmod(path.c_str(), 0640);
-  const ReplaceResult r = ReplaceFileContents(path, Bytes("new"));
-  ASSERT_TRUE(r.ok) << r.failedStep;
-  EXPECT_EQ(Read(path), "new");
-  EXPECT_EQ(ModeOf(path), 0640u);
-  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"f"});
-}
-
-TEST(ReplaceFileContents, NewFileGetsTheDefaultModeLessTheUmask) {
-  TempDir dir;
-  for (mode_t mask : {mode_t{022}, mode_t{027}}) {
-    const mode_t saved = umask(mask);
-    const std::string path = dir / ("new" + std::to_string(mask));
-    const ReplaceResult r = ReplaceFileContents(path, Bytes("x"));
-    umask(saved);
-    ASSERT_TRUE(r.ok) << r.failedStep;
-    EXPECT_EQ(ModeOf(path), 0666u & ~mask);
-  }
-}
-
-TEST(ReplaceFileContents, ReplacesThroughASymlinkAndKeepsTheLink) {
+TEST(ReplaceFileContents, KeepsModeAndLinksAndNeverCreatesThroughADanglingLink) {
   TempDir dir;
   fs::create_directory(dir / "real");
-  const std::string target = dir / "real/target";
-  Write(target, "old");
-  chmod(target.c_str(), 0600);
-  const std::string link = dir / "link";
+  const std::string target = dir / "real/target", link = dir / "link";
+  Write(target, "old contents, longer than the new");
+  chmod(target.c_str(), 0640);
   fs::create_symlink("real/target", link);
-
-  const ReplaceResult r = ReplaceFileContents(link, Bytes("new"));
-  ASSERT_TRUE(r.ok) << r.failedStep;
-  EXPECT_TRUE(fs::is_symlink(link));
-  EXPECT_EQ(fs::read_symlink(link), "real/target");
+  ASSERT_TRUE(Replace(link, "new").ok);
   EXPECT_EQ(Read(target), "new");
-  EXPECT_EQ(ModeOf(target), 0600u);
-  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"link", "real"}));
-  EXPECT_EQ(fs::directory_iterator(dir / "real")->path().filename(), "target");
+  EXPECT_EQ(ModeOf(target), 0640u);
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(TempDir::Entries(dir / "real"), Names{"target"});
+
+  const mode_t saved = umask(027);
+  const bool made = Replace(dir / "fresh", "x").ok;
+  umask(saved);
+  ASSERT_TRUE(made);
+  EXPECT_EQ(ModeOf(dir / "fresh"), 0640u);
+
+  fs::create_symlink("real/gone", dir / "dangling");
+  const ReplaceResult r = Replace(dir / "dangling", "x");
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.error, ENOENT);
+  EXPECT_FALSE(fs::exists(dir / "real/gone"));
 }
 
-// Fails the named step with EIO (a write that "succeeds" with 0 bytes for
-// "short-write").
-class FailingOps : public FileOps {
- public:
-  explicit FailingOps(std::string step) : step_(std::move(step)) {}
-  int CreateTemp(std::string& pattern, int suffix_len) override {
-    return step_ == "create" ? Fail() : FileOps::CreateTemp(pattern, suffix_len);
-  }
-  ssize_t Write(int fd, const void* data, size_t size) override {
-    if (step_ == "write")
-      return Fail();
-    if (step_ == "short-write")
-      return written_++ ? 0 : FileOps::Write(fd, data, 1);
-    return FileOps::Write(fd, data, size);
-  }
-  int Fsync(int fd) override { return step_ == "sync" ? Fail() : FileOps::Fsync(fd); }
-  int Fchmod(int fd, mode_t mode) override {
-    return step_ == "chmod" ? Fail() : FileOps::Fchmod(fd, mode);
-  }
-  int Rename(const char* from, const char* to) override {
-    return step_ == "rename" ? Fail() : FileOps::Rename(from, to);
-  }
-
- private:
-  int Fail() {
-    errno = EIO;
-    return -1;
-  }
-  std::string step_;
-  int written_ = 0;
-};
-
-TEST(ReplaceFileContents, EveryFailingStepLeavesTheOldFileAndNoTemporaryFile) {
+TEST(ReplaceFileContents, EveryFailingStepLeavesTheOldFileAndNoTemporary) {
   struct Case {
-    const char* fault;
+    FaultOps ops;
     const char* step;
     int error;
+  } cases[] = {
+      {{Step::Create, EIO}, "create", EIO},  {{Step::Chmod, EACCES}, "chmod", EACCES},
+      {{Step::Write, EIO}, "write", EIO},    {{Step::Write, EDQUOT, 5}, "write", EDQUOT},
+      {{}, "write", ENOSPC},                 {{Step::Fsync, EIO}, "sync", EIO},
+      {{Step::Rename, EXDEV}, "rename", EXDEV},
   };
-  const Case cases[] = {{"create", "create", EIO}, {"chmod", "chmod", EIO},
-                        {"write", "write", EIO},   {"short-write", "write", ENOSPC},
-                        {"sync", "sync", EIO},     {"lock", "lock", EWOULDBLOCK},
-                        {"rename", "rename", EIO}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.fault);
+  cases[4].ops.chunk = 0;  // a write that takes nothing: the disk is full
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.step);
     TempDir dir;
-    const std::string path = dir / "f";
-    Write(path, "old");
-    chmod(path.c_str(), 0640);
-    FailingOps ops(c.fault);
+    Write(dir / "f", "old");
     ReplaceOptions options;
     int kept = -1;
     options.keepOpenFd = &kept;
-    if (std::string(c.fault) == "lock")
-      options.beforeRename = [](int) { return EWOULDBLOCK; };
-
-    const ReplaceResult r = ReplaceFileContents(path, Bytes("new contents"), options, ops);
+    const ReplaceResult r = Replace(dir / "f", "new contents", c.ops, options);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.failedStep, c.step);
     EXPECT_EQ(r.error, c.error);
     EXPECT_EQ(kept, -1);
-    EXPECT_EQ(Read(path), "old");
-    EXPECT_EQ(ModeOf(path), 0640u);
-    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"f"});
+    EXPECT_EQ(Read(dir / "f"), "old");
+    EXPECT_EQ(dir.Entries(), Names{"f"});
   }
+}
+
+TEST(ReplaceFileContents, ShortAndInterruptedWritesStillGiveTheWholeFile) {
+  TempDir dir;
+  std::string bytes(100000, '\0');
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 256);
+  for (size_t chunk : {size_t{1}, size_t{4095}, size_t{65536}}) {
+    FaultOps ops;
+    ops.chunk = chunk;
+    ops.interrupt = true;
+    ASSERT_TRUE(Replace(dir / "data", bytes, ops).ok) << chunk;
+    EXPECT_EQ(Read(dir / "data"), bytes);
+    EXPECT_EQ(dir.Entries(), Names{"data"});
+  }
+}
+
+TEST(StaleTemporaries, EveryReplacementRemovesWhatNobodyHoldsAndNothingElse) {
+  TempDir dir;
+  Write(dir / "f", "old");
+  for (const char* name : {".f.a1B2c3.tonalis-tmp", ".f.ZZZZZZ.tonalis-tmp",
+                           ".other.a1B2c3.tonalis-tmp", ".f.a1B2c3.tonalis-tmp.keep"})
+    Write(dir / name, "half a fi");
+  fs::create_symlink("f", dir / ".f.LINK00.tonalis-tmp");
+  // A writer at work holds its temporary file locked.
+  const int held = open((dir / ".f.ZZZZZZ.tonalis-tmp").c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+  ASSERT_TRUE(Replace(dir / "f", "new").ok);
+  close(held);
+  EXPECT_EQ(dir.Entries(), (Names{".f.LINK00.tonalis-tmp", ".f.ZZZZZZ.tonalis-tmp",
+                                  ".f.a1B2c3.tonalis-tmp.keep", ".other.a1B2c3.tonalis-tmp", "f"}));
+  EXPECT_EQ(RemoveStaleTemporaries(dir / "f"), 1);
 }
 
 }  // namespace

@@ -20,16 +20,20 @@ class TempDir {
       throw std::runtime_error("mkdtemp");
     path_ = pattern;
   }
-  ~TempDir() { std::filesystem::remove_all(path_); }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
 
   const std::filesystem::path& path() const { return path_; }
   std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-  // The names in the folder, sorted.
-  std::vector<std::string> Entries() const {
+  // The names in the folder (or in `folder`), sorted.
+  std::vector<std::string> Entries() const { return Entries(path_); }
+  static std::vector<std::string> Entries(const std::filesystem::path& folder) {
     std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(path_))
+    for (const auto& e : std::filesystem::directory_iterator(folder))
       names.push_back(e.path().filename());
     std::sort(names.begin(), names.end());
     return names;

@@ -1,0 +1,268 @@
+// The data and rules: tables of definitions, the record's byte image, the
+// curve arithmetic, the value texts and the rule for names and curves.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <memory>
+
+#include "model/definition_table.h"
+#include "model/string_table.h"
+#include "model/tone_curve.h"
+#include "model/validate.h"
+#include "model/value_text.h"
+
+namespace tonalis {
+namespace {
+
+constexpr int32_t U = kUnset;
+using Points = std::array<int32_t, kPointCount>;
+using Names = std::vector<std::string_view>;
+
+ToneCurve Curve(const Points& p, int32_t gamma = U) {
+  ToneCurve c;
+  std::copy(p.begin(), p.end(), c.points);
+  c.gamma = gamma;
+  return c;
+}
+DensityDef Named(std::string_view name, int marker = 0) {
+  DensityDef d = NewDefinition();
+  SetName(d, name);
+  d.channels[0].points[6] = marker;
+  return d;
+}
+std::unique_ptr<PrinterDefinitionList> Empty() {
+  auto t = std::make_unique<PrinterDefinitionList>();
+  EmptyTable(*t);
+  return t;
+}
+
+TEST(DefinitionTable, WalksStopAfterCountUsedSlotsAndFillTheLowestHole) {
+  auto t = Empty();
+  t->slots[0] = Named("a");
+  t->slots[2] = Named("b");
+  t->slots[4] = Named("c");
+  t->count = 2;
+  EXPECT_EQ(VisibleSlots(*t), (std::vector<int>{0, 2}));
+  EXPECT_EQ(FindDefinition(*t, "b"), 2);
+  EXPECT_FALSE(FindDefinition(*t, "c"));
+  EXPECT_EQ(InsertDefinition(*t, Named("new"), InsertMode::AddMode()), InsertResult::Stored);
+  EXPECT_EQ(VisibleNames(*t), (Names{"a", "new", "b"}));
+  t->count = -3;
+  EXPECT_TRUE(VisibleNames(*t).empty());
+}
+
+TEST(DefinitionTable, InsertRules) {
+  auto t = Empty();
+  ASSERT_EQ(InsertDefinition(*t, Named("abc", 1), InsertMode::AddMode()), InsertResult::Stored);
+  ASSERT_EQ(InsertDefinition(*t, Named("ABC"), InsertMode::AddMode()), InsertResult::Stored);
+  EXPECT_EQ(InsertDefinition(*t, Named("abc", 3), InsertMode::AddMode()), InsertResult::NameTaken);
+  EXPECT_EQ(InsertDefinition(*t, Named("abc", 3), InsertMode::AtSlot(4)), InsertResult::NameTaken);
+  EXPECT_EQ(t->slots[0].channels[0].points[6], 1);
+  EXPECT_EQ(InsertDefinition(*t, Named("abc", 3), InsertMode::ReplaceMode()), InsertResult::Stored);
+  EXPECT_EQ(t->slots[0].channels[0].points[6], 3);
+  // A given slot must be free and inside the table.
+  EXPECT_EQ(InsertDefinition(*t, Named("x"), InsertMode::AtSlot(1)), InsertResult::Full);
+  EXPECT_EQ(InsertDefinition(*t, Named("x"), InsertMode::AtSlot(6)), InsertResult::Full);
+  EXPECT_EQ(InsertDefinition(*t, Named("x"), InsertMode::AtSlot(-1)), InsertResult::Full);
+  EXPECT_EQ(InsertDefinition(*t, Named("x"), InsertMode::AtSlot(5)), InsertResult::Stored);
+  EXPECT_EQ(t->count, 3);
+  for (auto n : {"d", "e", "f"}) InsertDefinition(*t, Named(n), InsertMode::AddMode());
+  // A full table says so before looking at the name.
+  EXPECT_EQ(InsertDefinition(*t, Named("abc"), InsertMode::AddMode()), InsertResult::Full);
+  EXPECT_EQ(InsertDefinition(*t, Named("abc"), InsertMode::ReplaceMode()), InsertResult::Full);
+  EXPECT_EQ(t->count, 6);
+
+  FreeSlot(*t, 0);
+  EXPECT_EQ(t->slots[0].name[1], 'b');  // only the first byte is cleared
+  CompactAfter(*t, 0);
+  EXPECT_EQ(VisibleNames(*t), (Names{"ABC", "d", "e", "f", "x"}));
+  FreeSlot(*t, 4);
+  CompactAfter(*t, 4);  // the last used slot: nothing moves past the end
+  EXPECT_EQ(VisibleNames(*t), (Names{"ABC", "d", "e", "f"}));
+}
+
+TEST(DensityDef, ByteImageAndNameField) {
+  DensityDef d = NewDefinition();
+  EXPECT_EQ(d.allChannels, 1);
+  EXPECT_EQ(d.channels[3], Curve({0, U, U, U, U, U, U, U, U, U, U, U, 10000}));
+  std::memset(d.name, 'x', sizeof d.name);
+  EXPECT_EQ(NameOf(d).size(), kNameFieldSize);  // no terminator: the whole field
+  SetName(d, "AB");
+  EXPECT_EQ(NameOf(d), "AB");
+  EXPECT_EQ(d.name[3], 'x');  // bytes after the terminator stay
+  d.allChannels = 0x01020304;
+  d.channels[kMagenta].points[1] = 0x11223344;
+  d.channels[kBlack].gamma = -2;
+  uint8_t bytes[kDensityDefBytes];
+  EncodeDensityDef(d, bytes);
+  const std::pair<int, int> expected[] = {{0, 0x04}, {3, 0x01},   {4, 'A'},    {6, 0},
+                                          {7, 'x'},  {100, 0x44}, {103, 0x11}, {260, 0xFE}};
+  for (auto [at, byte] : expected) EXPECT_EQ(bytes[at], byte) << at;
+  const DensityDef back = DecodeDensityDef(bytes);
+  EXPECT_EQ(std::memcmp(&back, &d, sizeof d), 0);
+
+  SetName(d, std::string(50, 'y'));
+  EXPECT_EQ(NameOf(d), std::string(36, 'y'));
+  d.allChannels = 0;
+  d.channels[2].gamma = 150;
+  d.channels[2].points[4] = 77;
+  ResetCurves(d);
+  EXPECT_EQ(d.allChannels, 1);
+  EXPECT_EQ(d.channels[2], Curve({0, U, U, U, U, U, U, U, U, U, U, U, 10000}, 150));
+}
+
+TEST(ToneCurve, GammaPointsAreTruncatedPowers) {
+  EXPECT_EQ(ApplyGamma(220),
+            (Points{0, 13, 63, 289, 707, 1332, 2176, 3250, 4562, 6120, 7931, 8932, 10000}));
+  EXPECT_EQ(ApplyGamma(45),
+            (Points{0, 2597, 3548, 4846, 5817, 6621, 7320, 7946, 8517, 9044, 9536, 9771, 10000}));
+  EXPECT_EQ(ApplyGamma(9999), (Points{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 59, 10000}));
+}
+
+TEST(ToneCurve, SplineThroughTheSetPointsLimitedToTheScale) {
+  Spline s(Curve({0, 10000, U, U, U, U, U, U, U, U, U, U, 10000}));
+  ASSERT_EQ(s.knots.n, 3);
+  EXPECT_EQ(s.y2[2], -0.6f);
+  EXPECT_EQ(s(2.5f), 50.9375f);
+  EXPECT_EQ(s(20.0f), 100.0f);  // the cubic reaches about 321 here
+  // Unset points between set ones are skipped, not the end of the knots.
+  Spline gaps(Curve({0, U, U, U, U, 3000, U, U, U, U, U, U, 10000}));
+  EXPECT_EQ(gaps.knots.n, 3);
+  EXPECT_NEAR(gaps(100.0f), 100.0f, 1e-4f);
+  Spline low(Curve({U, U, 2000, U, U, U, U, U, U, U, U, U, 10000}));
+  EXPECT_NEAR(low(0.0f), 100.0f / 9.0f, 1e-4f);  // the first interval, extrapolated
+  KnotArray x{}, y{}, y2;
+  y2.fill(7.0f);
+  SplineSecondDerivatives(100, x, y, y2);
+  EXPECT_EQ(y2[50], 7.0f);
+}
+
+TEST(ToneCurve, TransferTables) {
+  struct Case {
+    Points points;
+    int32_t first, step;  // entry k is first + k * step
+  } cases[] = {
+      {{0, 500, 1000, 2000, 3000, 4000, 5000, 6000, 7000, 8000, 9000, 9500, 10000}, 0, 100},
+      {{0, U, U, U, U, U, U, U, U, U, U, U, 5000}, 12750, 50},
+      {{2000, U, U, U, U, U, U, U, U, U, U, U, 10000}, 0, 80},
+      {{U, U, U, U, U, U, 3000, U, U, U, U, U, U}, 0, 100},  // one point: no adjustment
+  };
+  for (const Case& c : cases) {
+    const auto t = TransferTable(Curve(c.points));
+    for (int k = 0; k < kTableSize; ++k) ASSERT_EQ(t[k], c.first + k * c.step) << k;
+  }
+  for (int v : TransferTable(Curve({0, 10000, U, U, U, U, U, U, U, U, 0, U, 10000}))) {
+    ASSERT_GE(v, 0);
+    ASSERT_LE(v, 25500);
+  }
+}
+
+TEST(ValueText, FormatAndParseHundredths) {
+  const std::pair<int32_t, const char*> formats[] = {
+      {0, "0.00"},      {7, "0.07"},      {99, "0.99"},     {1234, "12.34"},
+      {10000, "100.0"}, {25245, "252.4"}, {-1, ""},         {-50, "-.50"},
+      {100000, "100000"}, {INT_MIN, "-2147483648"}};
+  for (auto [value, text] : formats) EXPECT_EQ(FormatHundredths(value), text) << value;
+
+  struct Case {
+    std::string text;
+    bool valid;
+    int32_t value;  // 42: left untouched
+  } parses[] = {{"", true, -1},         {"1.5", true, 150},       {"12.", true, 1200},
+                {".5", true, 50},       {".", true, 0},           {"007", true, 700},
+                {"100", true, 10000},   {"100.00", true, 10000},  {"100.01", false, 10001},
+                {"101", false, 10100},  {"1.234", false, 42},     {"1..2", false, 42},
+                {"-5", false, 42},      {" 1", false, 42},        {"1e2", false, 42},
+                {std::string(5000, '9'), false, INT32_MAX},
+                {std::string(1000, '0') + "1", true, 100}};
+  for (const Case& c : parses) {
+    int32_t value = 42;
+    EXPECT_EQ(ParseHundredths(c.text, value), c.valid) << c.text.substr(0, 20);
+    EXPECT_EQ(value, c.value) << c.text.substr(0, 20);
+  }
+  for (int32_t v = -1; v <= 10000; ++v) {
+    int32_t back = 12345;
+    ASSERT_TRUE(ParseHundredths(FormatHundredths(v), back)) << v;
+    ASSERT_EQ(back, v);
+  }
+}
+
+TEST(ValueText, IntegerLists) {
+  using namespace std::string_literals;
+  struct Case {
+    std::string text;
+    std::size_t room;
+    std::vector<int32_t> values;
+  } cases[] = {
+      {"0 500 1000\n", 13, {0, 500, 1000}},
+      {"7 8", 13, {7}},  // a token still open at the end is not stored
+      {"1,2,3,", 2, {1, 2}},
+      {"-12\t5-3\t-\t--4\t3-\r\n", 13, {-12, 5, 0, 0, 3}},
+      {"12\0" "34\n"s, 13, {12, 34}},
+      {"-" + std::string(29, '0') + "1" + std::string(9, '7') + " 5\n", 13, {-1, 5}},
+      {std::string(31, '9') + "\n", 13, {INT32_MAX}},
+      {"-" + std::string(30, '9') + "\n", 13, {INT32_MIN}},
+      {"12 34\n", 0, {}},
+  };
+  for (const Case& c : cases) {
+    std::array<int32_t, 14> out;
+    out.fill(999);
+    const int n = ParseIntegerList(c.text, std::span<int32_t>(out.data(), c.room));
+    EXPECT_EQ(std::vector<int32_t>(out.begin(), out.begin() + n), c.values) << c.text;
+    EXPECT_EQ(out[n], 999);
+  }
+}
+
+TEST(Validate, TheRuleForNamesAndCurves) {
+  using namespace std::string_literals;
+  const std::pair<std::string, bool> names[] = {
+      {"Caf\xE9 au lait", true}, {std::string(32, 'n'), true}, {"\xA0\xFF", true},
+      {"", false},               {std::string(33, 'n'), false}, {"a\tb", false},
+      {"del\x7F", false},        {"c1\x80", false},              {"c1\x9F", false},
+      {"nul\0"s, false}};
+  for (const auto& [name, ok] : names) EXPECT_EQ(!ValidateName(name), ok) << name;
+  EXPECT_EQ(ValidateName("")->stringId, sid::kNameThisSetting);
+  EXPECT_NE(ValidateName("c1\x85")->text.find("0x85"), std::string::npos);
+
+  struct Case {
+    Points points;
+    int32_t gamma;
+    int id, point;  // id 0: accepted
+  } curves[] = {
+      {{0, U, U, U, U, U, U, U, U, U, U, U, 10000}, 1, 0, -1},
+      {{0, U, U, U, U, U, U, U, U, U, U, U, 10000}, 9999, 0, -1},
+      {{U, U, U, U, U, U, U, U, U, U, U, U, 10000}, U, sid::kNoEndPoints, 0},
+      {{0, U, U, U, U, U, U, U, U, U, U, U, U}, U, sid::kNoEndPoints, 12},
+      {{0, U, U, U, U, U, 10001, U, U, U, U, U, 10000}, U, sid::kFirstPointOutOfRange + 6, 6},
+      {{0, -2, U, U, U, U, U, U, U, U, U, U, 10000}, U, sid::kFirstPointOutOfRange + 1, 1},
+      {{0, U, U, U, U, U, U, U, U, U, U, U, 10000}, 0, sid::kGammaOutOfRange, -1},
+      {{0, U, U, U, U, U, U, U, U, U, U, U, 10000}, 10000, sid::kGammaOutOfRange, -1},
+  };
+  for (const Case& c : curves) {
+    const auto refusal = ValidateCurve(Curve(c.points, c.gamma), kYellow);
+    EXPECT_EQ(refusal ? refusal->stringId : 0, c.id) << c.gamma;
+    if (refusal) {
+      EXPECT_EQ(refusal->point, c.point);
+      EXPECT_EQ(refusal->text, DefaultStrings().Load(c.id));
+    }
+  }
+  // One curve for all colours: only cyan counts.
+  DensityDef d = Named("ok");
+  d.channels[kBlack].points[0] = U;
+  EXPECT_FALSE(Validate(d));
+  d.allChannels = 0;
+  EXPECT_EQ(Validate(d)->channel, kBlack);
+}
+
+TEST(StringTable, HoldsEveryUsedIdAndFillsPlaceholders) {
+  for (int id = kFirstStringId; id <= kLastStringId; ++id)
+    EXPECT_EQ(DefaultStrings().Load(id).empty(), id == 63 || id == 64 || id == 80) << id;
+  EXPECT_TRUE(DefaultStrings().Load(84).empty());
+  EXPECT_EQ(DefaultStrings().Load(3),
+            "The number specified in \"\"0%\"\" is not within the active range.");
+  EXPECT_EQ(FillPlaceholders("100% of %s", "x"), "100% of x");
+}
+
+}  // namespace
+}  // namespace tonalis
