@@ -3,7 +3,6 @@
 // file.
 
 #include <cerrno>
-#include <new>
 
 #include "formats/ppd_section.h"
 #include "formats/ppd_tone.h"
@@ -19,33 +18,11 @@ struct PpdReaderAccess {
 
 namespace {
 
-// Allocation failures are reported like the failed system calls, naming the
-// buffer that could not be had.
-constexpr std::string_view kAllocFileContents = "GetPPDToneInfo : LocalAlloc(1)";
-constexpr std::string_view kAllocHeadText = "GetPPDToneInfo : LocalAlloc(3)";
-constexpr std::string_view kAllocTailText = "GetPPDToneInfo : LocalAlloc(4)";
-constexpr std::string_view kAllocParse = "GetPPDToneInfo : LocalAlloc(5)";
-
 void ShowOpenFailed(const PpdServices& services, const std::string& subject, int error) {
   Message m = StringMessage(services.strings, sid::kPpdOpenFailed);
   m.detail = SystemReason(error);
   m.subject = subject;
   services.ui.Show(m);
-}
-
-void ShowOutOfMemory(const PpdServices& services, std::string_view context) {
-  ShowErrorCode(services.ui, context, ENOMEM);
-}
-
-// Reads the whole target; a failed allocation comes back as ENOMEM.
-int ReadAll(const PpdTarget& target, std::string& bytes) {
-  try {
-    return target.Read(bytes);
-  } catch (const std::bad_alloc&) {
-    bytes.clear();
-    bytes.shrink_to_fit();
-    return ENOMEM;
-  }
 }
 
 }  // namespace
@@ -58,12 +35,7 @@ bool IsSupportedPpdText(std::string_view text) {
 bool HasPPDKeyword(const PpdTarget& target, std::string_view keyword,
                    const PpdServices& services) {
   std::string bytes;
-  const int error = ReadAll(target, bytes);
-  if (error == ENOMEM) {
-    ShowOutOfMemory(services, kAllocFileContents);
-    return false;
-  }
-  if (error != 0) {
+  if (const int error = target.Read(bytes)) {
     ShowOpenFailed(services, target.Describe(), error);
     return false;
   }
@@ -95,12 +67,8 @@ PpdReadOutcome GetPPDToneInfo(std::shared_ptr<PpdTarget> target, PrinterDefiniti
     return outcome;
   }
   std::string bytes;
-  if (const int error = ReadAll(*target, bytes)) {
-    if (error == ENOMEM) {
-      ShowOutOfMemory(services, kAllocFileContents);
-    } else {
-      ShowOpenFailed(services, where, error);
-    }
+  if (const int error = target->Read(bytes)) {
+    ShowOpenFailed(services, where, error);
     return outcome;
   }
 
@@ -114,26 +82,10 @@ PpdReadOutcome GetPPDToneInfo(std::shared_ptr<PpdTarget> target, PrinterDefiniti
 
   // Head and tail together never exceed the file; each is made able to hold
   // it so that the split itself never has to grow them.
-  try {
-    state.headText.reserve(bytes.size());
-  } catch (const std::bad_alloc&) {
-    ShowOutOfMemory(services, kAllocHeadText);
-    return outcome;
-  }
-  try {
-    state.tailText.reserve(bytes.size());
-  } catch (const std::bad_alloc&) {
-    ShowOutOfMemory(services, kAllocTailText);
-    return outcome;
-  }
+  state.headText.reserve(bytes.size());
+  state.tailText.reserve(bytes.size());
 
-  ppd::SplitResult split;
-  try {
-    split = ppd::SplitPpdText(bytes, list, state);
-  } catch (const std::bad_alloc&) {
-    ShowOutOfMemory(services, kAllocParse);
-    return outcome;
-  }
+  const ppd::SplitResult split = ppd::SplitPpdText(bytes, list, state);
   if (split.nickNameFound) outcome.nickName = state.nickName;
 
   if (!split.sectionClosed) {

@@ -1,9 +1,7 @@
 // Writing a PPD: head text, a freshly generated density-control section and
 // tail text, checked by CUPS's parser, replacing the file as a whole.
 
-#include <cerrno>
 #include <cstdio>
-#include <new>
 
 #include "formats/ppd_section.h"
 #include "formats/ppd_tone.h"
@@ -84,14 +82,9 @@ bool SetPPDToneInfo(const LoadedPpd& ppd, const PrinterDefinitionList& list,
     return failed("The file ends inside a quoted value, so a density-control section at its "
                   "end would not be read; the PPD was left as it was.");
 
-  WrittenPpd written;
-  std::string problem;
-  try {
-    written = ComposePpd(state, list);
-    problem = VerifyWrittenPpd(state.headText + state.tailText, written.bytes, written.choices);
-  } catch (const std::bad_alloc&) {
-    return failed(SystemReason(ENOMEM));
-  }
+  const WrittenPpd written = ComposePpd(state, list);
+  const std::string problem =
+      VerifyWrittenPpd(state.headText + state.tailText, written.bytes, written.choices);
   if (!problem.empty()) return failed(problem + "; the PPD was left as it was.");
 
   // All or nothing: on failure the file is as it was before.

@@ -195,9 +195,6 @@ ReplaceResult ReplaceFileContents(const std::string& path, std::span<const uint8
     done += static_cast<std::size_t>(n);
   }
   if (ops.Fsync(fd) != 0) return abandon("sync", errno);
-  if (options.beforeRename) {
-    if (int error = options.beforeRename(fd)) return abandon("lock", error);
-  }
   if (ops.Rename(temp.c_str(), target.c_str()) != 0) return abandon("rename", errno);
   SyncDirectory(DirectoryOf(target));
   if (options.keepOpenFd) {

@@ -23,7 +23,6 @@
 #include <sys/types.h>
 
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <string>
 
@@ -56,12 +55,9 @@ struct ReplaceResult {
 struct ReplaceOptions {
   // Mode for a file that does not exist yet; the umask applies.
   mode_t newFileMode = 0666;
-  // Called with the new file's descriptor after it is flushed and before it
-  // is renamed into place; a non-zero result (an errno) abandons the
-  // replacement. The library uses it to take its lock on the new file.
-  std::function<int(int fd)> beforeRename;
   // When set, the descriptor of the new file is handed over here instead of
-  // being closed (the library keeps holding its file).
+  // being closed, still holding the writer's lock on it (flock, exclusive):
+  // the library keeps holding its file without a moment unlocked.
   int* keepOpenFd = nullptr;
 };
 

@@ -1,6 +1,5 @@
 #include "platform/interaction.h"
 
-#include <cstdio>
 #include <cstring>
 
 namespace tonalis {
@@ -10,17 +9,16 @@ std::string Message::FullText() const {
   return text + "\n\n" + detail;
 }
 
-Message ErrorCodeMessage(std::string_view context, uint32_t code) {
-  char hex[16];
-  std::snprintf(hex, sizeof hex, "%x", static_cast<unsigned>(code));
+Message SystemFailure(std::string what, std::string reason) {
   Message m;
   m.kind = MessageKind::Stop;
-  m.text = std::string(context) + " = " + hex;
+  m.text = std::move(what);
+  m.detail = std::move(reason);
   return m;
 }
 
-void ShowErrorCode(UserInteraction& ui, std::string_view context, uint32_t code) {
-  ui.Show(ErrorCodeMessage(context, code));
+void ShowErrorCode(UserInteraction& ui, std::string_view what, int error) {
+  ui.Show(SystemFailure(std::string(what), SystemReason(error)));
 }
 
 std::string SystemReason(int error) {

@@ -6,7 +6,6 @@
 // the answers and record what was shown.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -15,7 +14,7 @@ namespace tonalis {
 
 enum class MessageKind {
   Information,  // a user-level problem or a result: information icon, one button
-  Stop,         // a failed system call, "Routine : call = code": stop icon
+  Stop,         // a failed call of the system or the print server: stop icon
   YesNo,        // a question with Yes and No, no icon
   Proceed,      // a warning with an accept button and Cancel: exclamation icon
   Warning,      // a refused entry in a dialog: exclamation icon, one button
@@ -35,7 +34,7 @@ enum class Question {
 
 struct Message {
   MessageKind kind = MessageKind::Information;
-  int stringId = 0;    // the string the text came from; 0 for system-call reports
+  int stringId = 0;    // the string the text came from; 0 for SystemFailure
   std::string text;    // the text as the system words it
   std::string detail;  // the system's reason for a failure, when there is one
   std::string subject; // what the message is about (a file, a definition), if any
@@ -55,13 +54,16 @@ class UserInteraction {
   virtual bool Ask(const Message& message) = 0;
 };
 
-// Builder for system-call reports (StringMessage in model/string_table.h
-// builds the other form).
-// "context = code" with the code in lower-case hexadecimal, stop icon.
-Message ErrorCodeMessage(std::string_view context, uint32_t code);
+// A failed call of the system or of the print server, with a stop icon:
+// `what` says what could not be done, in the user's words, and `reason` is
+// the system's or the scheduler's own wording of why (strerror,
+// cupsLastErrorString). StringMessage in model/string_table.h builds the
+// messages of the string table.
+Message SystemFailure(std::string what, std::string reason);
 
-// Shows ErrorCodeMessage(context, code).
-void ShowErrorCode(UserInteraction& ui, std::string_view context, uint32_t code);
+// Shows SystemFailure(what, SystemReason(error)). Kept for the window's one
+// remaining caller; new code builds the message with SystemFailure.
+void ShowErrorCode(UserInteraction& ui, std::string_view what, int error);
 
 // The system's wording of an errno value.
 std::string SystemReason(int error);

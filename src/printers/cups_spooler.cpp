@@ -26,12 +26,11 @@ SpoolerStatus LastCupsError() {
                                 text && *text ? text : ippErrorString(code));
 }
 
-SpoolerStatus OutOfMemory() {
-  SpoolerStatus s;
-  s.code = ENOMEM;
-  s.reason = std::strerror(ENOMEM);
-  s.outOfMemory = true;
-  return s;
+// A request libcups could not make: it has no memory left.
+ipp_t* NewRequest(ipp_op_t operation) {
+  ipp_t* request = ippNewRequest(operation);
+  if (!request) throw std::bad_alloc();
+  return request;
 }
 
 bool Failed(ipp_t* response) {
@@ -184,14 +183,17 @@ const char* CupsPasswordCallback(const char* prompt, http_t* http, const char*, 
 namespace {
 
 // Routes the scheduler's password questions to the spooler's prompt while a
-// request runs; afterwards libcups's own behaviour and the password are gone.
+// request runs; afterwards libcups's own behaviour is back and the password
+// gone. Without a prompt nothing is installed: libcups asks on the terminal
+// itself.
 class PasswordScope {
  public:
-  PasswordScope(CupsSpooler* spooler, std::string& password) : password_(password) {
-    cupsSetPasswordCB2(CupsPasswordCallback, spooler);
+  PasswordScope(CupsSpooler* spooler, bool prompting, std::string& password)
+      : installed_(prompting), password_(password) {
+    if (installed_) cupsSetPasswordCB2(CupsPasswordCallback, spooler);
   }
   ~PasswordScope() {
-    cupsSetPasswordCB2(nullptr, nullptr);
+    if (installed_) cupsSetPasswordCB2(nullptr, nullptr);
     std::fill(password_.begin(), password_.end(), '\0');
     password_.clear();
   }
@@ -199,6 +201,7 @@ class PasswordScope {
   PasswordScope& operator=(const PasswordScope&) = delete;
 
  private:
+  bool installed_;
   std::string& password_;
 };
 
@@ -235,7 +238,7 @@ http_t* CupsSpooler::Connect(const std::string& server, SpoolerStatus& status) {
   if (!http) {
     const int error = errno;
     status = SpoolerStatus::Failure(IPP_STATUS_ERROR_SERVICE_UNAVAILABLE,
-                                    name + ": " + std::strerror(error ? error : ECONNREFUSED));
+                                    std::strerror(error ? error : ECONNREFUSED));
     return nullptr;
   }
   connections_.emplace(name, http);
@@ -244,192 +247,162 @@ http_t* CupsSpooler::Connect(const std::string& server, SpoolerStatus& status) {
 
 SpoolerStatus CupsSpooler::ListQueues(SpoolerScope scope, std::vector<SpoolerQueue>& queues) {
   queues.clear();
-  try {
-    SpoolerStatus status;
-    http_t* http = Connect({}, status);
-    if (!http) return status;
+  SpoolerStatus status;
+  http_t* http = Connect({}, status);
+  if (!http) return status;
 
-    ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
-    if (!request) return OutOfMemory();
-    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
-                  static_cast<int>(std::size(kListAttributes)), nullptr, kListAttributes);
-    // The scheduler picks the scope: printers, not classes; forwarding or not.
-    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_ENUM, "printer-type",
-                  scope == SpoolerScope::Connections ? CUPS_PRINTER_REMOTE : 0);
-    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_ENUM, "printer-type-mask",
-                  CUPS_PRINTER_CLASS | CUPS_PRINTER_REMOTE);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
-                 cupsUser());
-    IppPtr response(cupsDoRequest(http, request, "/"));
-    if (Failed(response.get())) {
-      // The scheduler answers "not found" when no printer matches.
-      if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) return {};
-      return LastCupsError();
-    }
-
-    ipp_attribute_t* attr = ippFirstAttribute(response.get());
-    while (attr) {
-      while (attr && ippGetGroupTag(attr) != IPP_TAG_PRINTER) attr = ippNextAttribute(response.get());
-      if (!attr) break;
-      SpoolerQueue queue;
-      std::string deviceUri;
-      int type = 0;
-      for (; attr && ippGetGroupTag(attr) == IPP_TAG_PRINTER;
-           attr = ippNextAttribute(response.get())) {
-        const char* name = ippGetName(attr);
-        if (!name) continue;
-        const std::string_view n = name;
-        const char* text = ippGetString(attr, 0, nullptr);
-        if (n == "printer-name" && text) queue.name = text;
-        else if (n == "printer-make-and-model" && text) queue.makeAndModel = text;
-        else if (n == "device-uri" && text) deviceUri = text;
-        else if (n == "printer-type") type = ippGetInteger(attr, 0);
-      }
-      if (queue.name.empty()) continue;
-      if (scope == SpoolerScope::Local) {
-        queue.hasPpd = HasPpdByType(queue.makeAndModel, type);
-        queue.ppd = {{}, queue.name};
-      } else {
-        queue.hasPpd = false;  // kept by the other server, if anywhere
-        queue.ppd = ForwardedQueue(deviceUri);
-      }
-      queues.push_back(std::move(queue));
-    }
-    return {};
-  } catch (const std::bad_alloc&) {
-    queues.clear();
-    return OutOfMemory();
+  ipp_t* request = NewRequest(IPP_OP_CUPS_GET_PRINTERS);
+  ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                static_cast<int>(std::size(kListAttributes)), nullptr, kListAttributes);
+  // The scheduler picks the scope: printers, not classes; forwarding or not.
+  ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_ENUM, "printer-type",
+                scope == SpoolerScope::Connections ? CUPS_PRINTER_REMOTE : 0);
+  ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_ENUM, "printer-type-mask",
+                CUPS_PRINTER_CLASS | CUPS_PRINTER_REMOTE);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+               cupsUser());
+  IppPtr response(cupsDoRequest(http, request, "/"));
+  if (Failed(response.get())) {
+    // The scheduler answers "not found" when no printer matches.
+    if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) return {};
+    return LastCupsError();
   }
+
+  ipp_attribute_t* attr = ippFirstAttribute(response.get());
+  while (attr) {
+    while (attr && ippGetGroupTag(attr) != IPP_TAG_PRINTER) attr = ippNextAttribute(response.get());
+    if (!attr) break;
+    SpoolerQueue queue;
+    std::string deviceUri;
+    int type = 0;
+    for (; attr && ippGetGroupTag(attr) == IPP_TAG_PRINTER;
+         attr = ippNextAttribute(response.get())) {
+      const char* name = ippGetName(attr);
+      if (!name) continue;
+      const std::string_view n = name;
+      const char* text = ippGetString(attr, 0, nullptr);
+      if (n == "printer-name" && text) queue.name = text;
+      else if (n == "printer-make-and-model" && text) queue.makeAndModel = text;
+      else if (n == "device-uri" && text) deviceUri = text;
+      else if (n == "printer-type") type = ippGetInteger(attr, 0);
+    }
+    if (queue.name.empty()) continue;
+    if (scope == SpoolerScope::Local) {
+      queue.hasPpd = HasPpdByType(queue.makeAndModel, type);
+      queue.ppd = {{}, queue.name};
+    } else {
+      queue.hasPpd = false;  // kept by the other server, if anywhere
+      queue.ppd = ForwardedQueue(deviceUri);
+    }
+    queues.push_back(std::move(queue));
+  }
+  return {};
 }
 
 SpoolerStatus CupsSpooler::OpenQueue(const SpoolerQueue& queue) {
   if (queue.ppd.queue.empty()) return {};  // nothing kept anywhere: nothing to reach
-  try {
-    SpoolerStatus status;
-    return Connect(queue.ppd.server, status) ? SpoolerStatus{} : status;
-  } catch (const std::bad_alloc&) {
-    return OutOfMemory();
-  }
+  SpoolerStatus status;
+  return Connect(queue.ppd.server, status) ? SpoolerStatus{} : status;
 }
 
 SpoolerStatus CupsSpooler::GetQueueDriver(const SpoolerQueue& queue, QueueDriver& driver) {
-  try {
-    // A queue of this scheduler was described by the listing.
-    if (queue.ppd.server.empty() || queue.ppd.queue.empty()) {
-      driver = {queue.makeAndModel, queue.hasPpd && !queue.ppd.queue.empty()};
-      return {};
-    }
-    SpoolerStatus status;
-    http_t* http = Connect(queue.ppd.server, status);
-    if (!http) return status;
-    ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
-    if (!request) return OutOfMemory();
-    const std::string uri = PrinterUri(queue.ppd.server, queue.ppd.queue);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
-    static const char* const kAttrs[] = {"printer-make-and-model", "printer-type"};
-    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2,
-                  nullptr, kAttrs);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
-                 cupsUser());
-    IppPtr response(cupsDoRequest(http, request, "/"));
-    if (Failed(response.get())) return LastCupsError();
-    ipp_attribute_t* mm =
-        ippFindAttribute(response.get(), "printer-make-and-model", IPP_TAG_TEXT);
-    ipp_attribute_t* type = ippFindAttribute(response.get(), "printer-type", IPP_TAG_ENUM);
-    driver.makeAndModel = mm ? ippGetString(mm, 0, nullptr) : "";
-    driver.hasPpd = HasPpdByType(driver.makeAndModel, type ? ippGetInteger(type, 0) : 0);
+  // A queue of this scheduler was described by the listing.
+  if (queue.ppd.server.empty() || queue.ppd.queue.empty()) {
+    driver = {queue.makeAndModel, queue.hasPpd && !queue.ppd.queue.empty()};
     return {};
-  } catch (const std::bad_alloc&) {
-    return OutOfMemory();
   }
+  SpoolerStatus status;
+  http_t* http = Connect(queue.ppd.server, status);
+  if (!http) return status;
+  ipp_t* request = NewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+  const std::string uri = PrinterUri(queue.ppd.server, queue.ppd.queue);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
+  static const char* const kAttrs[] = {"printer-make-and-model", "printer-type"};
+  ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2,
+                nullptr, kAttrs);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+               cupsUser());
+  IppPtr response(cupsDoRequest(http, request, "/"));
+  if (Failed(response.get())) return LastCupsError();
+  ipp_attribute_t* mm =
+      ippFindAttribute(response.get(), "printer-make-and-model", IPP_TAG_TEXT);
+  ipp_attribute_t* type = ippFindAttribute(response.get(), "printer-type", IPP_TAG_ENUM);
+  driver.makeAndModel = mm ? ippGetString(mm, 0, nullptr) : "";
+  driver.hasPpd = HasPpdByType(driver.makeAndModel, type ? ippGetInteger(type, 0) : 0);
+  return {};
 }
 
 SpoolerStatus CupsSpooler::DefaultQueue(std::string& name) {
   name.clear();
-  try {
-    SpoolerStatus status;
-    http_t* http = Connect({}, status);
-    if (!http) return status;
-    // With no name, libcups looks at the environment, the lpoptions files and
-    // then the scheduler, exactly as `lpstat -d` does, and never browses.
-    cups_dest_t* dest = cupsGetNamedDest(http, nullptr, nullptr);
-    if (!dest) {
-      const ipp_status_t code = cupsLastError();
-      if (code == IPP_STATUS_OK || code == IPP_STATUS_ERROR_NOT_FOUND) return {};
-      return LastCupsError();
-    }
-    name = dest->name;
-    cupsFreeDests(1, dest);
-    return {};
-  } catch (const std::bad_alloc&) {
-    return OutOfMemory();
+  SpoolerStatus status;
+  http_t* http = Connect({}, status);
+  if (!http) return status;
+  // With no name, libcups looks at the environment, the lpoptions files and
+  // then the scheduler, exactly as `lpstat -d` does, and never browses.
+  cups_dest_t* dest = cupsGetNamedDest(http, nullptr, nullptr);
+  if (!dest) {
+    const ipp_status_t code = cupsLastError();
+    if (code == IPP_STATUS_OK || code == IPP_STATUS_ERROR_NOT_FOUND) return {};
+    return LastCupsError();
   }
+  name = dest->name;
+  cupsFreeDests(1, dest);
+  return {};
 }
 
 SpoolerStatus CupsSpooler::FetchPpd(const QueueRef& ref, std::string& bytes) {
   bytes.clear();
-  try {
-    SpoolerStatus status;
-    http_t* http = Connect(ref.server, status);
-    if (!http) return status;
-    MemoryFile file;
-    if (file.fd() < 0) return SpoolerStatus::Failure(IPP_STATUS_ERROR_INTERNAL, std::strerror(errno));
-    const std::string resource = "/printers/" + EscapePath(ref.queue) + ".ppd";
-    http_status_t got;
-    {
-      PasswordScope scope(this, lastPassword_);
-      got = cupsGetFd(http, resource.c_str(), file.fd());
-    }
-    if (got != HTTP_STATUS_OK) return LastCupsError();
-    if (const int error = file.ReadAll(bytes)) {
-      bytes.clear();
-      return SpoolerStatus::Failure(IPP_STATUS_ERROR_INTERNAL, std::strerror(error));
-    }
-    return {};
-  } catch (const std::bad_alloc&) {
-    bytes.clear();
-    return OutOfMemory();
+  SpoolerStatus status;
+  http_t* http = Connect(ref.server, status);
+  if (!http) return status;
+  MemoryFile file;
+  if (file.fd() < 0) return SpoolerStatus::Failure(IPP_STATUS_ERROR_INTERNAL, std::strerror(errno));
+  const std::string resource = "/printers/" + EscapePath(ref.queue) + ".ppd";
+  http_status_t got;
+  {
+    PasswordScope scope(this, static_cast<bool>(prompt_), lastPassword_);
+    got = cupsGetFd(http, resource.c_str(), file.fd());
   }
+  if (got != HTTP_STATUS_OK) return LastCupsError();
+  if (const int error = file.ReadAll(bytes)) {
+    bytes.clear();
+    return SpoolerStatus::Failure(IPP_STATUS_ERROR_INTERNAL, std::strerror(error));
+  }
+  return {};
 }
 
 SpoolerStatus CupsSpooler::ReplacePpd(const QueueRef& ref, std::string_view bytes) {
-  try {
-    SpoolerStatus status;
-    http_t* http = Connect(ref.server, status);
-    if (!http) return status;
-    MemoryFile file;
-    if (file.fd() < 0) return SpoolerStatus::Failure(IPP_STATUS_ERROR_INTERNAL, std::strerror(errno));
-    if (const int error = file.Write(bytes))
-      return SpoolerStatus::Failure(IPP_STATUS_ERROR_INTERNAL, std::strerror(error));
+  SpoolerStatus status;
+  http_t* http = Connect(ref.server, status);
+  if (!http) return status;
+  MemoryFile file;
+  if (file.fd() < 0) return SpoolerStatus::Failure(IPP_STATUS_ERROR_INTERNAL, std::strerror(errno));
+  if (const int error = file.Write(bytes))
+    return SpoolerStatus::Failure(IPP_STATUS_ERROR_INTERNAL, std::strerror(error));
 
-    const std::string uri = PrinterUri(ref.server, ref.queue);
-    // CUPS-Add-Modify-Printer would create a queue that is gone; only an
-    // existing queue has its PPD replaced.
-    ipp_t* probe = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
-    if (!probe) return OutOfMemory();
-    ippAddString(probe, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
-    ippAddString(probe, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
-                 "printer-name");
-    ippAddString(probe, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
-                 cupsUser());
-    IppPtr probed(cupsDoRequest(http, probe, "/"));
-    if (Failed(probed.get())) return LastCupsError();
+  const std::string uri = PrinterUri(ref.server, ref.queue);
+  // CUPS-Add-Modify-Printer would create a queue that is gone; only an
+  // existing queue has its PPD replaced.
+  ipp_t* probe = NewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+  ippAddString(probe, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
+  ippAddString(probe, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+               "printer-name");
+  ippAddString(probe, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+               cupsUser());
+  IppPtr probed(cupsDoRequest(http, probe, "/"));
+  if (Failed(probed.get())) return LastCupsError();
 
-    ipp_t* request = ippNewRequest(IPP_OP_CUPS_ADD_MODIFY_PRINTER);
-    if (!request) return OutOfMemory();
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
-                 cupsUser());
-    IppPtr response;
-    {
-      PasswordScope scope(this, lastPassword_);
-      response.reset(cupsDoIORequest(http, request, "/admin/", file.fd(), -1));
-    }
-    if (Failed(response.get())) return LastCupsError();
-    return {};
-  } catch (const std::bad_alloc&) {
-    return OutOfMemory();
+  ipp_t* request = NewRequest(IPP_OP_CUPS_ADD_MODIFY_PRINTER);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+               cupsUser());
+  IppPtr response;
+  {
+    PasswordScope scope(this, static_cast<bool>(prompt_), lastPassword_);
+    response.reset(cupsDoIORequest(http, request, "/admin/", file.fd(), -1));
   }
+  if (Failed(response.get())) return LastCupsError();
+  return {};
 }
 
 SpoolerStatus CupsSpooler::FollowSavedOption(
@@ -438,36 +411,32 @@ SpoolerStatus CupsSpooler::FollowSavedOption(
   // Saved options name the destinations of the configured scheduler; a
   // queue of another server has none of this user's.
   if (!ref.server.empty()) return {};
-  try {
-    SpoolerStatus status;
-    http_t* http = Connect({}, status);
-    if (!http) return status;
-    const std::string name(option);
-    cups_dest_t* dests = nullptr;
-    const int count = cupsGetDests2(http, &dests);
-    bool changed = false;
-    for (int i = 0; i < count; ++i) {
-      cups_dest_t& dest = dests[i];
-      if (ref.queue != dest.name) continue;
-      const char* saved = cupsGetOption(name.c_str(), dest.num_options, dest.options);
-      if (!saved) continue;
-      for (const auto& [from, to] : renamed) {
-        if (from != saved || from == to) continue;
-        if (to.empty()) {
-          dest.num_options = cupsRemoveOption(name.c_str(), dest.num_options, &dest.options);
-        } else {
-          dest.num_options = cupsAddOption(name.c_str(), to.c_str(), dest.num_options, &dest.options);
-        }
-        changed = true;
-        break;
+  SpoolerStatus status;
+  http_t* http = Connect({}, status);
+  if (!http) return status;
+  const std::string name(option);
+  cups_dest_t* dests = nullptr;
+  const int count = cupsGetDests2(http, &dests);
+  bool changed = false;
+  for (int i = 0; i < count; ++i) {
+    cups_dest_t& dest = dests[i];
+    if (ref.queue != dest.name) continue;
+    const char* saved = cupsGetOption(name.c_str(), dest.num_options, dest.options);
+    if (!saved) continue;
+    for (const auto& [from, to] : renamed) {
+      if (from != saved || from == to) continue;
+      if (to.empty()) {
+        dest.num_options = cupsRemoveOption(name.c_str(), dest.num_options, &dest.options);
+      } else {
+        dest.num_options = cupsAddOption(name.c_str(), to.c_str(), dest.num_options, &dest.options);
       }
+      changed = true;
+      break;
     }
-    const int failed = changed ? cupsSetDests2(http, count, dests) : 0;
-    cupsFreeDests(count, dests);
-    return failed ? LastCupsError() : SpoolerStatus{};
-  } catch (const std::bad_alloc&) {
-    return OutOfMemory();
   }
+  const int failed = changed ? cupsSetDests2(http, count, dests) : 0;
+  cupsFreeDests(count, dests);
+  return failed ? LastCupsError() : SpoolerStatus{};
 }
 
 CupsSpooler& SystemSpooler() {

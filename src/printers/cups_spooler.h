@@ -13,8 +13,8 @@
 //   CUPS-Add-Modify-Printer request that carries the new PPD, as
 //   `lpadmin -P` does.
 //
-// Status codes are IPP status codes (0x0406 not found, 0x0503 service
-// unavailable, ...), which the scheduler's clients show in hexadecimal too.
+// Status codes are IPP status codes (not found, service unavailable, ...);
+// the reason is libcups's wording of the failure.
 #pragma once
 
 #include <map>
@@ -47,8 +47,8 @@ class CupsSpooler final : public Spooler {
       const std::vector<std::pair<std::string, std::string>>& renamed) override;
   std::string ServerName() const override { return configured_; }
 
-  // Who answers when a server asks for a password (a dialog, the terminal).
-  // Without one, such a request fails as not authorised.
+  // Who answers when a server asks for a password (a dialog). Without one,
+  // libcups asks on the terminal itself.
   void SetPasswordPrompt(PasswordPrompt prompt) { prompt_ = std::move(prompt); }
 
  private:

@@ -1,8 +1,5 @@
 #include "printers/printer_discovery.h"
 
-#include <cerrno>
-#include <new>
-
 #include "formats/ppd_section.h"
 #include "printers/queue_target.h"
 
@@ -10,22 +7,16 @@ namespace tonalis {
 
 namespace {
 
-constexpr std::string_view kEnumPrinters = "GetLogicalPrt : EnumPrinters";
-constexpr std::string_view kAllocList = "GetLogicalPrt : LocalAlloc(1)";
-constexpr std::string_view kOpenPrinter = "GetLogicalPrt : OpenPrinter";
-constexpr std::string_view kGetPrinterDriver = "GetLogicalPrt : GetPrinterDriver";
-constexpr std::string_view kAllocDriver = "GetLogicalPrt : LocalAlloc(2)";
-constexpr std::string_view kAllocEntry = "GetLogicalPrt : LocalAlloc(3)";
+std::string ServerOf(const Spooler& spooler, const std::string& server) {
+  return server.empty() ? spooler.ServerName() : server;
+}
 
-void ShowFailure(UserInteraction& ui, std::string_view context, std::string_view allocContext,
-                 const SpoolerStatus& status) {
-  if (status.outOfMemory) {
-    ShowErrorCode(ui, allocContext, ENOMEM);
-  } else {
-    Message m = ErrorCodeMessage(context, static_cast<uint32_t>(status.code));
-    m.detail = status.reason;
-    ui.Show(m);
-  }
+void ShowListingFailed(UserInteraction& ui, const Spooler& spooler, SpoolerScope scope,
+                       const SpoolerStatus& status) {
+  const std::string what = scope == SpoolerScope::Local
+                               ? "Cannot read the printers from the print server "
+                               : "Cannot read the printer connections from the print server ";
+  ui.Show(SystemFailure(what + spooler.ServerName() + ".", status.reason));
 }
 
 }  // namespace
@@ -40,18 +31,24 @@ int GetLogicalPrt(SpoolerScope scope, Spooler& spooler, PrinterDiscovery& discov
                   PrinterDefinitionList& list, const PpdServices& services) {
   std::vector<SpoolerQueue> queues;
   if (const SpoolerStatus listed = spooler.ListQueues(scope, queues); !listed.ok()) {
-    ShowFailure(services.ui, kEnumPrinters, kAllocList, listed);
+    ShowListingFailed(services.ui, spooler, scope, listed);
     return 0;
   }
 
   for (const SpoolerQueue& queue : queues) {
     if (const SpoolerStatus opened = spooler.OpenQueue(queue); !opened.ok()) {
-      ShowFailure(services.ui, kOpenPrinter, kOpenPrinter, opened);
+      services.ui.Show(SystemFailure("Cannot reach the print server " +
+                                         ServerOf(spooler, queue.ppd.server) +
+                                         " that keeps the PPD of the printer " + queue.name + ".",
+                                     opened.reason));
       continue;
     }
     QueueDriver driver;
     if (const SpoolerStatus got = spooler.GetQueueDriver(queue, driver); !got.ok()) {
-      ShowFailure(services.ui, kGetPrinterDriver, kAllocDriver, got);
+      services.ui.Show(SystemFailure("Cannot read the driver of the printer " + queue.name +
+                                         " from the print server " +
+                                         ServerOf(spooler, queue.ppd.server) + ".",
+                                     got.reason));
       continue;
     }
     // A queue without a PPD is never asked for one.
@@ -72,23 +69,16 @@ int GetLogicalPrt(SpoolerScope scope, Spooler& spooler, PrinterDiscovery& discov
           GetPPDToneInfo(std::make_shared<PpdQueueTarget>(spooler, queue.ppd), list, services);
       if (outcome.result != kPpdLoaded) continue;
       discovery.loaded = std::move(outcome.loaded);
-      discovery.nickName = std::move(outcome.nickName);
     }
 
     if (discovery.entries.size() >= discovery.room) continue;
-    try {
-      PrinterEntry entry;
-      entry.queue = queue.name;
-      entry.driver = driver.makeAndModel;
-      entry.server = queue.ppd.server;
-      entry.target = discovery.makeTarget
-                         ? discovery.makeTarget(queue.ppd)
-                         : std::make_shared<PpdQueueTarget>(spooler, queue.ppd);
-      discovery.entries.push_back(std::move(entry));
-    } catch (const std::bad_alloc&) {
-      ShowErrorCode(services.ui, kAllocEntry, ENOMEM);
-      continue;
-    }
+    PrinterEntry entry;
+    entry.queue = queue.name;
+    entry.driver = driver.makeAndModel;
+    entry.server = queue.ppd.server;
+    entry.target = discovery.makeTarget ? discovery.makeTarget(queue.ppd)
+                                        : std::make_shared<PpdQueueTarget>(spooler, queue.ppd);
+    discovery.entries.push_back(std::move(entry));
     if (isDefault) {
       discovery.defaultEntry = discovery.entries.size() - 1;
       discovery.selectedPrinterText = discovery.entries.back().Text();
@@ -106,21 +96,11 @@ int DiscoverPrinters(Spooler& spooler, PrinterDiscovery& discovery, PrinterDefin
 }
 
 std::optional<std::size_t> CountPrinters(Spooler& spooler, UserInteraction& ui) {
-  struct Pass {
-    SpoolerScope scope;
-    std::string_view enumContext;
-    std::string_view allocContext;
-  };
-  static constexpr Pass kPasses[] = {
-      {SpoolerScope::Local, "OnInitDialog : EnumPrinters(1)", "OnInitDialog : LocalAlloc(1)"},
-      {SpoolerScope::Connections, "OnInitDialog : EnumPrinters(2)",
-       "OnInitDialog : LocalAlloc(2)"},
-  };
   std::size_t total = 0;
   std::vector<SpoolerQueue> queues;
-  for (const Pass& pass : kPasses) {
-    if (const SpoolerStatus listed = spooler.ListQueues(pass.scope, queues); !listed.ok()) {
-      ShowFailure(ui, pass.enumContext, pass.allocContext, listed);
+  for (const SpoolerScope scope : {SpoolerScope::Local, SpoolerScope::Connections}) {
+    if (const SpoolerStatus listed = spooler.ListQueues(scope, queues); !listed.ok()) {
+      ShowListingFailed(ui, spooler, scope, listed);
       return std::nullopt;
     }
     total += queues.size();

@@ -8,14 +8,9 @@
 // to another server. The default queue's PPD is read at once; when it cannot
 // be loaded the queue is left out, after the reader's own message.
 //
-// Failed spooler calls are reported as "GetLogicalPrt : <call> = <code>":
-//   EnumPrinters      listing the queues failed (result 0)
-//   LocalAlloc(1)     no memory for the listing (result 0)
-//   OpenPrinter       the server that keeps a queue's PPD cannot be reached
-//   GetPrinterDriver  that server cannot describe the queue's driver
-//   LocalAlloc(2)     no memory for the driver description
-//   LocalAlloc(3)     no memory for the entry
-// and the last four skip that queue only.
+// A failed spooler call is reported with the scheduler's reason: a listing
+// that fails ends the run (result 0); a queue whose server cannot be reached
+// or cannot describe its driver is skipped.
 #pragma once
 
 #include <cstddef>
@@ -59,10 +54,9 @@ struct PrinterDiscovery {
   std::vector<PrinterEntry> entries;
   // The default queue's entry, when its PPD was loaded.
   std::optional<std::size_t> defaultEntry;
-  // The default queue's PPD as read, its NickName, and the text the printer
-  // list selects (the default entry's text).
+  // The default queue's PPD as read, and the text the printer list selects
+  // (the default entry's text).
   std::optional<LoadedPpd> loaded;
-  std::string nickName;
   std::string selectedPrinterText;
 };
 
@@ -79,9 +73,7 @@ int DiscoverPrinters(Spooler& spooler, PrinterDiscovery& discovery, PrinterDefin
                      const PpdServices& services);
 
 // The number of queues of both scopes, accepted or not. A failed listing is
-// reported as "OnInitDialog : EnumPrinters(1)" (local) or "(2)"
-// (connections), or LocalAlloc(1) / LocalAlloc(2) for want of memory, and
-// gives nothing.
+// reported and gives nothing.
 std::optional<std::size_t> CountPrinters(Spooler& spooler, UserInteraction& ui);
 
 }  // namespace tonalis

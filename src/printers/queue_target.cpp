@@ -1,7 +1,6 @@
 #include "printers/queue_target.h"
 
 #include <cerrno>
-#include <new>
 
 #include "printers/cups_spooler.h"
 #include "formats/ppd_tone.h"
@@ -22,7 +21,6 @@ constexpr int kNotFound = 0x0406;
 
 int SpoolerErrno(const SpoolerStatus& status) {
   if (status.ok()) return 0;
-  if (status.outOfMemory) return ENOMEM;
   switch (status.code) {
     case kNotFound:
       return ENOENT;

@@ -28,13 +28,12 @@ enum class SpoolerScope {
 };
 
 struct SpoolerStatus {
-  int code = 0;             // 0 when the call succeeded; otherwise the scheduler's status code
-  std::string reason;       // the scheduler's or the system's wording of the failure
-  bool outOfMemory = false; // the call failed for want of memory
+  int code = 0;        // 0 when the call succeeded; otherwise the scheduler's status code
+  std::string reason;  // the scheduler's or the system's wording of the failure
 
-  bool ok() const { return code == 0 && !outOfMemory; }
+  bool ok() const { return code == 0; }
   static SpoolerStatus Failure(int code, std::string reason) {
-    return {code, std::move(reason), false};
+    return {code, std::move(reason)};
   }
 };
 

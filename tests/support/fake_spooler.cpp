@@ -1,6 +1,5 @@
 #include "support/fake_spooler.h"
 
-#include <cerrno>
 #include <stdexcept>
 
 namespace tonalis::test {
@@ -22,13 +21,6 @@ const std::string& FakeSpooler::Ppd(const std::string& queue) const {
 
 SpoolerStatus FakeSpooler::Fail(int code, std::string reason) {
   return SpoolerStatus::Failure(code, std::move(reason));
-}
-
-SpoolerStatus FakeSpooler::NoMemory() {
-  SpoolerStatus s;
-  s.code = ENOMEM;
-  s.outOfMemory = true;
-  return s;
 }
 
 FakeQueue* FakeSpooler::Find(const QueueRef& ref) {

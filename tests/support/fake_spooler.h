@@ -41,7 +41,6 @@ class FakeSpooler final : public Spooler {
   std::vector<std::string> replaced;
 
   static SpoolerStatus Fail(int code, std::string reason = "refused by the fake");
-  static SpoolerStatus NoMemory();
 
   SpoolerStatus ListQueues(SpoolerScope scope, std::vector<SpoolerQueue>& queues) override;
   SpoolerStatus OpenQueue(const SpoolerQueue& queue) override;
