@@ -176,20 +176,6 @@ class MainWindowTest : public ::testing::Test {
     Click(ids::kBrowse);
   }
 
-  // What the list commands of the next step will do, done by hand.
-  void AddToPrinterList(const std::string& name) {
-    ASSERT_EQ(InsertDefinition(window().printerList(), Definition(name), InsertMode::AddMode()),
-              InsertResult::Stored);
-    window().ShowPrinterList();
-    window().printerListModified = true;
-  }
-  void AddToLibrary(const std::string& name) {
-    ASSERT_EQ(InsertDefinition(window().library(), Definition(name), InsertMode::AddMode()),
-              InsertResult::Stored);
-    window().ShowLibrary();
-    window().libraryModified = true;
-  }
-
   ScriptedInteraction interaction;
   ScriptedFileDialog fileDialog;
   FakeSpooler spooler;

@@ -1,0 +1,240 @@
+// The main window's wiring: each control reaches its command of the
+// workspace (whose rules tests/workspace checks), the enable rules, the
+// start-up on printers or a PPD file, and a few whole sessions that end in
+// the files.
+#include <QTest>
+#include <deque>
+
+#include "ui/editor/curve_editor_dialog.h"
+#include "ui/main/main_window_fixture.h"
+
+namespace tonalis::test {
+namespace {
+
+// Stands in for the curve editor: each pass records the definition it was
+// opened on and accepts it under the next scripted name ("" cancels).
+class ScriptedEditor {
+ public:
+  ScriptedEditor& Then(std::string name) {
+    names_.push_back(std::move(name));
+    return *this;
+  }
+  int operator()(DensityDef& def) {
+    opened.push_back(def);
+    if (names_.empty()) {
+      ADD_FAILURE() << "the editor opened once more than scripted";
+      return ui::kEditorCancelled;
+    }
+    const std::string name = names_.front();
+    names_.pop_front();
+    if (name.empty())
+      return ui::kEditorCancelled;
+    SetName(def, name);
+    return ui::kEditorAccepted;
+  }
+  std::vector<DensityDef> opened;
+
+ private:
+  std::deque<std::string> names_;
+};
+
+class Window : public MainWindowTest {
+ protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    Write("demo.ppd", PpdText("Demo Color PS", {"Warm", "Cool"}));
+    Write("QR_grad.dat", LibraryImage({"vivid", "Soft", "Neutral"}));
+    runEditor = [this](DensityDef& def) { return editor(def); };
+  }
+  int Row(QListWidget* box) {
+    const auto selected = box->selectedItems();
+    return selected.isEmpty() ? -1 : box->row(selected.front());
+  }
+  ScriptedEditor editor;
+};
+
+TEST_F(Window, StartsOnAPpdFileWithTheLibrarySortedAndSelectionDrivingTheCommands) {
+  ASSERT_TRUE(Start("demo.ppd"));
+  EXPECT_TRUE(interaction.Empty());
+  EXPECT_EQ(LibraryEntries(), (Names{"Neutral", "Soft", "vivid"}));
+  EXPECT_EQ(PrinterEntries(), (Names{"Warm", "Cool"}));
+  EXPECT_EQ(NicknameField(), "Demo Color PS");
+  EXPECT_EQ(Commands(), "N-----");
+  SelectLibrary("Soft");
+  EXPECT_EQ(Commands(), "NCA-ED");
+  SelectPrinterEntry(1);
+  EXPECT_EQ(Row(LibraryBox()), -1);
+  EXPECT_EQ(Commands(), "N--PED");
+}
+
+TEST_F(Window, EachListCommandReachesTheWorkspace) {
+  ASSERT_TRUE(Start("demo.ppd"));
+  editor.Then("Fresh").Then("").Then("Soft").Then("Soft 2");
+  Click(ids::kNew);  // stored, and selected
+  EXPECT_EQ(LibraryEntries(), (Names{"Fresh", "Neutral", "Soft", "vivid"}));
+  EXPECT_EQ(Row(LibraryBox()), 0);
+  EXPECT_EQ(editor.opened.at(0), NewDefinition());
+
+  SelectLibrary("Soft");
+  Click(ids::kEdit);  // cancelled: as it was
+  EXPECT_EQ(LibraryEntries(), (Names{"Fresh", "Neutral", "Soft", "vivid"}));
+  EXPECT_EQ(Row(LibraryBox()), 2);
+
+  Click(ids::kCopy);  // the copy meets its source's name, then is renamed
+  EXPECT_EQ(interaction.Ids(), Ids{sid::kNameTaken});
+  EXPECT_EQ(LibraryEntries(), (Names{"Fresh", "Neutral", "Soft", "Soft 2", "vivid"}));
+  EXPECT_EQ(Row(LibraryBox()), -1);
+  interaction.Clear();
+
+  SelectLibrary("vivid");
+  Click(ids::kAdd);
+  EXPECT_EQ(PrinterEntries(), (Names{"Warm", "Cool", "vivid"}));
+  SelectPrinterEntry(0);
+  Click(ids::kPickOut);
+  EXPECT_EQ(LibraryEntries(), (Names{"Fresh", "Neutral", "Soft", "Soft 2", "vivid", "Warm"}));
+  interaction.Answer(true);
+  Click(ids::kDelete);
+  EXPECT_EQ(PrinterEntries(), (Names{"Cool", "vivid"}));
+  EXPECT_EQ(interaction.Ids(), Ids{sid::kDeleteQuestion});
+  EXPECT_TRUE(window().workspace().libraryModified());
+  EXPECT_TRUE(window().workspace().targetModified());
+
+  Click(ids::kApply);
+  EXPECT_EQ(DefinitionsIn(Read("demo.ppd")), (Names{"Cool", "vivid"}));
+  EXPECT_FALSE(window().workspace().libraryModified());
+}
+
+TEST_F(Window, EditingAPrinterEntryKeepsItsPlaceAndTheSelection) {
+  ASSERT_TRUE(Start("demo.ppd"));
+  editor.Then("Hot");
+  SelectPrinterEntry(0);
+  Click(ids::kEdit);
+  EXPECT_EQ(PrinterEntries(), (Names{"Hot", "Cool"}));
+  EXPECT_EQ(Row(PrinterBox()), 0);
+}
+
+TEST_F(Window, ADoubleClickOnAnEntryEditsItButBelowTheLastOneNothing) {
+  ASSERT_TRUE(Start("demo.ppd"));
+  editor.Then("");
+  auto doubleClick = [](QWidget* widget, QPoint at) {
+    QTest::mouseClick(widget, Qt::LeftButton, {}, at);
+    QTest::mouseDClick(widget, Qt::LeftButton, {}, at);
+    QTest::mouseRelease(widget, Qt::LeftButton, {}, at);
+    QCoreApplication::processEvents();
+  };
+  QListWidget* box = PrinterBox();
+  doubleClick(box->viewport(), box->visualItemRect(box->item(1)).center());
+  ASSERT_EQ(editor.opened.size(), 1u);
+  EXPECT_EQ(NameOf(editor.opened[0]), "Cool");
+  doubleClick(LibraryBox()->viewport(), QPoint(5, LibraryBox()->viewport()->height() - 3));
+  EXPECT_EQ(editor.opened.size(), 1u);
+}
+
+TEST_F(Window, AFullLibraryDisablesNew) {
+  Names names;
+  for (int i = 0; i < kLibraryCapacity; ++i) names.push_back("Def " + std::to_string(i));
+  Write("QR_grad.dat", LibraryImage(names));
+  ASSERT_TRUE(Start("demo.ppd"));
+  SelectLibrary("Def 7");
+  EXPECT_EQ(Commands(), "--A-ED");
+  SelectPrinterEntry(0);
+  EXPECT_EQ(Commands(), "----ED");
+}
+
+TEST_F(Window, ExitAsksAndWritesCancelAndEscapeWriteNothing) {
+  ASSERT_TRUE(Start("demo.ppd"));
+  const std::string before = Read("demo.ppd");
+  SelectLibrary("Soft");
+  Click(ids::kAdd);
+  QTest::keyClick(&window(), Qt::Key_Escape);
+  EXPECT_TRUE(window().ended());
+  EXPECT_EQ(Read("demo.ppd"), before);
+
+  ASSERT_TRUE(Start("demo.ppd"));
+  SelectLibrary("Soft");
+  Click(ids::kAdd);
+  interaction.Answer(true);
+  QApplication::setActiveWindow(&window());
+  LibraryBox()->setFocus();  // no button has the focus: Enter is Exit
+  QTest::keyClick(LibraryBox(), Qt::Key_Return);
+  EXPECT_EQ(interaction.Ids(), (Ids{sid::kSaveBeforeExit, sid::kPpdWritten}));
+  EXPECT_EQ(DefinitionsIn(Read("demo.ppd")), (Names{"Warm", "Cool", "Soft"}));
+  EXPECT_FALSE(window().workspace().libraryOpen());
+}
+
+TEST_F(Window, BrowseStartsHereMovesToTheChosenFolderAndAnotherMakeIsNeverWritten) {
+  ASSERT_TRUE(Start("demo.ppd"));
+  fs::create_directory(Path("other"));
+  Write("other/plain.ppd", PpdText("Plain PS", {"X"}, ""));
+  Browse("other/plain.ppd");
+  EXPECT_EQ(fileDialog.calls().at(0).directory.toStdString(), Path("").parent_path().string());
+  EXPECT_EQ(QDir::currentPath().toStdString(), Path("other").string());
+  EXPECT_EQ(interaction.Ids(), Ids{sid::kUnsupportedPpd});
+  EXPECT_EQ(NicknameField(), "Demo Color PS");  // the field keeps the file read before
+  EXPECT_FALSE(window().workspace().hasTarget());
+  SelectLibrary("Soft");
+  EXPECT_FALSE(Enabled(ids::kAdd));
+}
+
+class PrinterWindow : public MainWindowTest {
+ protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    Write("QR_grad.dat", LibraryImage({"Vivid", "Soft"}));
+    // "Beta" comes after a queue whose text holds it but does not begin
+    // with it: the window must choose the one that begins with it.
+    spooler.Add({"AlphaBeta", "Tonalis PS", PpdText("AB PS", {"Std"})})
+        .Add({"Plain", "Other Make PS", PpdText("Plain PS", {}, "")})
+        .Add({"Beta", "Tonalis PS", PpdText("Beta PS", {"Light"})});
+    spooler.defaultQueue = "Beta";
+  }
+};
+
+TEST_F(PrinterWindow, StartsOnTheDefaultPrinterAndLeavesOtherMakesOut) {
+  ASSERT_TRUE(Start());
+  EXPECT_TRUE(interaction.Empty());
+  ASSERT_EQ(Combo()->count(), 2);
+  EXPECT_EQ(Combo()->itemText(0), "AlphaBeta (Tonalis PS)");
+  EXPECT_EQ(Combo()->currentIndex(), 1);
+  EXPECT_EQ(PrinterEntries(), Names{"Light"});
+}
+
+TEST_F(PrinterWindow, SwitchingWithChangesAsksAndYesWritesThePreviousPrinter) {
+  ASSERT_TRUE(Start());
+  SelectLibrary("Soft");
+  Click(ids::kAdd);
+  interaction.Answer(true);
+  ChoosePrinter(0);
+  EXPECT_EQ(interaction.Ids(), (Ids{sid::kSaveBeforeSwitch, sid::kPpdWritten}));
+  EXPECT_EQ(DefinitionsIn(spooler.Ppd("Beta")), (Names{"Light", "Soft"}));
+  EXPECT_EQ(PrinterEntries(), Names{"Std"});
+}
+
+TEST_F(PrinterWindow, NoPrinterEndsTheWindowAFailedListingLeavesItIncomplete) {
+  FakeSpooler none;
+  activeSpooler = &none;
+  EXPECT_FALSE(Start());
+  EXPECT_EQ(interaction.Ids(), Ids{sid::kNoPrinter});
+  EXPECT_EQ(window().result(), QDialog::Rejected);
+
+  interaction.Clear();
+  activeSpooler = &spooler;
+  spooler.listFailure[SpoolerScope::Connections] = FakeSpooler::Fail(502, "gone");
+  EXPECT_TRUE(Start());
+  ASSERT_EQ(interaction.shown().size(), 1u);
+  EXPECT_EQ(interaction.shown()[0].kind, MessageKind::Stop);
+  EXPECT_FALSE(window().workspace().libraryOpen());
+}
+
+TEST_F(PrinterWindow, APpdFileToStartOnNeedsNoScheduler) {
+  FakeSpooler none;
+  none.listFailure[SpoolerScope::Local] = FakeSpooler::Fail(502, "gone");
+  activeSpooler = &none;
+  Write("demo.ppd", PpdText("Demo Color PS", {"Warm"}));
+  ASSERT_TRUE(Start("demo.ppd"));
+  EXPECT_TRUE(interaction.Empty());
+  EXPECT_EQ(PrinterEntries(), Names{"Warm"});
+}
+
+}  // namespace
+}  // namespace tonalis::test
