@@ -236,12 +236,11 @@ bool LibraryFile::Write(const DefinitionLibrary& library, UserInteraction& ui,
   }
 
   const std::vector<uint8_t> image = EncodeLibrary(library);
-  // The new file is locked before it takes the old one's place, and the old
+  // The new file comes back still locked by the replacement, and the old
   // one is released only afterwards, so no other copy can open the library
   // in between.
   int newFd = -1;
   ReplaceOptions options;
-  options.beforeRename = [](int fd) { return ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? 0 : errno; };
   options.keepOpenFd = &newFd;
   const ReplaceResult result = ReplaceFileContents(openedPath_, image, options, ops_);
   if (!result.ok) {

@@ -210,22 +210,5 @@ TEST_F(Reader, ReportsAMissingFileFromTheKeywordTestAndTheOpen) {
   EXPECT_EQ(ui.shown()[1].subject, dir.File("absent.ppd"));
 }
 
-TEST(ReaderMemory, ReportsAFailedAllocationAsTheSystemCall) {
-  struct NoMemory : PpdTarget {
-    std::string Describe() const override { return "memory"; }
-    int Read(std::string&) const override { throw std::bad_alloc(); }
-    ReplaceResult Replace(const std::string&) const override { return {}; }
-    bool IsReadOnly() const override { return false; }
-    int MakeWritable() const override { return 0; }
-  };
-  ScriptedInteraction ui;
-  PrinterDefinitionList list;
-  EXPECT_EQ(GetPPDToneInfo(std::make_shared<NoMemory>(), list, {ui}).result, kPpdFailed);
-  // Once from the keyword test, once from reading the file for the split.
-  const std::string text = "GetPPDToneInfo : LocalAlloc(1) = c";
-  EXPECT_EQ(ui.Texts(), (std::vector<std::string>{text, text}));
-  EXPECT_EQ(ui.shown()[0].kind, MessageKind::Stop);
-}
-
 }  // namespace
 }  // namespace tonalis
