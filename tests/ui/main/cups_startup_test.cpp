@@ -44,7 +44,7 @@ TEST_F(SchedulerWindow, StartsOnTheDefaultPrinterAndWritesIntoIt) {
   EXPECT_TRUE(Enabled(ids::kAdd));
 
   const std::string alpha = cupsd->PpdFile("Alpha");
-  AddToPrinterList("Vivid");
+  Click(ids::kAdd);
   interaction.Answer(true);
   Click(ids::kExit);
   EXPECT_EQ(interaction.Ids(), (Ids{sid::kSaveBeforeExit, sid::kPpdWritten}))
