@@ -5,6 +5,7 @@
 #include <span>
 
 #include "model/tone_curve.h"
+#include "model/validate.h"
 #include "model/value_text.h"
 #include "formats/ppd_translations.inc"
 
@@ -224,11 +225,7 @@ std::string ReadChoiceName(std::string_view line, std::size_t maxBytes) {
 }
 
 std::optional<unsigned char> ControlCharacterIn(std::string_view name) {
-  for (char c : name) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) return byte;
-  }
-  return std::nullopt;
+  return ForbiddenByteIn(name);
 }
 
 std::string_view FirstLineBreak(std::string_view text) {

@@ -80,8 +80,9 @@ std::string ReadChoiceName(std::string_view line, std::size_t maxBytes = kMaxNam
 // carries the exact name in a PPD whose choices' own texts are ASCII.
 inline constexpr std::string_view kEnglishPrefix = "*en.VLTone Gumma";
 
-// The first byte of `name` below 0x20 or equal to 0x7F, if any. Such a byte
-// would end the line early or inject lines into the file.
+// The first control character of `name` (the one rule of model/validate.h:
+// C0, DEL and C1), if any. Such a byte would end the line early, inject
+// lines into the file or steer the terminal of whoever reads it.
 std::optional<unsigned char> ControlCharacterIn(std::string_view name);
 
 // --- Reading ---

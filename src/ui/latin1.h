@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "model/validate.h"
+
 namespace tonalis::ui {
 
 // The characters of a name's bytes.
@@ -28,14 +30,11 @@ inline std::string NameToBytes(const QString& name) {
   return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
 }
 
-// Whether a name may hold `c`: a printable character of ISO 8859-1. The
-// control characters of both halves (0-31, 127-159) are refused: they would
-// break the PPD's lines or show as nothing in a print dialog.
+// Whether a name may hold `c`: a character of ISO 8859-1 that the name rule
+// accepts (no control characters of either half).
 inline bool IsNameCharacter(QChar c) {
   const char16_t u = c.unicode();
-  if (u > 0xFF)
-    return false;
-  return !(u < 0x20 || (u >= 0x7F && u <= 0x9F));
+  return u <= 0xFF && IsNameByte(static_cast<unsigned char>(u));
 }
 
 }  // namespace tonalis::ui
