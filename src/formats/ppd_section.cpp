@@ -1,5 +1,7 @@
 #include "formats/ppd_section.h"
 
+#include <cstring>
+
 #include <algorithm>
 #include <array>
 #include <span>
@@ -244,6 +246,24 @@ bool QuoteOpenAfter(std::string_view line, bool openBefore) {
   return line.find('"', value + 1) == std::string_view::npos;
 }
 
+namespace {
+
+// The end of the line that starts at `pos`: after its CR LF, LF or lone CR,
+// or the end of the text.
+std::size_t LineEnd(std::string_view text, std::size_t pos) {
+  const char* const begin = text.data() + pos;
+  const std::size_t rest = text.size() - pos;
+  const void* lf = std::memchr(begin, '\n', rest);
+  const std::size_t toLf = lf ? static_cast<const char*>(lf) - begin : rest;
+  if (const void* cr = std::memchr(begin, '\r', toLf)) {
+    const std::size_t at = pos + (static_cast<const char*>(cr) - begin);
+    return at + (at + 1 < text.size() && text[at + 1] == '\n' ? 2 : 1);
+  }
+  return lf ? pos + toLf + 1 : text.size();
+}
+
+}  // namespace
+
 SplitResult SplitPpdText(std::string_view text, PrinterDefinitionList& list, PPDToneState& state) {
   SplitResult result;
   SectionParser section(list, state);
@@ -252,17 +272,24 @@ SplitResult SplitPpdText(std::string_view text, PrinterDefinitionList& list, PPD
   bool anchorSeen = false;
   state.lineBreak = FirstLineBreak(text);
 
+  // Head and tail are taken over in runs of whole lines, not line by line:
+  // a run ends where the section or the tail begins.
+  state.headText.clear();
+  state.tailText.clear();
+  std::size_t runStart = 0;
+  bool runInTail = false;
+  auto endRun = [&](std::size_t at) {
+    (runInTail ? state.tailText : state.headText).append(text.substr(runStart, at - runStart));
+    runStart = at;
+  };
+
   std::size_t pos = 0;
   while (pos < text.size()) {
     // A line runs to its CR LF, LF or lone CR; it is examined whole,
     // whatever its length.
-    std::size_t end = text.find_first_of("\r\n", pos);
-    if (end == std::string_view::npos) {
-      end = text.size();
-    } else {
-      end += (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1;
-    }
+    const std::size_t end = LineEnd(text, pos);
     const std::string_view line = text.substr(pos, end - pos);
+    const std::size_t start = pos;
     pos = end;
 
     if (inSection) {
@@ -271,12 +298,15 @@ SplitResult SplitPpdText(std::string_view text, PrinterDefinitionList& list, PPD
       } else {
         section.Line(line);
       }
+      runStart = end;
       continue;
     }
     if (inQuote) {
       inQuote = QuoteOpenAfter(line, true);
     } else {
       if (StartsWith(line, kOpenSection)) {
+        endRun(start);
+        runStart = end;
         inSection = true;
         continue;
       }
@@ -301,13 +331,15 @@ SplitResult SplitPpdText(std::string_view text, PrinterDefinitionList& list, PPD
           i = stop;
         }
       }
-      if (StartsWith(line, kDefaultFontCourier) || StartsWith(line, kFontInformation)) {
-        anchorSeen = true;
+      if (!anchorSeen && (StartsWith(line, kDefaultFontCourier) || StartsWith(line, kFontInformation))) {
+        endRun(start);
+        anchorSeen = runInTail = true;
       }
       inQuote = QuoteOpenAfter(line, false);
     }
-    (anchorSeen ? state.tailText : state.headText).append(line);
   }
+  if (!inSection)
+    endRun(text.size());
   result.sectionClosed = !inSection;
   state.endsInQuote = inQuote;
   return result;
