@@ -1,57 +1,57 @@
 #include "app/app_options.h"
 
-#include <string_view>
+#include <QCommandLineParser>
+
+#include "model/version.h"
 
 namespace tonalis::app {
 
 namespace {
 
-// Takes the value of `name` from "--name=value" or from the next argument.
-bool TakeValue(const std::vector<std::string>& args, std::size_t& i, std::string_view name,
-               std::optional<std::string>& out, std::string& error) {
-  const std::string& arg = args[i];
-  const std::string option = "--" + std::string(name);
-  std::string value;
-  if (arg == option) {
-    if (i + 1 >= args.size()) {
-      error = option + " needs a file name";
-      return true;
-    }
-    value = args[++i];
-  } else if (arg.rfind(option + "=", 0) == 0) {
-    value = arg.substr(option.size() + 1);
+// The one value of a file option: given once and not empty.
+void TakeFile(const QCommandLineParser& parser, const QCommandLineOption& option,
+              std::optional<std::string>& out, std::string& error) {
+  const QStringList values = parser.values(option);
+  if (values.isEmpty() || !error.empty()) return;
+  const std::string name = "--" + option.names().constFirst().toStdString();
+  if (values.size() > 1) {
+    error = name + " is given twice";
+  } else if (values.constFirst().isEmpty()) {
+    error = name + " needs a file name";
   } else {
-    return false;
+    out = values.constFirst().toLocal8Bit().toStdString();
   }
-  if (value.empty()) {
-    error = option + " needs a file name";
-  } else if (out) {
-    error = option + " is given twice";
-  } else {
-    out = value;
-  }
-  return true;
 }
 
 }  // namespace
 
 AppOptions ParseArguments(const std::vector<std::string>& args) {
+  QStringList arguments{QStringLiteral("tonalis")};
+  for (const std::string& arg : args) arguments << QString::fromLocal8Bit(arg.c_str());
+  QCommandLineParser parser;
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+  const QCommandLineOption ppd(QStringLiteral("ppd"), QString(), QStringLiteral("FILE"));
+  const QCommandLineOption library(QStringLiteral("library"), QString(), QStringLiteral("FILE"));
+  const QCommandLineOption fromDesktop(QStringLiteral("from-desktop"));
+  const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+  const QCommandLineOption version(QStringLiteral("version"));
+  parser.addOptions({ppd, library, fromDesktop, help, version});
+
   AppOptions options;
-  for (std::size_t i = 0; i < args.size() && options.error.empty(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--help" || arg == "-h") {
-      options.help = true;
-    } else if (arg == "--version") {
-      options.version = true;
-    } else if (arg == "--from-desktop") {
-      options.fromDesktop = true;
-    } else if (TakeValue(args, i, "ppd", options.ppd, options.error) ||
-               TakeValue(args, i, "library", options.library, options.error)) {
-      // taken
-    } else {
-      options.error = "unknown argument '" + arg + "'";
-    }
+  const bool parsed = parser.parse(arguments);
+  if (parser.isSet(help)) {
+    options.answer = UsageText();
+  } else if (parser.isSet(version)) {
+    options.answer = std::string("tonalis ") + TONALIS_VERSION + "\n";
+  } else if (!parsed) {
+    options.error = parser.errorText().toStdString();
+  } else if (!parser.positionalArguments().isEmpty()) {
+    options.error = "unknown argument '" + parser.positionalArguments().constFirst().toStdString() + "'";
   }
+  if (!options.answer.empty() || !options.error.empty()) return options;
+  options.fromDesktop = parser.isSet(fromDesktop);
+  TakeFile(parser, ppd, options.ppd, options.error);
+  TakeFile(parser, library, options.library, options.error);
   return options;
 }
 
@@ -66,7 +66,7 @@ std::string UsageText() {
          "  --from-desktop  work in the folder $XDG_DATA_HOME/tonalis (by default\n"
          "                  ~/.local/share/tonalis, created when missing), as the\n"
          "                  desktop menu's entry does\n"
-         "  --help          show this text and end\n"
+         "  -h, --help      show this text and end\n"
          "  --version       show the version and end\n";
 }
 

@@ -14,14 +14,15 @@ struct AppOptions {
   std::optional<std::string> library;
   // Started from the desktop menu: work in the user's data folder.
   bool fromDesktop = false;
-  bool help = false;
-  bool version = false;
+  // What --help or --version answers; the program then ends at once.
+  std::string answer;
   // Set when the command line is wrong; what to tell the user.
   std::string error;
 };
 
 // Parses the arguments after the program name. "--opt value" and
-// "--opt=value" are both accepted; Qt's own options are removed beforehand.
+// "--opt=value" are both accepted; Qt's own options are taken out
+// beforehand, except when only --help and --version are looked for.
 AppOptions ParseArguments(const std::vector<std::string>& args);
 
 // The text of --help.

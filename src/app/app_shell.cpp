@@ -43,8 +43,7 @@ void ApplicationShell::Start() {
   if (icon_.isNull())
     icon_ = ProgramIcon();
 
-  app::ShowHelp(nullptr, nullptr, kHelpInitialize,
-                reinterpret_cast<std::uintptr_t>(&helpInitHandle_));
+  app::ShowHelp(nullptr, nullptr, kHelpInitialize, 0);
 }
 
 const StringSource& ApplicationShell::strings() const {
@@ -79,7 +78,7 @@ void ApplicationShell::ShutDown() {
     ui::DialogTemplate::SetTemplateFolders({});
     module_->Release();
   }
-  app::ShowHelp(nullptr, nullptr, kHelpUninitialize, helpInitHandle_);
+  app::ShowHelp(nullptr, nullptr, kHelpUninitialize, 0);
 }
 
 }  // namespace tonalis::app

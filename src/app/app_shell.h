@@ -13,7 +13,6 @@
 #include <QIcon>
 #include <QString>
 #include <QStringList>
-#include <cstdint>
 #include <memory>
 
 #include "app/language_module.h"
@@ -60,14 +59,11 @@ class ApplicationShell {
   // Releases the module and shuts the help system down.
   void ShutDown();
 
-  std::uint32_t helpInitHandle() const { return helpInitHandle_; }
-
  private:
   QString programFile_;
   QStringList moduleFolders_;
   std::unique_ptr<LanguageModule> module_;
   QIcon icon_;
-  std::uint32_t helpInitHandle_ = 0;
   bool started_ = false;
 };
 

@@ -14,12 +14,8 @@ class HelpViewer;
 // Commands of ShowHelp.
 inline constexpr unsigned kHelpDisplayToc = 1;     // data unused
 inline constexpr unsigned kHelpContext = 15;       // data: the context number
-inline constexpr unsigned kHelpInitialize = 28;    // data: address of a std::uint32_t cookie
-inline constexpr unsigned kHelpUninitialize = 29;  // data: that cookie
-
-// Context numbers of the help file's topics.
-inline constexpr int kMainWindowHelpContext = 5002;
-inline constexpr int kCurveEditorHelpContext = 5003;
+inline constexpr unsigned kHelpInitialize = 28;    // data: address of a std::uint32_t cookie, or 0
+inline constexpr unsigned kHelpUninitialize = 29;  // data unused
 
 inline constexpr char kHelpFileName[] = "QR_GRAD.chm";
 

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QPixmap>
 #include <QResource>
+#include <algorithm>
 #include <cctype>
 #include <optional>
 
@@ -270,8 +271,13 @@ class Parser {
 }  // namespace
 
 std::string TableStrings::Load(int id) const {
+  static constexpr int kPpdPieces[] = {sid::kFeatureTitle,   sid::kNoneChoice,
+                                       sid::kCloseOneTable,  sid::kCloseFourTables,
+                                       sid::kOpenPostScript, sid::kNoneInvocation};
   const auto it = table_.find(id);
-  return it == table_.end() ? std::string() : it->second;
+  if (it == table_.end() || std::ranges::find(kPpdPieces, id) != std::end(kPpdPieces))
+    return DefaultStrings().Load(id);
+  return it->second;
 }
 
 ParsedStringTable ParseStringTable(std::string_view po) {

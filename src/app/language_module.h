@@ -7,8 +7,10 @@
 //                         entries carry the string number as msgctxt
 //   dialogs/dialogNNN.ui  dialog templates 100, 102 and 129
 //   icons/128/*.png       icon 128, one picture per size
-// While a module is loaded every text comes from its table alone: a number
-// it lacks (or leaves untranslated) comes out empty. Templates and the icon
+// While a module is loaded its texts come from its table; a number it lacks
+// (or leaves untranslated) comes from the program, and so do the pieces of
+// the PPD section (the option's title, its None choice and the PostScript
+// around the tables), which are never translated. Templates and the icon
 // that it lacks come from the program.
 #pragma once
 
@@ -27,7 +29,8 @@ namespace tonalis::app {
 
 inline constexpr char kLanguageModuleName[] = "ZADA_VUV.rcc";
 
-// Texts by number from a table in memory.
+// Texts by number from a table in memory, and the program's own for the
+// numbers it lacks and the PPD section's pieces.
 class TableStrings final : public StringSource {
  public:
   explicit TableStrings(std::map<int, std::string> table) : table_(std::move(table)) {}

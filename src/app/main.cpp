@@ -6,9 +6,10 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <cstdio>
-#include <cstring>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,78 +38,104 @@ std::optional<std::string> AskPassword(const tonalis::PasswordRequest& request) 
   return password.toStdString();
 }
 
-}  // namespace
+std::vector<std::string> Arguments(int argc, char** argv) {
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+  return args;
+}
 
-int main(int argc, char** argv) {
+// Said on stderr, and in a message box while the application can still
+// make one.
+void ReportOutOfMemory(bool withBox) {
+  std::fputs("tonalis: out of memory\n", stderr);
+  if (!withBox) return;
+  try {
+    QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationName(),
+                          QStringLiteral("Out of memory: the program ends. Changes not yet "
+                                         "written are lost."));
+  } catch (...) {
+  }
+}
+
+int Run(int argc, char** argv) {
   // --help and --version answer without a display.
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-      std::fputs(tonalis::app::UsageText().c_str(), stdout);
-      return 0;
-    }
-    if (std::strcmp(argv[i], "--version") == 0) {
-      std::printf("tonalis %s\n", TONALIS_VERSION);
-      return 0;
-    }
+  if (const tonalis::app::AppOptions early = tonalis::app::ParseArguments(Arguments(argc, argv));
+      !early.answer.empty()) {
+    std::fputs(early.answer.c_str(), stdout);
+    return 0;
   }
 
   QApplication app(argc, argv);  // takes Qt's own options out of argv
-  // Message boxes carry the program's name as their caption: the
-  // executable's file name without its extension.
-  const QString programFile = tonalis::app::ProgramFile();
-  QApplication::setApplicationName(
-      QFileInfo(programFile.isEmpty() ? QString::fromLocal8Bit(argv[0]) : programFile)
-          .completeBaseName());
-  QApplication::setApplicationVersion(QStringLiteral(TONALIS_VERSION));
-  QApplication::setDesktopFileName(QStringLiteral("org.tonalis.Tonalis"));
-
-  std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
-  const tonalis::app::AppOptions options = tonalis::app::ParseArguments(args);
-  if (!options.error.empty()) {
-    std::fprintf(stderr, "tonalis: %s\nTry 'tonalis --help'.\n", options.error.c_str());
-    return 2;
-  }
-  // From the desktop menu the program works in its own data folder, so the
-  // library file has a home; from a terminal, in the current folder.
-  if (options.fromDesktop) {
-    const QString error = tonalis::app::EnterUserDataFolder();
-    if (!error.isEmpty())
-      std::fprintf(stderr, "tonalis: %s; working in the current folder\n", qPrintable(error));
-  }
-
-  // The language module and the help system.
-  tonalis::app::ApplicationShell shell(programFile, tonalis::app::ModuleSearchFolders(programFile));
-  shell.Start();
-  QApplication::setWindowIcon(shell.icon());
-
-  tonalis::CupsSpooler& spooler = tonalis::SystemSpooler();
-  spooler.SetPasswordPrompt(AskPassword);
-  tonalis::ui::QtInteraction interaction;
-  tonalis::ui::QtFileDialog fileDialog;
-  tonalis::ui::MainDialogSeams seams{interaction,
-                                     fileDialog,
-                                     spooler,
-                                     shell.strings(),
-                                     options.library.value_or(tonalis::kLibraryFileName),
-                                     options.ppd};
-  seams.showHelp = [&shell](int context) { shell.ShowHelp(context); };
-
-  int status = 0;
-  std::unique_ptr<tonalis::ui::MainDialog> window;
   try {
-    window = std::make_unique<tonalis::ui::MainDialog>(seams);
-    interaction.SetOwner(window.get());
-    shell.Attach(*window);
-    window->Run();
-  } catch (const tonalis::ui::TemplateError& e) {
-    std::fprintf(stderr, "tonalis: %s\n", e.what());
-    status = 1;
+    // Message boxes carry the program's name as their caption: the
+    // executable's file name without its extension.
+    const QString programFile = tonalis::app::ProgramFile();
+    QApplication::setApplicationName(
+        QFileInfo(programFile.isEmpty() ? QString::fromLocal8Bit(argv[0]) : programFile)
+            .completeBaseName());
+    QApplication::setApplicationVersion(QStringLiteral(TONALIS_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("org.tonalis.Tonalis"));
+
+    const tonalis::app::AppOptions options = tonalis::app::ParseArguments(Arguments(argc, argv));
+    if (!options.error.empty()) {
+      std::fprintf(stderr, "tonalis: %s\nTry 'tonalis --help'.\n", options.error.c_str());
+      return 2;
+    }
+    // From the desktop menu the program works in its own data folder, so the
+    // library file has a home; from a terminal, in the current folder.
+    if (options.fromDesktop) {
+      const QString error = tonalis::app::EnterUserDataFolder();
+      if (!error.isEmpty())
+        std::fprintf(stderr, "tonalis: %s; working in the current folder\n", qPrintable(error));
+    }
+
+    // The language module and the help system.
+    tonalis::app::ApplicationShell shell(programFile, tonalis::app::ModuleSearchFolders(programFile));
+    shell.Start();
+    QApplication::setWindowIcon(shell.icon());
+
+    tonalis::CupsSpooler& spooler = tonalis::SystemSpooler();
+    spooler.SetPasswordPrompt(AskPassword);
+    tonalis::ui::QtInteraction interaction;
+    tonalis::ui::QtFileDialog fileDialog;
+    tonalis::ui::MainDialogSeams seams{interaction,
+                                       fileDialog,
+                                       spooler,
+                                       shell.strings(),
+                                       options.library.value_or(tonalis::kLibraryFileName),
+                                       options.ppd};
+    seams.showHelp = [&shell](int context) { shell.ShowHelp(context); };
+
+    int status = 0;
+    std::unique_ptr<tonalis::ui::MainDialog> window;
+    try {
+      window = std::make_unique<tonalis::ui::MainDialog>(seams);
+      interaction.SetOwner(window.get());
+      shell.Attach(*window);
+      window->Run();
+    } catch (const tonalis::ui::TemplateError& e) {
+      std::fprintf(stderr, "tonalis: %s\n", e.what());
+      status = 1;
+    }
+    // Release the module, shut help down, then let the window go (which
+    // closes the library file if it is still open).
+    shell.ShutDown();
+    interaction.SetOwner(nullptr);
+    window.reset();
+    return status;
+  } catch (const std::bad_alloc&) {
+    ReportOutOfMemory(true);
+    return 1;
   }
-  // Release the module, shut help down, then let the window go (which
-  // closes the library file if it is still open).
-  shell.ShutDown();
-  interaction.SetOwner(nullptr);
-  window.reset();
-  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const std::bad_alloc&) {
+    ReportOutOfMemory(false);
+    return 1;
+  }
 }

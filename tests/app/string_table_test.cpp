@@ -34,28 +34,25 @@ TEST(StringTable, ReadsEntriesWithEscapesContinuationsAndComments) {
       "\n"
       "msgctxt \"37\"\n"
       "msgid \"<- \"\n"
-      "msgstr \"<- \"\n";
+      "msgstr \"<- \"\n\n"
+      "msgctxt \"1\"\nmsgid \"One\"\nmsgstr \"\"\n\n"  // untranslated
+      "#, fuzzy\nmsgctxt \"3\"\nmsgid \"Three\"\nmsgstr \"Drei?\"\n";
   const ParsedStringTable table = ParseStringTable(po);
   EXPECT_TRUE(table.problems.empty()) << table.problems.front().text;
   EXPECT_EQ(table.strings.at(2), "first line\nsecond \"quoted\" line");
   EXPECT_EQ(table.strings.at(79), "%%Start\r\n\ttrue\\setglobalAB");
   EXPECT_EQ(table.strings.at(37), "<- ");  // the trailing blank is kept
   EXPECT_EQ(table.sources.at(2), "Two");
-  EXPECT_EQ(table.strings.size(), 3u);
-}
+  EXPECT_EQ(table.strings.size(), 3u);  // not 1 or 3
 
-TEST(StringTable, UntranslatedAndFuzzyEntriesCountAsMissing) {
-  const ParsedStringTable table = ParseStringTable(
-      "msgctxt \"1\"\nmsgid \"One\"\nmsgstr \"\"\n\n"
-      "#, fuzzy\nmsgctxt \"3\"\nmsgid \"Three\"\nmsgstr \"Drei?\"\n\n"
-      "msgctxt \"4\"\nmsgid \"Four\"\nmsgstr \"Vier\"\n");
-  EXPECT_TRUE(table.problems.empty());
-  EXPECT_EQ(table.strings.count(1), 0u);
-  EXPECT_EQ(table.strings.count(3), 0u);
-  EXPECT_EQ(table.strings.at(4), "Vier");
-  TableStrings strings(table.strings);
-  EXPECT_EQ(strings.Load(1), "");
-  EXPECT_EQ(strings.Load(4), "Vier");
+  // What a module lacks, and the PPD section's pieces, are the program's.
+  const TableStrings strings(table.strings);
+  EXPECT_EQ(strings.Load(2), "first line\nsecond \"quoted\" line");
+  for (int id : {1, 3, sid::kOpenPostScript})
+    EXPECT_EQ(strings.Load(id), DefaultStrings().Load(id)) << id;
+  const TableStrings pieces({{60, "T"}, {62, "N"}, {77, "a"}, {78, "b"}, {79, "c"}, {83, "d"}});
+  for (const auto& [id, text] : pieces.table())
+    EXPECT_EQ(pieces.Load(id), DefaultStrings().Load(id)) << id;
 }
 
 TEST(StringTable, ProblemsNameTheirLineAndTheGoodEntriesAreKept) {
@@ -77,64 +74,31 @@ TEST(StringTable, ProblemsNameTheirLineAndTheGoodEntriesAreKept) {
   for (int id : {6, 7, 8}) EXPECT_EQ(table.strings.count(id), 0u) << id;
 }
 
-// The PostScript and PPD pieces of the section are the program's own and are
+// The German table is translated from the program's current texts (a changed
+// English text shows up as a stale translation), and the translators'
+// template holds them all untranslated; the PPD section's PostScript is
 // never translated.
-bool IsProgramPiece(int id) { return id == 77 || id == 78 || id == 79 || id == 83; }
-
-// The German table is translated from the program's current texts: a
-// changed English text shows up here as a stale translation.
-TEST(GermanTable, TranslatesEveryTextOfTheProgramFromItsCurrentWording) {
-  const ParsedStringTable table = ParseStringTable(ReadAll(TONALIS_GERMAN_TABLE));
-  EXPECT_TRUE(table.problems.empty()) << table.problems.front().text;
+TEST(BuiltTables, GermanAndTheTemplateFollowTheProgramsCurrentTexts) {
+  const ParsedStringTable de = ParseStringTable(ReadAll(TONALIS_GERMAN_TABLE));
+  const ParsedStringTable pot = ParseStringTable(ReadAll(TONALIS_STRINGS_TEMPLATE));
+  EXPECT_TRUE(de.problems.empty()) << de.problems.front().text;
+  EXPECT_TRUE(pot.problems.empty());
+  EXPECT_TRUE(pot.strings.empty());
   for (int id = kFirstStringId; id <= kLastStringId; ++id) {
     const std::string english = DefaultStrings().Load(id);
-    if (english.empty() || IsProgramPiece(id)) {
-      EXPECT_EQ(table.sources.count(id), 0u) << id;
-      continue;
+    for (const ParsedStringTable* table : {&de, &pot}) {
+      if (english.empty() || id == 77 || id == 78 || id == 79 || id == 83) {
+        EXPECT_EQ(table->sources.count(id), 0u) << id;
+      } else {
+        EXPECT_EQ(table->sources.count(id) ? table->sources.at(id) : "(missing)", english) << id;
+      }
     }
-    ASSERT_EQ(table.sources.count(id), 1u) << "string " << id << " is missing";
-    EXPECT_EQ(table.sources.at(id), english) << "string " << id << " is translated from old text";
-    ASSERT_EQ(table.strings.count(id), 1u) << "string " << id << " is not translated";
+    EXPECT_EQ(de.strings.count(id), pot.sources.count(id)) << "untranslated: " << id;
   }
-}
-
-TEST(GermanTable, KeepsWhatThePpdAndTheMessagesNeed) {
-  const std::map<int, std::string> de = ParseStringTable(ReadAll(TONALIS_GERMAN_TABLE)).strings;
-  // The option's and the empty choice's titles go into a PPD's German
-  // translation lines, which are UTF-8: the table's own encoding.
-  for (int id : {60, 62}) EXPECT_FALSE(de.at(id).empty()) << id;
   // The file name goes into each "%s".
-  auto count = [](const std::string& text) {
-    std::size_t n = 0;
-    for (auto at = text.find("%s"); at != std::string::npos; at = text.find("%s", at + 2)) ++n;
-    return n;
-  };
-  for (int id : {24, 28}) EXPECT_EQ(count(de.at(id)), count(DefaultStrings().Load(id))) << id;
-  // The keyboard mnemonics of one window differ from each other.
-  auto mnemonics = [&](std::initializer_list<int> ids) {
-    std::multiset<char> keys;
-    for (int id : ids) {
-      const std::string& text = de.at(id);
-      const auto at = text.find('&');
-      if (at != std::string::npos && at + 1 < text.size())
-        keys.insert(static_cast<char>(std::tolower(static_cast<unsigned char>(text[at + 1]))));
-    }
-    for (char key : keys) EXPECT_EQ(keys.count(key), 1u) << "mnemonic " << key << " twice";
-  };
-  mnemonics({33, 34, 35, 36, 38, 39, 41, 42, 43, 44, 45, 47, 48});  // main window
-  mnemonics({52, 53, 54, 55, 48});                                  // curve editor
-}
-
-TEST(TranslatorsTemplate, HoldsEveryTextOfTheProgramUntranslated) {
-  const ParsedStringTable table = ParseStringTable(ReadAll(TONALIS_STRINGS_TEMPLATE));
-  EXPECT_TRUE(table.problems.empty());
-  EXPECT_TRUE(table.strings.empty());
-  for (int id = kFirstStringId; id <= kLastStringId; ++id) {
-    const std::string english = DefaultStrings().Load(id);
-    if (english.empty() || IsProgramPiece(id))
-      EXPECT_EQ(table.sources.count(id), 0u) << id;
-    else
-      EXPECT_EQ(table.sources.count(id) ? table.sources.at(id) : "(missing)", english) << id;
+  for (int id : {24, 28}) {
+    EXPECT_EQ(de.strings.at(id).find("%s") == std::string::npos,
+              DefaultStrings().Load(id).find("%s") == std::string::npos);
   }
 }
 
