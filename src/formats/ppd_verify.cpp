@@ -1,6 +1,6 @@
 #include "formats/ppd_verify.h"
 
-#include <cups/ppd.h>
+#include "platform/libcups.h"
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -20,7 +20,7 @@ namespace tonalis {
 namespace {
 
 struct PpdCloser {
-  void operator()(ppd_file_t* ppd) const { ppdClose(ppd); }
+  void operator()(ppd_file_t* ppd) const { libcups::ppdClose(ppd); }
 };
 using PpdFile = std::unique_ptr<ppd_file_t, PpdCloser>;
 
@@ -48,18 +48,18 @@ Opened Open(std::string_view bytes) {
     done += static_cast<std::size_t>(n);
   }
   ::lseek(fd, 0, SEEK_SET);
-  cups_file_t* file = cupsFileOpenFd(fd, "r");  // closed with the file
+  cups_file_t* file = libcups::cupsFileOpenFd(fd, "r");  // closed with the file
   if (!file) {
     ::close(fd);
     opened.error = std::strerror(errno);
     return opened;
   }
-  opened.ppd.reset(ppdOpen2(file));
-  cupsFileClose(file);
+  opened.ppd.reset(libcups::ppdOpen2(file));
+  libcups::cupsFileClose(file);
   if (!opened.ppd) {
     int line = 0;
-    const ppd_status_t status = ppdLastError(&line);
-    opened.error = std::string(ppdErrorString(status)) + " on line " + std::to_string(line);
+    const ppd_status_t status = libcups::ppdLastError(&line);
+    opened.error = std::string(libcups::ppdErrorString(status)) + " on line " + std::to_string(line);
   }
   return opened;
 }
@@ -67,7 +67,7 @@ Opened Open(std::string_view bytes) {
 // Every option with its choices, by keyword.
 std::map<std::string, std::vector<std::string>> Options(ppd_file_t* ppd) {
   std::map<std::string, std::vector<std::string>> options;
-  for (ppd_option_t* o = ppdFirstOption(ppd); o; o = ppdNextOption(ppd)) {
+  for (ppd_option_t* o = libcups::ppdFirstOption(ppd); o; o = libcups::ppdNextOption(ppd)) {
     std::vector<std::string>& choices = options[o->keyword];
     for (int i = 0; i < o->num_choices; ++i) choices.emplace_back(o->choices[i].choice);
   }
@@ -85,7 +85,7 @@ std::string VerifyWrittenPpd(std::string_view reference, std::string_view writte
 
   std::map<std::string, std::vector<std::string>> now = Options(after.ppd.get());
   const auto option = now.find("VLTone");
-  ppd_option_t* found = ppdFindOption(after.ppd.get(), "VLTone");
+  ppd_option_t* found = libcups::ppdFindOption(after.ppd.get(), "VLTone");
   if (option == now.end() || !found || found->ui != PPD_UI_PICKONE || option->second != choices)
     return "CUPS does not read the density-control option of the file as it would be written";
   now.erase(option);

@@ -1,6 +1,6 @@
 #include "printers/cups_spooler.h"
 
-#include <cups/cups.h>
+#include "platform/libcups.h"
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -20,25 +20,25 @@ constexpr int kConnectTimeoutMs = 5000;
 constexpr std::string_view kNoPpdModels[] = {"Local Raw Printer", "Remote Printer"};
 
 SpoolerStatus LastCupsError() {
-  const ipp_status_t code = cupsLastError();
-  const char* text = cupsLastErrorString();
+  const ipp_status_t code = libcups::cupsLastError();
+  const char* text = libcups::cupsLastErrorString();
   return SpoolerStatus::Failure(code == IPP_STATUS_OK ? IPP_STATUS_ERROR_INTERNAL : code,
-                                text && *text ? text : ippErrorString(code));
+                                text && *text ? text : libcups::ippErrorString(code));
 }
 
 // A request libcups could not make: it has no memory left.
 ipp_t* NewRequest(ipp_op_t operation) {
-  ipp_t* request = ippNewRequest(operation);
+  ipp_t* request = libcups::ippNewRequest(operation);
   if (!request) throw std::bad_alloc();
   return request;
 }
 
 bool Failed(ipp_t* response) {
-  return response == nullptr || cupsLastError() > IPP_STATUS_OK_CONFLICTING;
+  return response == nullptr || libcups::cupsLastError() > IPP_STATUS_OK_CONFLICTING;
 }
 
 struct IppDeleter {
-  void operator()(ipp_t* ipp) const { ippDelete(ipp); }
+  void operator()(ipp_t* ipp) const { libcups::ippDelete(ipp); }
 };
 using IppPtr = std::unique_ptr<ipp_t, IppDeleter>;
 
@@ -86,7 +86,7 @@ class MemoryFile {
 // Splits "host", "host:port", "[v6]:port" or a socket path.
 void SplitServer(const std::string& server, std::string& host, int& port) {
   host = server;
-  port = ippPort();
+  port = libcups::ippPort();
   if (server.empty() || server.front() == '/') return;
   const auto colon = server.rfind(':');
   const auto bracket = server.rfind(']');
@@ -121,8 +121,9 @@ std::string PrinterUri(const std::string& server, const std::string& queue) {
   SplitServer(server, host, port);
   if (host.empty() || host.front() == '/') host = "localhost";
   char uri[HTTP_MAX_URI];
-  httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, host.c_str(), port,
-                   "/printers/%s", queue.c_str());
+  const std::string resource = "/printers/" + queue;
+  libcups::httpAssembleURI(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, host.c_str(), port,
+                  resource.c_str());
   return uri;
 }
 
@@ -130,7 +131,7 @@ std::string PrinterUri(const std::string& server, const std::string& queue) {
 QueueRef ForwardedQueue(const std::string& deviceUri) {
   char scheme[32], user[256], host[256], resource[1024];
   int port = 0;
-  if (httpSeparateURI(HTTP_URI_CODING_ALL, deviceUri.c_str(), scheme, sizeof scheme, user,
+  if (libcups::httpSeparateURI(HTTP_URI_CODING_ALL, deviceUri.c_str(), scheme, sizeof scheme, user,
                       sizeof user, host, sizeof host, &port, resource,
                       sizeof resource) < HTTP_URI_STATUS_OK)
     return {};
@@ -170,9 +171,9 @@ const char* CupsPasswordCallback(const char* prompt, http_t* http, const char*, 
   if (!self || !self->prompt_) return nullptr;
   PasswordRequest request;
   request.prompt = prompt ? prompt : "";
-  request.user = cupsUser();
+  request.user = libcups::cupsUser();
   char host[256] = "";
-  if (http) httpGetHostname(http, host, sizeof host);
+  if (http) libcups::httpGetHostname(http, host, sizeof host);
   request.server = host;
   std::optional<std::string> answer = self->prompt_(request);
   if (!answer) return nullptr;
@@ -190,10 +191,10 @@ class PasswordScope {
  public:
   PasswordScope(CupsSpooler* spooler, bool prompting, std::string& password)
       : installed_(prompting), password_(password) {
-    if (installed_) cupsSetPasswordCB2(CupsPasswordCallback, spooler);
+    if (installed_) libcups::cupsSetPasswordCB2(CupsPasswordCallback, spooler);
   }
   ~PasswordScope() {
-    if (installed_) cupsSetPasswordCB2(nullptr, nullptr);
+    if (installed_) libcups::cupsSetPasswordCB2(nullptr, nullptr);
     std::fill(password_.begin(), password_.end(), '\0');
     password_.clear();
   }
@@ -212,10 +213,10 @@ namespace {
 // The configured scheduler as "host:port" (libcups keeps the port apart), or
 // its socket path.
 std::string ConfiguredServer() {
-  std::string server = cupsServer();
+  std::string server = libcups::cupsServer();
   if (server.empty() || server.front() == '/') return server;
   if (server.find(':') != std::string::npos) server = "[" + server + "]";
-  return server + ":" + std::to_string(ippPort());
+  return server + ":" + std::to_string(libcups::ippPort());
 }
 
 }  // namespace
@@ -224,7 +225,7 @@ CupsSpooler::CupsSpooler(std::string server)
     : configured_(server.empty() ? ConfiguredServer() : std::move(server)) {}
 
 CupsSpooler::~CupsSpooler() {
-  for (auto& [name, http] : connections_) httpClose(http);
+  for (auto& [name, http] : connections_) libcups::httpClose(http);
 }
 
 http_t* CupsSpooler::Connect(const std::string& server, SpoolerStatus& status) {
@@ -233,7 +234,7 @@ http_t* CupsSpooler::Connect(const std::string& server, SpoolerStatus& status) {
   std::string host;
   int port = 0;
   SplitServer(name, host, port);
-  http_t* http = httpConnect2(host.c_str(), port, nullptr, AF_UNSPEC, cupsEncryption(), 1,
+  http_t* http = libcups::httpConnect2(host.c_str(), port, nullptr, AF_UNSPEC, libcups::cupsEncryption(), 1,
                               kConnectTimeoutMs, nullptr);
   if (!http) {
     const int error = errno;
@@ -252,39 +253,39 @@ SpoolerStatus CupsSpooler::ListQueues(SpoolerScope scope, std::vector<SpoolerQue
   if (!http) return status;
 
   ipp_t* request = NewRequest(IPP_OP_CUPS_GET_PRINTERS);
-  ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+  libcups::ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
                 static_cast<int>(std::size(kListAttributes)), nullptr, kListAttributes);
   // The scheduler picks the scope: printers, not classes; forwarding or not.
-  ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_ENUM, "printer-type",
+  libcups::ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_ENUM, "printer-type",
                 scope == SpoolerScope::Connections ? CUPS_PRINTER_REMOTE : 0);
-  ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_ENUM, "printer-type-mask",
+  libcups::ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_ENUM, "printer-type-mask",
                 CUPS_PRINTER_CLASS | CUPS_PRINTER_REMOTE);
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
-               cupsUser());
-  IppPtr response(cupsDoRequest(http, request, "/"));
+  libcups::ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+               libcups::cupsUser());
+  IppPtr response(libcups::cupsDoRequest(http, request, "/"));
   if (Failed(response.get())) {
     // The scheduler answers "not found" when no printer matches.
-    if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) return {};
+    if (libcups::cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) return {};
     return LastCupsError();
   }
 
-  ipp_attribute_t* attr = ippFirstAttribute(response.get());
+  ipp_attribute_t* attr = libcups::ippFirstAttribute(response.get());
   while (attr) {
-    while (attr && ippGetGroupTag(attr) != IPP_TAG_PRINTER) attr = ippNextAttribute(response.get());
+    while (attr && libcups::ippGetGroupTag(attr) != IPP_TAG_PRINTER) attr = libcups::ippNextAttribute(response.get());
     if (!attr) break;
     SpoolerQueue queue;
     std::string deviceUri;
     int type = 0;
-    for (; attr && ippGetGroupTag(attr) == IPP_TAG_PRINTER;
-         attr = ippNextAttribute(response.get())) {
-      const char* name = ippGetName(attr);
+    for (; attr && libcups::ippGetGroupTag(attr) == IPP_TAG_PRINTER;
+         attr = libcups::ippNextAttribute(response.get())) {
+      const char* name = libcups::ippGetName(attr);
       if (!name) continue;
       const std::string_view n = name;
-      const char* text = ippGetString(attr, 0, nullptr);
+      const char* text = libcups::ippGetString(attr, 0, nullptr);
       if (n == "printer-name" && text) queue.name = text;
       else if (n == "printer-make-and-model" && text) queue.makeAndModel = text;
       else if (n == "device-uri" && text) deviceUri = text;
-      else if (n == "printer-type") type = ippGetInteger(attr, 0);
+      else if (n == "printer-type") type = libcups::ippGetInteger(attr, 0);
     }
     if (queue.name.empty()) continue;
     if (scope == SpoolerScope::Local) {
@@ -316,19 +317,19 @@ SpoolerStatus CupsSpooler::GetQueueDriver(const SpoolerQueue& queue, QueueDriver
   if (!http) return status;
   ipp_t* request = NewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
   const std::string uri = PrinterUri(queue.ppd.server, queue.ppd.queue);
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
+  libcups::ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
   static const char* const kAttrs[] = {"printer-make-and-model", "printer-type"};
-  ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2,
+  libcups::ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2,
                 nullptr, kAttrs);
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
-               cupsUser());
-  IppPtr response(cupsDoRequest(http, request, "/"));
+  libcups::ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+               libcups::cupsUser());
+  IppPtr response(libcups::cupsDoRequest(http, request, "/"));
   if (Failed(response.get())) return LastCupsError();
   ipp_attribute_t* mm =
-      ippFindAttribute(response.get(), "printer-make-and-model", IPP_TAG_TEXT);
-  ipp_attribute_t* type = ippFindAttribute(response.get(), "printer-type", IPP_TAG_ENUM);
-  driver.makeAndModel = mm ? ippGetString(mm, 0, nullptr) : "";
-  driver.hasPpd = HasPpdByType(driver.makeAndModel, type ? ippGetInteger(type, 0) : 0);
+      libcups::ippFindAttribute(response.get(), "printer-make-and-model", IPP_TAG_TEXT);
+  ipp_attribute_t* type = libcups::ippFindAttribute(response.get(), "printer-type", IPP_TAG_ENUM);
+  driver.makeAndModel = mm ? libcups::ippGetString(mm, 0, nullptr) : "";
+  driver.hasPpd = HasPpdByType(driver.makeAndModel, type ? libcups::ippGetInteger(type, 0) : 0);
   return {};
 }
 
@@ -339,14 +340,14 @@ SpoolerStatus CupsSpooler::DefaultQueue(std::string& name) {
   if (!http) return status;
   // With no name, libcups looks at the environment, the lpoptions files and
   // then the scheduler, exactly as `lpstat -d` does, and never browses.
-  cups_dest_t* dest = cupsGetNamedDest(http, nullptr, nullptr);
+  cups_dest_t* dest = libcups::cupsGetNamedDest(http, nullptr, nullptr);
   if (!dest) {
-    const ipp_status_t code = cupsLastError();
+    const ipp_status_t code = libcups::cupsLastError();
     if (code == IPP_STATUS_OK || code == IPP_STATUS_ERROR_NOT_FOUND) return {};
     return LastCupsError();
   }
   name = dest->name;
-  cupsFreeDests(1, dest);
+  libcups::cupsFreeDests(1, dest);
   return {};
 }
 
@@ -361,7 +362,7 @@ SpoolerStatus CupsSpooler::FetchPpd(const QueueRef& ref, std::string& bytes) {
   http_status_t got;
   {
     PasswordScope scope(this, static_cast<bool>(prompt_), lastPassword_);
-    got = cupsGetFd(http, resource.c_str(), file.fd());
+    got = libcups::cupsGetFd(http, resource.c_str(), file.fd());
   }
   if (got != HTTP_STATUS_OK) return LastCupsError();
   if (const int error = file.ReadAll(bytes)) {
@@ -384,22 +385,22 @@ SpoolerStatus CupsSpooler::ReplacePpd(const QueueRef& ref, std::string_view byte
   // CUPS-Add-Modify-Printer would create a queue that is gone; only an
   // existing queue has its PPD replaced.
   ipp_t* probe = NewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
-  ippAddString(probe, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
-  ippAddString(probe, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+  libcups::ippAddString(probe, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
+  libcups::ippAddString(probe, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
                "printer-name");
-  ippAddString(probe, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
-               cupsUser());
-  IppPtr probed(cupsDoRequest(http, probe, "/"));
+  libcups::ippAddString(probe, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+               libcups::cupsUser());
+  IppPtr probed(libcups::cupsDoRequest(http, probe, "/"));
   if (Failed(probed.get())) return LastCupsError();
 
   ipp_t* request = NewRequest(IPP_OP_CUPS_ADD_MODIFY_PRINTER);
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
-               cupsUser());
+  libcups::ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
+  libcups::ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+               libcups::cupsUser());
   IppPtr response;
   {
     PasswordScope scope(this, static_cast<bool>(prompt_), lastPassword_);
-    response.reset(cupsDoIORequest(http, request, "/admin/", file.fd(), -1));
+    response.reset(libcups::cupsDoIORequest(http, request, "/admin/", file.fd(), -1));
   }
   if (Failed(response.get())) return LastCupsError();
   return {};
@@ -416,26 +417,26 @@ SpoolerStatus CupsSpooler::FollowSavedOption(
   if (!http) return status;
   const std::string name(option);
   cups_dest_t* dests = nullptr;
-  const int count = cupsGetDests2(http, &dests);
+  const int count = libcups::cupsGetDests2(http, &dests);
   bool changed = false;
   for (int i = 0; i < count; ++i) {
     cups_dest_t& dest = dests[i];
     if (ref.queue != dest.name) continue;
-    const char* saved = cupsGetOption(name.c_str(), dest.num_options, dest.options);
+    const char* saved = libcups::cupsGetOption(name.c_str(), dest.num_options, dest.options);
     if (!saved) continue;
     for (const auto& [from, to] : renamed) {
       if (from != saved || from == to) continue;
       if (to.empty()) {
-        dest.num_options = cupsRemoveOption(name.c_str(), dest.num_options, &dest.options);
+        dest.num_options = libcups::cupsRemoveOption(name.c_str(), dest.num_options, &dest.options);
       } else {
-        dest.num_options = cupsAddOption(name.c_str(), to.c_str(), dest.num_options, &dest.options);
+        dest.num_options = libcups::cupsAddOption(name.c_str(), to.c_str(), dest.num_options, &dest.options);
       }
       changed = true;
       break;
     }
   }
-  const int failed = changed ? cupsSetDests2(http, count, dests) : 0;
-  cupsFreeDests(count, dests);
+  const int failed = changed ? libcups::cupsSetDests2(http, count, dests) : 0;
+  libcups::cupsFreeDests(count, dests);
   return failed ? LastCupsError() : SpoolerStatus{};
 }
 
