@@ -17,10 +17,6 @@ Message SystemFailure(std::string what, std::string reason) {
   return m;
 }
 
-void ShowErrorCode(UserInteraction& ui, std::string_view what, int error) {
-  ui.Show(SystemFailure(std::string(what), SystemReason(error)));
-}
-
 std::string SystemReason(int error) {
   char buf[256];
   // GNU strerror_r returns the text, which may not be in buf.

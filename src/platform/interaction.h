@@ -61,10 +61,6 @@ class UserInteraction {
 // messages of the string table.
 Message SystemFailure(std::string what, std::string reason);
 
-// Shows SystemFailure(what, SystemReason(error)). Kept for the window's one
-// remaining caller; new code builds the message with SystemFailure.
-void ShowErrorCode(UserInteraction& ui, std::string_view what, int error);
-
 // The system's wording of an errno value.
 std::string SystemReason(int error);
 

@@ -443,7 +443,7 @@ void MainDialog::OnRefer() {
 
   char* cwd = ::getcwd(nullptr, 0);
   if (cwd == nullptr) {
-    ShowErrorCode(ui_, "OnRefer : GetCurrentDirectory", static_cast<uint32_t>(errno));
+    ui_.Show(SystemFailure("Cannot open the file dialog in the current folder.", SystemReason(errno)));
     return;
   }
   const QString directory = QFile::decodeName(cwd);
