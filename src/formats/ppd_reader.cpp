@@ -49,7 +49,13 @@ PpdReadOutcome GetPPDToneInfo(std::shared_ptr<PpdTarget> target, PrinterDefiniti
   EmptyTable(list);
   const std::string where = target->Describe();
 
-  const bool keywordFound = HasPPDKeyword(*target, ppd::kSupportKeyword, services);
+  // The file is read once; the supported test looks at the whole text, zero
+  // bytes and all.
+  std::string bytes;
+  if (const int error = target->Read(bytes)) {
+    ShowOpenFailed(services, where, error);
+    return outcome;
+  }
 
   int writableError = 0;
   if (target->IsReadOnly()) {
@@ -66,16 +72,11 @@ PpdReadOutcome GetPPDToneInfo(std::shared_ptr<PpdTarget> target, PrinterDefiniti
     ShowOpenFailed(services, where, writableError ? writableError : EACCES);
     return outcome;
   }
-  std::string bytes;
-  if (const int error = target->Read(bytes)) {
-    ShowOpenFailed(services, where, error);
-    return outcome;
-  }
 
   PPDToneState state;
   state.ppdPath = where;
 
-  if (!keywordFound && !ppd::ContainsAcceptedProductText(bytes)) {
+  if (!IsSupportedPpdText(bytes)) {
     outcome.result = kPpdUnsupported;
     return outcome;
   }

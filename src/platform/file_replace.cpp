@@ -234,17 +234,25 @@ int ReadWholeFile(const std::string& path, std::string& out, bool regularOnly) {
       return error;
     }
   }
-  char buf[65536];
+  // Read straight into the string, sized by the file when it has a size:
+  // no second copy of a large PPD.
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+    out.reserve(static_cast<std::size_t>(st.st_size) + 1);
   for (;;) {
-    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (out.capacity() - out.size() < 4096) out.reserve(out.capacity() * 2 + 65536);
+    const std::size_t filled = out.size();
+    out.resize(out.capacity());
+    const ssize_t n = ::read(fd, out.data() + filled, out.size() - filled);
+    out.resize(filled + static_cast<std::size_t>(n > 0 ? n : 0));
     if (n < 0) {
       if (errno == EINTR) continue;
-      int error = errno;
+      const int error = errno;
       ::close(fd);
+      out.clear();
       return error;
     }
     if (n == 0) break;
-    out.append(buf, static_cast<size_t>(n));
   }
   ::close(fd);
   return 0;
