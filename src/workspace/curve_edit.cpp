@@ -65,8 +65,8 @@ void CurveEdit::ClearPoint(int channel, int index) {
 std::optional<Refusal> CurveEdit::ApplyGamma() {
   int32_t gamma = kUnset;
   if (!ParseHundredths(gammaText_, gamma) || gamma < 1 || gamma > 9999) {
-    return Refusal{sid::kGammaOutOfRange, strings_->Load(sid::kGammaOutOfRange),
-                   currentChannel(), -1};
+    return Refusal{sid::kGammaOutOfRange, strings_->Load(sid::kGammaOutOfRange), currentChannel(),
+                   -1};
   }
   const auto points = tonalis::ApplyGamma(gamma);
   std::copy(points.begin(), points.end(), def_.channels[currentChannel()].points);
@@ -113,7 +113,8 @@ std::optional<Refusal> CurveEdit::Accept() {
   shown.gamma = CheckedValue(gammaText_);
   candidate.allChannels = allChannels() ? 1 : 0;
   if (allChannels()) {
-    for (int c = kMagenta; c < kChannelCount; ++c) candidate.channels[c] = candidate.channels[kCyan];
+    for (int c = kMagenta; c < kChannelCount; ++c)
+      candidate.channels[c] = candidate.channels[kCyan];
   }
   if (std::optional<Refusal> refusal = Validate(candidate, *strings_))
     return refusal;

@@ -87,7 +87,9 @@ class CurveEdit {
 
   // The field texts: as typed, or the formatted values after the fields
   // were shown afresh.
-  const std::string& pointText(int index) const { return pointTexts_[static_cast<std::size_t>(index)]; }
+  const std::string& pointText(int index) const {
+    return pointTexts_[static_cast<std::size_t>(index)];
+  }
   const std::string& gammaText() const { return gammaText_; }
   // Whether the gamma field holds something to apply.
   bool canApplyGamma() const { return !gammaText_.empty(); }

@@ -47,7 +47,8 @@ TEST(CurveEdit, AcceptChecksWhatTheFieldsShowAndEveryChannelThatTakesPart) {
       {"100 % unset", [](CurveEdit& e) { e.SetPointText(12, ""); }, {2, kCyan, 12}},
       {"a number out of range", [](CurveEdit& e) { e.SetPointText(4, "101"); }, {7, kCyan, 4}},
       {"no number", [](CurveEdit& e) { e.SetPointText(0, "1..2"); }, {3, kCyan, 0}},
-      {"end points first", [](CurveEdit& e) { e.SetPointText(3, "x"), e.SetPointText(0, ""); },
+      {"end points first",
+       [](CurveEdit& e) { e.SetPointText(3, "x"), e.SetPointText(0, ""); },
        {2, kCyan, 0}},
       {"gamma 100", [](CurveEdit& e) { e.SetGammaText("100"); }, {16, kCyan, -1}},
       {"gamma 0", [](CurveEdit& e) { e.SetGammaText("0.00"); }, {16, kCyan, -1}},
@@ -66,8 +67,8 @@ TEST(CurveEdit, AcceptChecksWhatTheFieldsShowAndEveryChannelThatTakesPart) {
     c.edits(edit);
     const DensityDef before = edit.definition();
     const std::optional<Refusal> refusal = edit.Accept();
-    const Outcome got = refusal ? Outcome{refusal->stringId, refusal->channel, refusal->point}
-                                : Outcome{0, 0, 0};
+    const Outcome got =
+        refusal ? Outcome{refusal->stringId, refusal->channel, refusal->point} : Outcome{0, 0, 0};
     EXPECT_EQ(got, c.outcome) << c.what;
     // A refused Accept changes nothing.
     EXPECT_TRUE(!refusal || edit.definition() == before) << c.what;
@@ -100,7 +101,8 @@ TEST(CurveEdit, GammaSettingFillsTheCurveOnShowAndRefusesWhatIsNoGamma) {
   }
   CurveEdit edit(FourCurves());
   edit.SelectChannel(kMagenta);
-  for (const char* text : {"99.99", "2.2"}) EXPECT_FALSE((edit.SetGammaText(text), edit.ApplyGamma()));
+  for (const char* text : {"99.99", "2.2"})
+    EXPECT_FALSE((edit.SetGammaText(text), edit.ApplyGamma()));
   EXPECT_EQ(edit.definition().channels[kMagenta].points[5], 1332);
   EXPECT_EQ(edit.definition().channels[kMagenta].gamma, 220);  // as typed, not touched
   EXPECT_EQ(edit.pointText(5), "13.32");

@@ -16,10 +16,11 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <string>
 
-#include "ui/editor/plot_geometry.h"
-#include "model/tone_curve.h"
+#include "model/validate.h"
 #include "model/value_text.h"
+#include "ui/editor/plot_geometry.h"
 #include "ui/latin1.h"
 #include "ui/qt_interaction.h"
 #include "ui/strings.h"
@@ -28,8 +29,18 @@ namespace tonalis::ui {
 
 namespace ids = editor_ids;
 
+namespace {
+
+// Whether a name may hold `c`: a character of ISO 8859-1 whose byte the name
+// rule accepts.
+bool IsNameChar(QChar c) {
+  return c.unicode() <= 0xFF && IsNameByte(static_cast<unsigned char>(c.unicode()));
+}
+
+}  // namespace
+
 // Refuses an edit of the name field that brings in a character a name cannot
-// hold (see IsNameCharacter) and remembers the first such character, so that
+// hold (see IsNameByte) and remembers the first such character, so that
 // the editor can say what was refused. Characters already in a stored name
 // (a PPD may hold anything) do not block editing it.
 class NameValidator final : public QValidator {
@@ -49,7 +60,7 @@ class NameValidator final : public QValidator {
       // A character beyond the first plane is a pair of UTF-16 units.
       const qsizetype length = input[i].isHighSurrogate() && i + 1 < input.size() ? 2 : 1;
       const QString c = input.mid(i, length);
-      if (!IsNameCharacter(input[i]) && !before.contains(c)) {
+      if (!IsNameChar(input[i]) && !before.contains(c)) {
         refused_ = c;
         break;
       }
@@ -67,7 +78,7 @@ class NameValidator final : public QValidator {
 
  private:
   static qsizetype Refused(const QString& text) {
-    return std::count_if(text.begin(), text.end(), [](QChar c) { return !IsNameCharacter(c); });
+    return std::count_if(text.begin(), text.end(), [](QChar c) { return !IsNameChar(c); });
   }
 
   QString before_;
@@ -183,12 +194,21 @@ void CurveEditorDialog::MakeRoomForGraph() {
 
 void CurveEditorDialog::ConnectControls() {
   // textEdited, not textChanged: only the user's typing, pasting and
-  // deleting run the field-change commands.
+  // deleting reach the session; the texts it gives back are set quietly.
   for (int i = 0; i < kPointCount; ++i) {
-    connect(pointFields_[static_cast<std::size_t>(i)], &QLineEdit::textEdited, this,
-            [this, i] { OnPointFieldChanged(i); });
+    QLineEdit* field = pointFields_[static_cast<std::size_t>(i)];
+    connect(field, &QLineEdit::textEdited, this, [this, i](const QString& text) {
+      edit_.SetPointText(i, text.toStdString());
+      ShowEdit();
+    });
   }
-  connect(gammaField_, &QLineEdit::textEdited, this, &CurveEditorDialog::OnGammaFieldChanged);
+  connect(gammaField_, &QLineEdit::textEdited, this, [this](const QString& text) {
+    edit_.SetGammaText(text.toStdString());
+    ShowEdit();
+  });
+  // The name follows the field however its text changes.
+  connect(nameField_, &QLineEdit::textChanged, this,
+          [this](const QString& text) { edit_.SetName(NameToBytes(text)); });
   connect(nameField_, &QLineEdit::inputRejected, this, &CurveEditorDialog::OnNameRejected);
   for (int c = 0; c < kChannelCount; ++c) {
     connect(colourButtons_[static_cast<std::size_t>(c)], &QRadioButton::clicked, this,
@@ -196,11 +216,17 @@ void CurveEditorDialog::ConnectControls() {
   }
   // clicked: after the box has toggled, and only for the user's toggles.
   connect(allColoursBox_, &QCheckBox::clicked, this, &CurveEditorDialog::OnAllColours);
-  connect(resetButton_, &QPushButton::clicked, this, &CurveEditorDialog::OnReset);
+  connect(resetButton_, &QPushButton::clicked, this, [this] {
+    edit_.Reset();
+    ShowEdit();
+  });
   connect(gammaSettingButton_, &QPushButton::clicked, this, &CurveEditorDialog::OnGammaSetting);
   connect(acceptButton_, &QPushButton::clicked, this, [this] { OnAccept(); });
-  connect(cancelButton_, &QPushButton::clicked, this, &CurveEditorDialog::OnCancel);
-  connect(helpButton_, &QPushButton::clicked, this, &CurveEditorDialog::OnHelp);
+  connect(cancelButton_, &QPushButton::clicked, this, [this] { done(kEditorCancelled); });
+  connect(helpButton_, &QPushButton::clicked, this, [this] {
+    if (showHelp_)
+      showHelp_(kEditorHelpContext);
+  });
 }
 
 // --- Opening ----------------------------------------------------------------
@@ -212,9 +238,8 @@ int CurveEditorDialog::Run(DensityDef& workingDefinition) {
 
 void CurveEditorDialog::Open(DensityDef& workingDefinition) {
   working_ = &workingDefinition;
-  // The fields start from the definition: its name and its cyan channel.
+  edit_ = CurveEdit(workingDefinition, strings_);
   nameField_->setText(NameToQString(NameOf(workingDefinition)));
-  ShowChannelFields(workingDefinition.channels[kCyan]);
   Initialize();
 }
 
@@ -240,176 +265,86 @@ void CurveEditorDialog::Initialize() {
   nameField_->setMaxLength(kNameFieldLimit);
   for (QLineEdit* field : pointFields_) field->setMaxLength(kValueFieldLimit);
   gammaField_->setMaxLength(kValueFieldLimit);
-
-  // Disabled in the template, enabled when there is a gamma (this also
-  // resets a second opening of the same editor).
-  UpdateGammaSettingEnabled();
-
-  const bool all = working_->allChannels == 1;
-  allColoursBox_->setChecked(all);
-  SetColourButtonsEnabled(!all);
-  colourButtons_[kCyan]->setChecked(true);
-
-  displayDefinition_ = *working_;
-  RedrawGraph();
+  ShowEdit();
 }
 
-// --- Field helpers ----------------------------------------------------------
+// --- Showing the session ------------------------------------------------------
 
-int CurveEditorDialog::activeChannel() const {
-  if (allColoursBox_->isChecked())
-    return kCyan;
-  for (int c = 0; c < kChannelCount; ++c) {
-    if (colourButtons_[static_cast<std::size_t>(c)]->isChecked())
-      return c;
-  }
-  return kCyan;
-}
-
-void CurveEditorDialog::ShowPoints(const ToneCurve& curve) {
+void CurveEditorDialog::ShowEdit(const ToneCurve* previewPoints) {
+  auto show = [](QLineEdit* field, const std::string& text) {
+    // Only changed texts are set: the field being typed in keeps its cursor.
+    const QString q = QString::fromStdString(text);
+    if (field->text() != q)
+      field->setText(q);
+  };
   for (int i = 0; i < kPointCount; ++i) {
-    pointFields_[static_cast<std::size_t>(i)]->setText(
-        QString::fromStdString(FormatHundredths(curve.points[i])));
+    show(pointFields_[static_cast<std::size_t>(i)], previewPoints != nullptr
+                                                        ? FormatHundredths(previewPoints->points[i])
+                                                        : edit_.pointText(i));
   }
-}
-
-void CurveEditorDialog::ShowChannelFields(const ToneCurve& curve) {
-  ShowPoints(curve);
-  gammaField_->setText(QString::fromStdString(FormatHundredths(curve.gamma)));
-}
-
-void CurveEditorDialog::SetColourButtonsEnabled(bool enabled) {
-  for (QRadioButton* b : colourButtons_) b->setEnabled(enabled);
-}
-
-void CurveEditorDialog::UpdateGammaSettingEnabled() {
-  gammaSettingButton_->setEnabled(!gammaField_->text().isEmpty());
-}
-
-void CurveEditorDialog::ShowWorkingDefinition() {
-  displayDefinition_ = *working_;
+  show(gammaField_, edit_.gammaText());
+  gammaSettingButton_->setEnabled(edit_.canApplyGamma());
+  allColoursBox_->setChecked(edit_.allChannels());
+  for (int c = 0; c < kChannelCount; ++c) {
+    QRadioButton* button = colourButtons_[static_cast<std::size_t>(c)];
+    button->setEnabled(!edit_.allChannels());
+    if (c == edit_.selectedChannel())
+      button->setChecked(true);
+  }
+  displayDefinition_ = edit_.definition();
+  if (previewPoints != nullptr)
+    displayDefinition_.channels[edit_.currentChannel()] = *previewPoints;
   RedrawGraph();
-}
-
-void CurveEditorDialog::Warn(int stringId) {
-  ui_.Show(StringMessage(strings_, stringId, MessageKind::Warning));
 }
 
 // --- Commands ---------------------------------------------------------------
 
-void CurveEditorDialog::OnPointFieldChanged(int index) {
-  const int c = activeChannel();
-  // An empty field unsets the point, a malformed text leaves it, a number
-  // out of range is kept until Accept refuses it.
-  (void)ParseHundredths(pointFields_[static_cast<std::size_t>(index)]->text().toStdString(),
-                        working_->channels[c].points[index]);
-  ShowWorkingDefinition();
-}
-
-void CurveEditorDialog::OnGammaFieldChanged() {
-  const int c = activeChannel();
-  (void)ParseHundredths(gammaField_->text().toStdString(), working_->channels[c].gamma);
-  UpdateGammaSettingEnabled();
-}
-
 void CurveEditorDialog::OnShowChannel(int channel) {
-  // The name field keeps what the user typed.
-  ShowChannelFields(working_->channels[channel]);
-  UpdateGammaSettingEnabled();
-  ShowWorkingDefinition();
+  edit_.SelectChannel(channel);
+  ShowEdit();
 }
 
 void CurveEditorDialog::OnAllColours() {
-  DensityDef& def = *working_;
-  if (!allColoursBox_->isChecked()) {
-    for (int c = kMagenta; c < kChannelCount; ++c) def.channels[c] = def.channels[kCyan];
-    def.allChannels = 0;
-    SetColourButtonsEnabled(true);
-  } else {
-    def.allChannels = 1;
-    // The checked colour's curve becomes the one curve; the button stays
-    // checked. The fields already show that curve.
-    int shown = kCyan;
-    for (int c = 0; c < kChannelCount; ++c) {
-      if (colourButtons_[static_cast<std::size_t>(c)]->isChecked())
-        shown = c;
-    }
-    const ToneCurve kept = def.channels[shown];
-    for (ToneCurve& channel : def.channels) channel = kept;
-    SetColourButtonsEnabled(false);
-  }
-  ShowWorkingDefinition();
-}
-
-void CurveEditorDialog::OnReset() {
-  // The gammas, the name field and the gamma field stay.
-  ResetCurves(*working_);
-  ShowPoints(working_->channels[kCyan]);
-  allColoursBox_->setChecked(true);
-  SetColourButtonsEnabled(false);
-  colourButtons_[kCyan]->setChecked(true);
-  ShowWorkingDefinition();
+  edit_.SetAllChannels(allColoursBox_->isChecked());
+  ShowEdit();
 }
 
 void CurveEditorDialog::OnGammaSetting() {
-  const int c = activeChannel();
-  int32_t gamma = kUnset;
-  const std::string text = gammaField_->text().left(8).toStdString();
-  if (!ParseHundredths(text, gamma) || gamma < 1 || gamma > 9999) {
-    Warn(sid::kGammaOutOfRange);
-    return;
+  if (const std::optional<Refusal> refusal = edit_.ApplyGamma())
+    Refuse(*refusal);
+  ShowEdit();
+}
+
+void CurveEditorDialog::Refuse(const Refusal& refusal) {
+  Message m;
+  if (refusal.stringId != 0) {
+    m = StringMessage(strings_, refusal.stringId, MessageKind::Warning);
+  } else {
+    m.kind = MessageKind::Warning;
+    m.text = refusal.text;
   }
-  const auto points = ApplyGamma(gamma);
-  std::copy(points.begin(), points.end(), working_->channels[c].points);
-  // The channel's gamma follows the gamma field as it is typed; it is not
-  // touched here.
-  ShowPoints(working_->channels[c]);
-  ShowWorkingDefinition();
+  ui_.Show(m);
+  // To the field concerned, on its channel.
+  if (refusal.channel >= 0 && refusal.channel != edit_.currentChannel()) {
+    edit_.SelectChannel(refusal.channel);
+    ShowEdit();
+  }
+  QLineEdit* field = nameField_;
+  if (refusal.point >= 0)
+    field = pointFields_[static_cast<std::size_t>(refusal.point)];
+  else if (refusal.channel >= 0)
+    field = gammaField_;
+  field->setFocus();
 }
 
 bool CurveEditorDialog::OnAccept() {
-  DensityDef candidate = *working_;
-  if (nameField_->text().isEmpty()) {
-    Warn(sid::kNameThisSetting);
+  if (const std::optional<Refusal> refusal = edit_.Accept()) {
+    Refuse(*refusal);
     return false;
   }
-  if (pointFields_.front()->text().isEmpty() || pointFields_.back()->text().isEmpty()) {
-    Warn(sid::kNoEndPoints);
-    return false;
-  }
-  // The name as typed, blanks included.
-  SetName(candidate, NameToBytes(nameField_->text()));
-
-  const bool all = allColoursBox_->isChecked();
-  const int c = activeChannel();
-  candidate.allChannels = all ? 1 : 0;
-
-  // Fields in index order: the first bad one is reported.
-  ToneCurve& curve = candidate.channels[c];
-  for (int i = 0; i < kPointCount; ++i) {
-    if (!ParseHundredths(pointFields_[static_cast<std::size_t>(i)]->text().toStdString(),
-                         curve.points[i])) {
-      Warn(sid::kFirstPointOutOfRange + i);
-      return false;
-    }
-  }
-  if (!ParseHundredths(gammaField_->text().toStdString(), curve.gamma) ||
-      (curve.gamma != kUnset && (curve.gamma < 1 || curve.gamma > 9999))) {
-    Warn(sid::kGammaOutOfRange);
-    return false;
-  }
-  if (all) {
-    for (int k = kMagenta; k < kChannelCount; ++k)
-      candidate.channels[k] = candidate.channels[kCyan];
-  }
-  // Only the channel on show is checked; the others are kept as they stand.
-  *working_ = candidate;
+  *working_ = edit_.definition();
   done(kEditorAccepted);
   return true;
-}
-
-void CurveEditorDialog::OnCancel() {
-  done(kEditorCancelled);
 }
 
 void CurveEditorDialog::reject() {
@@ -422,11 +357,6 @@ void CurveEditorDialog::closeEvent(QCloseEvent* event) {
   if (!OnAccept())
     done(kEditorCancelled);
   event->accept();
-}
-
-void CurveEditorDialog::OnHelp() {
-  if (showHelp_)
-    showHelp_(kEditorHelpContext);
 }
 
 void CurveEditorDialog::OnNameRejected() {
@@ -467,12 +397,8 @@ void CurveEditorDialog::PaintGraph(QPaintEvent* event) {
   // markers of far out-of-range values included.
   painter.setClipRect(area & event->rect());
   GraphMode mode;
-  mode.allColours = allColoursBox_->isChecked();
-  mode.checkedChannel = kCyan;
-  for (int c = 0; c < kChannelCount; ++c) {
-    if (colourButtons_[static_cast<std::size_t>(c)]->isChecked())
-      mode.checkedChannel = c;
-  }
+  mode.allColours = edit_.allChannels();
+  mode.checkedChannel = edit_.selectedChannel();
   graph_.Paint(painter, origin, displayDefinition_, mode, root->font());
 }
 
@@ -526,7 +452,6 @@ void CurveEditorDialog::OnMouseMove(const QMouseEvent& event) {
   if (!pressPending_)
     return;
   const QPoint p = PlotPosition(event);
-  const int c = activeChannel();
   if (plot::InPlot(p.x(), p.y())) {
     // The first move picks the point; later moves keep it, so a drag moves
     // one point up and down.
@@ -534,18 +459,15 @@ void CurveEditorDialog::OnMouseMove(const QMouseEvent& event) {
       if (const auto column = plot::ColumnOfX(p.x()))
         dragPoint_ = *column;
     }
-    // Preview only: the working definition changes at the release.
-    ToneCurve preview = working_->channels[c];
+    // Preview only: the session changes at the release.
+    ToneCurve preview = edit_.currentCurve();
     preview.points[dragPoint_] = plot::ValueOfY(p.y());
-    ShowPoints(preview);
-    displayDefinition_.channels[c] = preview;
-    RedrawGraph();
+    ShowEdit(&preview);
   } else {
     // Leaving the plot abandons the drag: everything as before the press.
     pressPending_ = false;
     moveCount_ = 0;
-    ShowPoints(working_->channels[c]);
-    ShowWorkingDefinition();
+    ShowEdit();
   }
 }
 
@@ -560,11 +482,8 @@ void CurveEditorDialog::OnMouseRelease(const QMouseEvent& event) {
   } else {
     moveCount_ = 0;
   }
-  const int c = activeChannel();
-  // A point that was unset becomes set.
-  working_->channels[c].points[dragPoint_] = plot::ValueOfY(p.y());
-  ShowPoints(working_->channels[c]);
-  ShowWorkingDefinition();
+  edit_.SetPoint(dragPoint_, plot::ValueOfY(p.y()));
+  ShowEdit();
 }
 
 void CurveEditorDialog::OnMouseDoubleClick(const QMouseEvent& event) {
@@ -574,19 +493,8 @@ void CurveEditorDialog::OnMouseDoubleClick(const QMouseEvent& event) {
   if (!plot::InPlot(p.x(), p.y()))
     return;
   dragPoint_ = *plot::ColumnOfX(p.x());
-  const int c = activeChannel();
-  // Inner points go; the end points cannot be unset and go back to 0 % and
-  // 100 % instead.
-  int32_t& point = working_->channels[c].points[dragPoint_];
-  if (dragPoint_ == 0) {
-    point = 0;
-  } else if (dragPoint_ == kPointCount - 1) {
-    point = 10000;
-  } else {
-    point = kUnset;
-  }
-  ShowPoints(working_->channels[c]);
-  ShowWorkingDefinition();
+  edit_.ClearPoint(dragPoint_);
+  ShowEdit();
 }
 
 }  // namespace tonalis::ui

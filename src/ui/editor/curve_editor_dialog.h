@@ -8,9 +8,10 @@
 // the point of the column under the pointer, a drag moves it up and down, a
 // double-click removes it (or puts an end point back).
 //
-// The editor works on the caller's definition in place: typing, the mouse,
-// the all-colours box, Reset and Gamma-setting change it at once. Accept
-// checks the fields of the channel on show and writes them into it.
+// The rules are the edit session's (workspace/curve_edit.h): the dialog
+// hands it each change of a control and each mouse command, and shows its
+// state. Accept checks the whole definition; a refusal is shown and the
+// dialog goes to the channel and the field concerned.
 #pragma once
 
 #include <QDialog>
@@ -23,6 +24,7 @@
 #include "platform/interaction.h"
 #include "ui/dialog_template.h"
 #include "ui/editor/curve_graph.h"
+#include "workspace/curve_edit.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -91,26 +93,25 @@ class CurveEditorDialog : public QDialog {
   // The entry point of the list commands. Fills the fields from
   // `workingDefinition` (its name, and the cyan channel's points and gamma),
   // runs the editor modally on it and returns
-  //  - kEditorAccepted: the fields passed the checks and were written into
-  //    `workingDefinition`, which is the definition to keep;
+  //  - kEditorAccepted: the definition passed the checks and was written
+  //    into `workingDefinition`, which is the definition to keep;
   //  - kEditorCancelled (Cancel, Escape, or a close whose Accept refused):
-  //    `workingDefinition` may hold changes made while the editor was open
-  //    and is not to be used.
+  //    `workingDefinition` is not to be used.
   // It may be run again on the same or another definition (after a name
   // clash, say): each run starts from the definition's own values.
   int Run(DensityDef& workingDefinition);
 
-  // What Run does before its modal loop: fills the fields and initialises
-  // the editor on `workingDefinition`, which must stay alive while the editor
-  // is open. For callers that show the editor themselves, and for tests.
+  // What Run does before its modal loop: starts an edit session on
+  // `workingDefinition`, which must stay alive while the editor is open and
+  // receives the definition when Accept succeeds. For callers that show the
+  // editor themselves, and for tests.
   void Open(DensityDef& workingDefinition);
 
-  // The definition the graph draws: the working definition, or during a
-  // drag the preview of the point being dragged.
+  // The edit session on show.
+  const CurveEdit& edit() const { return edit_; }
+  // The definition the graph draws: the session's, or during a drag the
+  // preview of the point being dragged.
   const DensityDef& displayDefinition() const { return displayDefinition_; }
-  // The channel the commands work on: cyan in all-colours mode, otherwise
-  // the checked colour button's.
-  int activeChannel() const;
   // The plot's origin (the top-left corner of the graph anchor) in the
   // dialog's coordinates.
   QPoint GraphOrigin() const;
@@ -132,20 +133,16 @@ class CurveEditorDialog : public QDialog {
   void MakeRoomForGraph();
   void Initialize();
   QString LoadString(int id) const;
-  void Warn(int stringId);
 
   // Commands.
-  void OnPointFieldChanged(int index);
-  void OnGammaFieldChanged();
   void OnShowChannel(int channel);
   void OnAllColours();
-  void OnReset();
   void OnGammaSetting();
   // Returns whether the editor ended with kEditorAccepted.
   bool OnAccept();
-  void OnCancel();
-  void OnHelp();
   void OnNameRejected();
+  // Shows a refusal and goes to the field concerned.
+  void Refuse(const Refusal& refusal);
 
   // The graph and the mouse.
   void RedrawGraph();
@@ -157,13 +154,10 @@ class CurveEditorDialog : public QDialog {
   // The pointer's position relative to the plot's origin.
   QPoint PlotPosition(const QMouseEvent& event) const;
 
-  // Field helpers. Text set here is not a user change: it does not run the
-  // field-change commands, which follow the fields' edit-only signal.
-  void ShowPoints(const ToneCurve& curve);
-  void ShowChannelFields(const ToneCurve& curve);
-  void SetColourButtonsEnabled(bool enabled);
-  void UpdateGammaSettingEnabled();
-  void ShowWorkingDefinition();
+  // Shows the session's state: fields, buttons, graph. Text set here is not
+  // a user change: the field commands follow the fields' edit-only signal.
+  // `previewPoints` stands in for the point fields during a drag.
+  void ShowEdit(const ToneCurve* previewPoints = nullptr);
 
   std::unique_ptr<QtInteraction> ownInteraction_;
   UserInteraction& ui_;
@@ -174,7 +168,8 @@ class CurveEditorDialog : public QDialog {
   CurveGraph graph_;
   QRect graphExtent_;  // relative to the plot's origin
 
-  // The definition being edited; the editor's own blank one until Open.
+  CurveEdit edit_;
+  // Where Accept writes; the editor's own blank one until Open.
   DensityDef blank_ = NewDefinition();
   DensityDef* working_ = &blank_;
   DensityDef displayDefinition_ = blank_;

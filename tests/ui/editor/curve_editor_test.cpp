@@ -1,342 +1,233 @@
-// The editor's fields and commands, driven through its controls.
-#include <QClipboard>
-#include <QGroupBox>
-#include <QLabel>
-#include <QTimer>
-#include <algorithm>
+// The real curve editor, driven by key and mouse events with scripted
+// message boxes: its controls and the mouse reach the edit session, and the
+// session's state and refusals reach the screen.
+#include <gtest/gtest.h>
 
-#include "editor_fixture.h"
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <memory>
+
+#include "support/scripted_interaction.h"
+#include "ui/editor/curve_editor_dialog.h"
+#include "ui/editor/curve_graph.h"
 
 namespace tonalis::test {
 namespace {
 
-using P = std::vector<QString>;
+namespace ids = ui::editor_ids;
+constexpr int32_t U = kUnset;
 
-TEST_F(EditorTest, OpensWithTheDefinitionsTextsAndTheTemplatesStates) {
+// A per-channel definition with a different curve in each channel.
+DensityDef FourCurves() {
+  DensityDef def = NewDefinition();
+  def.allChannels = 0;
+  SetName(def, "Four");
+  for (int c = 0; c < kChannelCount; ++c) {
+    def.channels[c].points[3 + c] = 3500 + 1000 * c;
+    def.channels[c].gamma = 110 + 10 * c;
+  }
+  return def;
+}
+
+class EditorTest : public ::testing::Test {
+ protected:
+  void OpenOn(const DensityDef& d) {
+    def = d;
+    ui::CurveEditorSeams seams{&messages, DefaultStrings(), [this](int h) { help.push_back(h); }};
+    editor = std::make_unique<ui::CurveEditorDialog>(seams);
+    editor->Open(def);
+    editor->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(editor.get()));
+  }
+  const DensityDef& Edited() const { return editor->edit().definition(); }
+  template <class T = QLineEdit>
+  T* Control(int id) const {
+    return editor->controls().Control<T>(id);
+  }
+  QLineEdit* PointField(int i) const { return Control(ids::kPointFields[std::size_t(i)]); }
+  QRadioButton* Colour(int c) const {
+    return Control<QRadioButton>(ids::kColourButtons[std::size_t(c)]);
+  }
+  // Replaces a field's text by typing; characters beyond ASCII arrive as key
+  // events carrying their text, as from a keyboard layout that has them.
+  static void Type(QLineEdit* field, const QString& text) {
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_Backspace);
+    for (const QChar c : text)
+      QTest::sendKeyEvent(QTest::Click, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
+  }
+  void Click(int id) { QTest::mouseClick(Control<QAbstractButton>(id), Qt::LeftButton); }
+  void Show(int channel) { QTest::mouseClick(Colour(channel), Qt::LeftButton); }
+  bool Ended() const { return !editor->isVisible(); }
+
+  // Mouse events at plot coordinates, on the dialog's surface (the template's
+  // root), which takes them.
+  QWidget* Surface() const { return editor->controls().root(); }
+  QPoint At(int x, int y) const {
+    return Surface()->mapFrom(editor.get(), editor->GraphOrigin() + QPoint(x, y));
+  }
+  void Press(int x, int y) { QTest::mousePress(Surface(), Qt::LeftButton, {}, At(x, y)); }
+  void Move(int x, int y) { QTest::mouseMove(Surface(), At(x, y)); }
+  void Release(int x, int y) { QTest::mouseRelease(Surface(), Qt::LeftButton, {}, At(x, y)); }
+  void ClickPlot(int x, int y) { QTest::mouseClick(Surface(), Qt::LeftButton, {}, At(x, y)); }
+  // As the window system delivers it: press, release, double-click, release.
+  void DoubleClickPlot(int x, int y) {
+    ClickPlot(x, y);
+    QTest::mouseDClick(Surface(), Qt::LeftButton, {}, At(x, y));
+    Release(x, y);
+  }
+
+  ScriptedInteraction messages;
+  std::vector<int> help;
+  DensityDef def{};
+  std::unique_ptr<ui::CurveEditorDialog> editor;
+};
+
+TEST_F(EditorTest, OpensOnTheDefinitionAndEachControlReachesItsCommand) {
   DensityDef d = FourCurves();
   SetName(d, "Caf\xe9");  // a Latin-1 byte
   OpenOn(d);
-  EXPECT_EQ(editor->windowTitle(), QStringLiteral("The Definition of Density Control"));
-  EXPECT_EQ(Control<QLabel>(ids::kGammaLabel)->text(), QStringLiteral("Gamma-\nvalue(&G):"));
-  EXPECT_EQ(Control<QGroupBox>(ids::kColourGroup)->title(), QStringLiteral("Selection of Color"));
-  EXPECT_EQ(ColourButton(kBlack)->text(), QStringLiteral("Black"));
-
-  EXPECT_EQ(NameField()->text(), QStringLiteral("Caf\u00e9"));
-  EXPECT_EQ(PointTexts(), (P{"0.00", "", "", "", "", "", "40.00", "", "", "", "", "", "100.0"}));
-  EXPECT_EQ(GammaField()->text(), QStringLiteral("1.10"));
-  EXPECT_TRUE(Control<QPushButton>(ids::kGammaSetting)->isEnabled());
-  EXPECT_EQ(NameField()->maxLength(), 32);
-  EXPECT_EQ(PointField(0)->maxLength(), 5);
-  EXPECT_EQ(GammaField()->maxLength(), 5);
-  // Per channel: the colour buttons are live and Cyan is checked.
-  EXPECT_FALSE(AllColoursBox()->isChecked());
-  EXPECT_TRUE(ColourButton(kYellow)->isEnabled());
-  EXPECT_TRUE(ColourButton(kCyan)->isChecked());
-  EXPECT_EQ(editor->displayDefinition(), def);
-  // Opening changes nothing.
-  EXPECT_EQ(def, d);
-
-  OpenOn(NewDefinition());
-  EXPECT_TRUE(AllColoursBox()->isChecked());
-  EXPECT_FALSE(ColourButton(kMagenta)->isEnabled());
-  EXPECT_FALSE(Control<QPushButton>(ids::kGammaSetting)->isEnabled());
-}
-
-TEST_F(EditorTest, ANewDefinitionAcceptedWithANameHasFourIdenticalChannels) {
-  OpenOn(NewDefinition());
-  Type(NameField(), "Plain");
-  QTest::keyClick(NameField(), Qt::Key_Return);  // Enter presses the accept button
-  EXPECT_TRUE(Ended());
-  EXPECT_EQ(editor->result(), ui::kEditorAccepted);
-  DensityDef expected = NewDefinition();
-  SetName(expected, "Plain");
-  EXPECT_EQ(def, expected);
-  EXPECT_TRUE(messages.Empty());
-}
-
-TEST_F(EditorTest, RunReturnsTheResultAndEachRunStartsAfresh) {
-  def = NewDefinition();
-  def.channels[kCyan].gamma = 150;
-  ui::CurveEditorDialog dialog(PlainSeams());
-  auto* gammaSetting = dialog.controls().Control<QPushButton>(ids::kGammaSetting);
-  bool enabled = false;
-  QTimer::singleShot(0, &dialog, [&] {
-    enabled = gammaSetting->isEnabled();
-    dialog.controls().Control<QLineEdit>(ids::kName)->setText("Modal");
-    dialog.controls().Control<QPushButton>(ids::kAccept)->click();
-  });
-  EXPECT_EQ(dialog.Run(def), ui::kEditorAccepted);
-  EXPECT_TRUE(enabled);
-  EXPECT_EQ(NameOf(def), "Modal");
-
-  // Again, on a definition without gamma: Gamma-setting starts disabled.
-  def.channels[kCyan].gamma = U;
-  QTimer::singleShot(0, &dialog, [&] {
-    enabled = gammaSetting->isEnabled();
-    dialog.controls().Control<QPushButton>(ids::kCancel)->click();
-  });
-  EXPECT_EQ(dialog.Run(def), ui::kEditorCancelled);
-  EXPECT_FALSE(enabled);
-}
-
-TEST_F(EditorTest, TypingStoresAtOnceAndAcceptChecksTheFieldsInOrder) {
-  OpenOn(NewDefinition());
-  Type(NameField(), "Checks");
-  Type(PointField(6), "101");
-  EXPECT_EQ(def.channels[kCyan].points[6], 10100);
-  EXPECT_EQ(editor->displayDefinition().channels[kCyan].points[6], 10100);
-  Click(ids::kAccept);
-  EXPECT_EQ(messages.Ids(), (std::vector<int>{9}));
-  EXPECT_EQ(messages.shown().back().kind, MessageKind::Warning);
-  EXPECT_FALSE(Ended());
-  // A refused Accept keeps what typing stored.
-  EXPECT_EQ(def.channels[kCyan].points[6], 10100);
-
-  // A malformed text leaves the stored value; the earlier field is reported first.
-  Type(PointField(6), "50");
-  Type(PointField(1), "1.234");
-  EXPECT_EQ(def.channels[kCyan].points[1], 123);  // what "1.23" stored on the way
-  Type(PointField(0), "1..2");
-  EXPECT_EQ(def.channels[kCyan].points[0], 100);
-  messages.Clear();
-  Click(ids::kAccept);
-  EXPECT_EQ(messages.Ids(), (std::vector<int>{3}));
-  Type(PointField(0), "0");
-  Click(ids::kAccept);
-  EXPECT_EQ(messages.Ids(), (std::vector<int>{3, 4}));
-  Type(PointField(1), "1.5");
-  Click(ids::kAccept);
-  EXPECT_TRUE(Ended());
-  EXPECT_EQ(def.channels[kBlack].points[1], 150);  // copied to all four
-}
-
-TEST_F(EditorTest, NameAndEndPointsAreCheckedFirst) {
-  OpenOn(NewDefinition());
-  Type(PointField(12), "");
-  EXPECT_EQ(def.channels[kCyan].points[12], U);
-  Type(PointField(3), "x");  // would be string 6, but comes later
-  Click(ids::kAccept);
-  Type(NameField(), "Named");
-  Click(ids::kAccept);
-  Type(PointField(12), "100");
-  Type(PointField(0), "");
-  Click(ids::kAccept);
-  EXPECT_EQ(messages.Ids(), (std::vector<int>{1, 2, 2}));
-  EXPECT_FALSE(Ended());
-}
-
-TEST_F(EditorTest, GammaOnAccept) {
-  struct Case {
-    QString text;
-    bool accepted;
-    int32_t gamma;
-  };
-  for (const Case& c :
-       {Case{"", true, U}, Case{"0", false, 0}, Case{"0.00", false, 0}, Case{"100", false, 0},
-        Case{".01", true, 1}, Case{"99.99", true, 9999}, Case{"2.2", true, 220}}) {
-    OpenOn(NewDefinition());
-    messages.Clear();
-    Type(NameField(), "G");
-    Type(GammaField(), c.text);
-    Click(ids::kAccept);
-    EXPECT_EQ(Ended(), c.accepted) << c.text.toStdString();
-    if (c.accepted) {
-      EXPECT_TRUE(messages.Empty());
-      for (const ToneCurve& channel : def.channels) EXPECT_EQ(channel.gamma, c.gamma);
-    } else {
-      EXPECT_EQ(messages.Ids(), (std::vector<int>{16})) << c.text.toStdString();
-    }
-  }
-}
-
-TEST_F(EditorTest, GammaSettingFillsThePointsOfTheChannelOnShow) {
-  OpenOn(FourCurves());
-  Click(ColourButton(kMagenta));
-  auto* button = Control<QPushButton>(ids::kGammaSetting);
-  Type(GammaField(), "");
-  EXPECT_FALSE(button->isEnabled());
-  EXPECT_EQ(def.channels[kMagenta].gamma, U);
-  Type(GammaField(), "2.2");
-  EXPECT_TRUE(button->isEnabled());
-  EXPECT_EQ(def.channels[kMagenta].gamma, 220);
-  Click(button);
-  EXPECT_EQ(PointTexts(), (P{"0.00", "0.13", "0.63", "2.89", "7.07", "13.32", "21.76", "32.50",
-                             "45.62", "61.20", "79.31", "89.32", "100.0"}));
-  EXPECT_EQ(def.channels[kMagenta].points[5], 1332);
-  EXPECT_EQ(editor->displayDefinition(), def);
-  EXPECT_EQ(def.channels[kCyan], FourCurves().channels[kCyan]);
-
-  // An out-of-range gamma changes nothing.
-  const DensityDef before = def;
-  Type(GammaField(), "0");
-  Click(button);
+  EXPECT_EQ(Control(ids::kName)->text() + PointField(3)->text() + Control(ids::kGamma)->text(),
+            QStringLiteral("Caf\u00e935.001.10"));
+  EXPECT_TRUE(Colour(kYellow)->isEnabled() && Colour(kCyan)->isChecked());
+  Type(Control(ids::kName), "Named");
+  EXPECT_EQ(editor->edit().name(), "Named");
+  Show(kMagenta);
+  EXPECT_EQ(PointField(4)->text(), QStringLiteral("45.00"));
+  Type(PointField(6), "1.5");
+  EXPECT_EQ(Edited().channels[kMagenta].points[6], 150);
+  auto* gammaSetting = Control<QPushButton>(ids::kGammaSetting);
+  Type(Control(ids::kGamma), "");
+  EXPECT_FALSE(gammaSetting->isEnabled());
+  Type(Control(ids::kGamma), "100");  // no gamma: refused by the command
+  Click(ids::kGammaSetting);
   EXPECT_EQ(messages.Ids(), (std::vector<int>{16}));
-  EXPECT_EQ(PointTexts()[1], QStringLiteral("0.13"));
-  EXPECT_TRUE(std::equal(std::begin(def.channels[kMagenta].points),
-                         std::end(def.channels[kMagenta].points),
-                         std::begin(before.channels[kMagenta].points)));
-}
-
-TEST_F(EditorTest, AllColoursTakesTheCheckedChannelAndGivesItBackWhenCleared) {
-  OpenOn(FourCurves());
-  const ToneCurve yellow = def.channels[kYellow];
-  Click(ColourButton(kYellow));
-  EXPECT_EQ(GammaField()->text(), QStringLiteral("1.30"));
-  Click(AllColoursBox());
-  EXPECT_EQ(def.allChannels, 1);
-  for (const ToneCurve& channel : def.channels) EXPECT_EQ(channel, yellow);
-  EXPECT_TRUE(ColourButton(kYellow)->isChecked());
-  EXPECT_FALSE(ColourButton(kYellow)->isEnabled());
-  EXPECT_EQ(editor->activeChannel(), kCyan);
-
-  // One curve now: typing changes cyan only, Accept copies it.
-  Type(PointField(4), "25");
-  EXPECT_EQ(def.channels[kCyan].points[4], 2500);
-  EXPECT_EQ(def.channels[kMagenta].points[4], U);
-
-  Click(AllColoursBox());
-  EXPECT_EQ(def.allChannels, 0);
-  for (const ToneCurve& channel : def.channels) EXPECT_EQ(channel, def.channels[kCyan]);
-  EXPECT_TRUE(ColourButton(kMagenta)->isEnabled());
-
-  Click(AllColoursBox());
-  Click(ids::kAccept);
-  EXPECT_TRUE(Ended());
-  EXPECT_EQ(def.allChannels, 1);
-  for (const ToneCurve& channel : def.channels) EXPECT_EQ(channel.points[4], 2500);
-}
-
-TEST_F(EditorTest, ResetKeepsTheGammasTheGammaTextAndTheName) {
-  OpenOn(FourCurves());
-  Type(NameField(), "Kept");
-  Click(ColourButton(kBlack));
-  Type(GammaField(), "1.5");
+  EXPECT_EQ(PointField(6)->text(), QStringLiteral("1.5"));
+  Type(Control(ids::kGamma), "2.2");
+  Click(ids::kGammaSetting);
+  EXPECT_EQ(PointField(5)->text(), QStringLiteral("13.32"));
+  Click(ids::kAllColours);
+  EXPECT_TRUE(editor->edit().allChannels() && !Colour(kMagenta)->isEnabled());
+  Click(ids::kAllColours);
   Click(ids::kReset);
-  for (int c = 0; c < kChannelCount; ++c) {
-    EXPECT_EQ(def.channels[c].gamma, c == kBlack ? 150 : FourCurves().channels[c].gamma);
-  }
-  const DensityDef fresh = NewDefinition();
-  for (int c = 0; c < kChannelCount; ++c) {
-    EXPECT_TRUE(std::equal(std::begin(def.channels[c].points), std::end(def.channels[c].points),
-                           std::begin(fresh.channels[c].points)));
-  }
-  EXPECT_EQ(def.allChannels, 1);
-  EXPECT_EQ(PointTexts(), (P{"0.00", "", "", "", "", "", "", "", "", "", "", "", "100.0"}));
-  EXPECT_EQ(GammaField()->text(), QStringLiteral("1.5"));
-  EXPECT_EQ(NameField()->text(), QStringLiteral("Kept"));
-  EXPECT_TRUE(AllColoursBox()->isChecked());
-  EXPECT_TRUE(ColourButton(kCyan)->isChecked());
-  EXPECT_FALSE(ColourButton(kCyan)->isEnabled());
+  EXPECT_TRUE(Control<QCheckBox>(ids::kAllColours)->isChecked() && Colour(kCyan)->isChecked());
+  EXPECT_EQ(PointField(5)->text() + Control(ids::kGamma)->text(), QStringLiteral("2.2"));
+  Click(ids::kHelp);
+  EXPECT_EQ(help, (std::vector<int>{5003}));
+  EXPECT_FALSE(Ended());
+  EXPECT_EQ(def, d);  // nothing reaches the caller before Accept
 }
 
-TEST_F(EditorTest, ChannelsKeepTheirOwnValuesAndOnlyTheChannelOnShowIsChecked) {
+TEST_F(EditorTest, ARefusalGoesToItsChannelAndFieldAndAcceptWritesBack) {
   OpenOn(FourCurves());
-  Type(NameField(), "Leftovers");
-  Click(ColourButton(kMagenta));
-  // Showing a channel sets the fields without storing them anywhere.
-  EXPECT_EQ(def, FourCurves());
-  EXPECT_EQ(NameField()->text(), QStringLiteral("Leftovers"));
-  Type(PointField(0), "");
-  Type(PointField(5), "x");  // malformed, but magenta is not checked on Accept
-  Click(ColourButton(kCyan));
-  EXPECT_EQ(PointTexts()[0], QStringLiteral("0.00"));
+  Show(kMagenta);
+  Type(PointField(12), "");
+  Show(kCyan);
   Click(ids::kAccept);
-  EXPECT_TRUE(Ended());
-  EXPECT_EQ(def.allChannels, 0);
-  EXPECT_EQ(def.channels[kMagenta].points[0], U);
-  EXPECT_EQ(def.channels[kCyan], FourCurves().channels[kCyan]);
-  EXPECT_EQ(NameOf(def), "Leftovers");
-}
-
-TEST_F(EditorTest, NamesAreTakenAsTypedInLatin1UpToThirtyTwoBytes) {
-  OpenOn(NewDefinition());
-  Type(NameField(), "   ");
-  Click(ids::kAccept);
-  EXPECT_TRUE(Ended());
-  EXPECT_EQ(NameOf(def), "   ");
-
-  OpenOn(NewDefinition());
-  Type(NameField(), QString(40, QLatin1Char('n')));
-  EXPECT_EQ(NameField()->text().size(), 32);
-  Type(NameField(), QStringLiteral("Gr\u00fc\u00dfe \u00e0 \u00ff"));
-  Click(ids::kAccept);
-  EXPECT_EQ(NameOf(def),
-            "Gr\xfc\xdf"
-            "e \xe0 \xff");
-}
-
-TEST_F(EditorTest, TheNameFieldRefusesCharactersAPpdCannotHold) {
-  OpenOn(NewDefinition());
-  Type(NameField(), "Euro");
-  TypeMore(NameField(), QStringLiteral("\u20ac"));  // the euro sign is not in ISO 8859-1
-  EXPECT_EQ(NameField()->text(), QStringLiteral("Euro"));
-  NameField()->insert(QStringLiteral("\U0001F600"));
-  // Pasting refuses the whole text.
-  QApplication::clipboard()->setText(QStringLiteral("\ttab"));
-  QTest::keyClick(NameField(), Qt::Key_V, Qt::ControlModifier);
-  QApplication::clipboard()->setText(QStringLiteral("x\u0085"));  // a C1 control character
-  QTest::keyClick(NameField(), Qt::Key_V, Qt::ControlModifier);
-  EXPECT_EQ(NameField()->text(), QStringLiteral("Euro"));
-  ASSERT_EQ(messages.shown().size(), 4u);
-  EXPECT_EQ(messages.shown()[0].kind, MessageKind::Warning);
-  EXPECT_NE(messages.Texts()[0].find("\u201C\u20ac\u201D"), std::string::npos);
-  EXPECT_NE(messages.Texts()[0].find("ISO 8859-1"), std::string::npos);
-  EXPECT_NE(messages.Texts()[1].find("\U0001F600"), std::string::npos);
-  EXPECT_NE(messages.Texts()[2].find("control characters"), std::string::npos);
-  EXPECT_NE(messages.Texts()[3].find("control characters"), std::string::npos);
-
-  // A full field says nothing.
-  messages.Clear();
-  Type(NameField(), QString(32, QLatin1Char('n')));
-  QTest::keyClicks(NameField(), "more");
-  EXPECT_TRUE(messages.Empty());
-
-  // A stored name with a control character (from a PPD) can still be edited.
-  DensityDef odd = NewDefinition();
-  SetName(odd, "a\tb");
-  OpenOn(odd);
-  NameField()->end(false);
-  QTest::keyClicks(NameField(), "c");
-  EXPECT_EQ(NameField()->text(), QStringLiteral("a\tbc"));
+  EXPECT_EQ(messages.Ids(), (std::vector<int>{2}));
+  EXPECT_TRUE(Colour(kMagenta)->isChecked() && PointField(12)->hasFocus());
+  EXPECT_FALSE(Ended());
+  Type(PointField(12), "99");
+  QTest::keyClick(PointField(12), Qt::Key_Return);  // Enter presses the accept button
+  EXPECT_EQ(editor->result(), ui::kEditorAccepted);
+  DensityDef expected = FourCurves();
+  expected.channels[kMagenta].points[12] = 9900;
+  EXPECT_EQ(def, expected);
 }
 
 TEST_F(EditorTest, CancelEscapeAndClose) {
   OpenOn(NewDefinition());
   Type(PointField(6), "30");
   Click(ids::kCancel);
-  EXPECT_TRUE(Ended());
   EXPECT_EQ(editor->result(), ui::kEditorCancelled);
-  EXPECT_EQ(def.channels[kCyan].points[6], 3000);  // the caller does not use it
-
+  EXPECT_EQ(def, NewDefinition());
   OpenOn(NewDefinition());
-  QTest::keyClick(NameField(), Qt::Key_Escape);
-  EXPECT_TRUE(Ended());
+  QTest::keyClick(Control(ids::kName), Qt::Key_Escape);
   EXPECT_EQ(editor->result(), ui::kEditorCancelled);
-
-  // Closing runs Accept: refused, it ends as cancelled after the message.
+  // Closing runs Accept; refused, the editor ends as cancelled.
   OpenOn(NewDefinition());
   editor->close();
-  EXPECT_TRUE(Ended());
-  EXPECT_EQ(editor->result(), ui::kEditorCancelled);
+  EXPECT_TRUE(Ended() && editor->result() == ui::kEditorCancelled);
   EXPECT_EQ(messages.Ids(), (std::vector<int>{1}));
-
   OpenOn(NewDefinition());
-  Type(NameField(), "Closed");
+  Type(Control(ids::kName), "Closed");
   editor->close();
   EXPECT_EQ(editor->result(), ui::kEditorAccepted);
   EXPECT_EQ(NameOf(def), "Closed");
 }
 
-TEST_F(EditorTest, HelpCallsTheHookWithTheEditorsTopic) {
+TEST_F(EditorTest, TheNameFieldRefusesCharactersANameCannotHold) {
   OpenOn(NewDefinition());
-  Click(ids::kHelp);
-  EXPECT_EQ(helpContexts, (std::vector<int>{5003}));
-  EXPECT_FALSE(Ended());
-  // Without a hook Help does nothing.
-  ui::CurveEditorDialog plain(PlainSeams());
-  plain.Open(def);
-  plain.controls().Control<QPushButton>(ids::kHelp)->click();
-  EXPECT_TRUE(messages.Empty());
+  Type(Control(ids::kName), QStringLiteral("Gr\u00fc\u00df\u20ac"));  // no euro in ISO 8859-1
+  QApplication::clipboard()->setText(QStringLiteral("x\u0085"));      // a C1 control character
+  QTest::keyClick(Control(ids::kName), Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(editor->edit().name(), "Gr\xfc\xdf");
+  ASSERT_EQ(messages.Texts().size(), 2u);
+  EXPECT_NE(messages.Texts()[0].find("\u201C\u20ac\u201D"), std::string::npos);
+  EXPECT_NE(messages.Texts()[1].find("control characters"), std::string::npos);
+  // A stored name with a control character (from a PPD) can still be edited.
+  DensityDef odd = NewDefinition();
+  SetName(odd, "a\tb");
+  OpenOn(odd);
+  Control(ids::kName)->end(false);
+  QTest::keyClicks(Control(ids::kName), "c");
+  EXPECT_EQ(editor->edit().name(), "a\tbc");
+}
+
+TEST_F(EditorTest, TheMouseSetsDragsAndClearsThePointOfItsColumn) {
+  OpenOn(NewDefinition());
+  ClickPlot(100, 100);
+  EXPECT_EQ(PointField(6)->text(), QStringLiteral("50.00"));
+  ClickPlot(30, 199);  // the lowest row gives 0.50 %
+  EXPECT_EQ(Edited().channels[kCyan].points[3], 50);
+  const DensityDef before = Edited();
+  ClickPlot(200, 120);  // the right and bottom frame lie outside
+  ClickPlot(120, 200);
+  Press(-20, 100);  // a press outside starts no drag
+  Move(100, 150);
+  Release(100, 150);
+  EXPECT_EQ(Edited(), before);
+  // The first move picks the column; the session changes at the release.
+  Press(100, 150);
+  Move(101, 140);
+  Move(160, 60);
+  EXPECT_EQ(PointField(6)->text(), QStringLiteral("70.00"));
+  EXPECT_EQ(editor->displayDefinition().channels[kCyan].points[6], 7000);
+  EXPECT_EQ(Edited(), before);
+  Release(160, 60);
+  EXPECT_EQ(Edited().channels[kCyan].points[6] + Edited().channels[kCyan].points[9], 7000 + U);
+  // Leaving the plot abandons the drag.
+  Press(100, 100);
+  Move(100, 20);
+  Move(-20, 50);
+  Release(100, 20);
+  EXPECT_EQ(PointField(6)->text(), QStringLiteral("70.00"));
+  EXPECT_EQ(editor->displayDefinition(), Edited());
+  // A double-click clears an inner point and puts the end points back.
+  ClickPlot(2, 120);
+  ClickPlot(198, 120);
+  for (int x : {100, 30, 198, 3}) DoubleClickPlot(x, 40);
+  EXPECT_EQ(Edited(), NewDefinition());
+}
+
+TEST_F(EditorTest, TheGraphIsDrawnAtItsAnchorWithTheChannelOnShowOnTop) {
+  OpenOn(FourCurves());
+  Show(kYellow);
+  QImage drawn(editor->size(), QImage::Format_RGB32);
+  drawn.fill(editor->palette().window().color());
+  QPainter painter(&drawn);
+  ui::CurveGraph(DefaultStrings())
+      .Paint(painter, editor->GraphOrigin(), Edited(), {false, kYellow}, QFont());
+  const QRect plot = QRect(-1, -2, 203, 204).translated(editor->GraphOrigin());
+  EXPECT_TRUE(editor->grab().toImage().convertToFormat(QImage::Format_RGB32).copy(plot) ==
+              drawn.copy(plot));
 }
 
 }  // namespace
