@@ -47,9 +47,9 @@ TEST(CurveEdit, AcceptChecksWhatTheFieldsShowAndEveryChannelThatTakesPart) {
       {"100 % unset", [](CurveEdit& e) { e.SetPointText(12, ""); }, {2, kCyan, 12}},
       {"a number out of range", [](CurveEdit& e) { e.SetPointText(4, "101"); }, {7, kCyan, 4}},
       {"no number", [](CurveEdit& e) { e.SetPointText(0, "1..2"); }, {3, kCyan, 0}},
-      {"end points first",
+      {"ends first",
        [](CurveEdit& e) { e.SetPointText(3, "x"), e.SetPointText(0, ""); },
-       {2, kCyan, 0}},
+       {2, 0, 0}},
       {"gamma 100", [](CurveEdit& e) { e.SetGammaText("100"); }, {16, kCyan, -1}},
       {"gamma 0", [](CurveEdit& e) { e.SetGammaText("0.00"); }, {16, kCyan, -1}},
       {"gamma no number", [](CurveEdit& e) { e.SetGammaText("1.234"); }, {16, kCyan, -1}},
@@ -70,8 +70,7 @@ TEST(CurveEdit, AcceptChecksWhatTheFieldsShowAndEveryChannelThatTakesPart) {
     const Outcome got =
         refusal ? Outcome{refusal->stringId, refusal->channel, refusal->point} : Outcome{0, 0, 0};
     EXPECT_EQ(got, c.outcome) << c.what;
-    // A refused Accept changes nothing.
-    EXPECT_TRUE(!refusal || edit.definition() == before) << c.what;
+    EXPECT_TRUE(!refusal || edit.definition() == before) << c.what;  // refused: no change
   }
 }
 
@@ -111,13 +110,13 @@ TEST(CurveEdit, GammaSettingFillsTheCurveOnShowAndRefusesWhatIsNoGamma) {
 
 TEST(CurveEdit, OneCurveForAllColoursTakesTheCurveOnShowAndGivesItToAll) {
   CurveEdit edit(FourCurves());
-  edit.SelectChannel(kYellow);
-  edit.SetAllChannels(true);
+  edit.SelectChannel(kYellow), edit.SetAllChannels(true);
   EXPECT_EQ(edit.currentChannel(), kCyan);
   for (const ToneCurve& c : edit.definition().channels) EXPECT_EQ(c, FourCurves().channels[2]);
   // Edits go to the one curve; asking again keeps them.
   edit.SetPoint(4, 2500);
   edit.SetAllChannels(true);
+  EXPECT_EQ(edit.definition().channels[kCyan].points[4], 2500);
   EXPECT_FALSE(edit.Accept());
   for (const ToneCurve& c : edit.definition().channels) EXPECT_EQ(c.points[4], 2500);
 
@@ -125,7 +124,6 @@ TEST(CurveEdit, OneCurveForAllColoursTakesTheCurveOnShowAndGivesItToAll) {
   EXPECT_EQ(edit.currentChannel(), kYellow);
   for (const ToneCurve& c : edit.definition().channels) EXPECT_EQ(c.points[5], 3300);
 }
-
 TEST(CurveEdit, ResetAndClearPoint) {
   CurveEdit edit(FourCurves());
   edit.SelectChannel(kBlack);
