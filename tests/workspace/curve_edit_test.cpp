@@ -119,11 +119,11 @@ TEST(CurveEdit, OneCurveForAllColoursTakesTheCurveOnShowAndGivesItToAll) {
   EXPECT_EQ(edit.definition().channels[kCyan].points[4], 2500);
   EXPECT_FALSE(edit.Accept());
   for (const ToneCurve& c : edit.definition().channels) EXPECT_EQ(c.points[4], 2500);
-
   edit.SetPoint(5, 3300), edit.SetAllChannels(false);
   EXPECT_EQ(edit.currentChannel(), kYellow);
   for (const ToneCurve& c : edit.definition().channels) EXPECT_EQ(c.points[5], 3300);
 }
+
 TEST(CurveEdit, ResetAndClearPoint) {
   CurveEdit edit(FourCurves());
   edit.SelectChannel(kBlack);
