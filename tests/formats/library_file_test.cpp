@@ -1,471 +1,198 @@
+// The library file: images of both formats, however damaged, and the file on
+// disk held by one running copy.
 #include "formats/library_file.h"
-#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
-#include <stdexcept>
-#include <string>
-#include <vector>
 
-#include "support/scripted_interaction.h"
+#include "formats/ppd_fixtures.h"
+#include "support/fault_ops.h"
 
 namespace tonalis {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ScriptedInteraction;
+using namespace test;
 using Bytes = std::vector<uint8_t>;
 using Names = std::vector<std::string_view>;
 
-std::unique_ptr<DefinitionLibrary> NewLibrary() {
-  return std::make_unique<DefinitionLibrary>();
-}
-
-// --- Images built byte by byte -------------------------------------------
-
-void Put16(Bytes& b, std::size_t at, int16_t v) {
-  StoreLE16(&b[at], v);
-}
-void Put32(Bytes& b, std::size_t at, int32_t v) {
-  StoreLE32(&b[at], v);
-}
-
-std::size_t SlotAt(int i) {
-  return 4 + 264 * static_cast<std::size_t>(i);
-}
-
-// A current-format image whose listed slots carry a name and a marker value in
-// the cyan 50 % point.
-Bytes CurrentImage(int16_t version, int16_t count, std::vector<std::pair<int, std::string>> slots) {
-  Bytes b(kLibraryFileBytes, 0);
-  Put16(b, 0, version);
-  Put16(b, 2, count);
-  for (auto& [i, name] : slots) {
-    Put32(b, SlotAt(i), 0);
-    std::memcpy(&b[SlotAt(i) + 4], name.data(), name.size());
-    Put32(b, SlotAt(i) + 40 + 4 * 6, 1000 + i);
+// An image of `size` bytes with version and count, and names at the given
+// slots (record size 264 for the current format, 92 for the old one); each
+// named record carries 1000 + slot in its cyan 50 % point.
+Bytes Image(std::size_t size, int16_t version, int16_t count,
+            std::vector<std::pair<int, std::string>> names) {
+  const bool old = version < kLibraryVersion;
+  Bytes b(std::max<std::size_t>(size, old ? kOldLibraryFileBytes : kLibraryFileBytes), 0);
+  StoreLE16(&b[0], version);
+  StoreLE16(&b[2], count);
+  for (auto& [i, name] : names) {
+    const std::size_t at = old ? 4 + 92 * i : 4 + 264 * i, curve = at + (old ? 36 : 40);
+    std::memcpy(&b[at + (old ? 0 : 4)], name.data(), name.size());
+    for (int p = 0; p < kPointCount; ++p) StoreLE32(&b[curve + 4 * p], p == 6 ? 1000 + i : -1);
   }
+  b.resize(size);
   return b;
 }
-
-std::size_t OldRecordAt(int i) {
-  return 4 + 92 * static_cast<std::size_t>(i);
+std::unique_ptr<DefinitionLibrary> Decoded(const Bytes& image, LibraryFormat* format = nullptr) {
+  auto lib = std::make_unique<DefinitionLibrary>();
+  const LibraryFormat f = DecodeLibrary(image, *lib);
+  if (format) *format = f;
+  return lib;
 }
 
-Bytes OldImage(int16_t count, std::vector<std::string> names) {
-  Bytes b(kOldLibraryFileBytes, 0);
-  Put16(b, 0, 1);
-  Put16(b, 2, count);
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    const std::size_t at = OldRecordAt(static_cast<int>(i));
-    std::memcpy(&b[at], names[i].data(), names[i].size());
-    for (int p = 0; p < 13; ++p) Put32(b, at + 36 + 4 * p, p == 0 ? 0 : -1);
-    Put32(b, at + 36 + 4 * 12, 10000);
-    Put32(b, at + 36 + 4 * 6, 5000 + static_cast<int32_t>(i));  // marker
-    Put32(b, at + 88, 220);
+TEST(LibraryImage, DecodesEveryShapeOfFile) {
+  constexpr auto Current = LibraryFormat::Current, Old = LibraryFormat::Old;
+  const std::size_t full = kLibraryFileBytes;
+  const std::string unended(36, 'U');
+  std::vector<std::pair<int, std::string>> hundred;
+  for (int i = 0; i < 100; ++i) hundred.emplace_back(i, "n");
+  const struct {
+    const char* what;
+    Bytes image;
+    LibraryFormat format;
+    int count;
+    Names names;
+  } cases[] = {
+      {"empty", {}, LibraryFormat::Empty, 0, {}},
+      {"one byte", {5}, Current, 0, {}},
+      {"holes, count below the used slots",
+       Image(full, 2, 3, {{0, "a"}, {2, "b"}, {3, "c"}, {9, "e"}}), Current, 3, {"a", "b", "c"}},
+      {"count beyond capacity", Image(full, 2, 150, hundred), Current, 100, Names(100, "n")},
+      {"negative count", Image(full, 2, -5, {{0, "x"}}), Current, 0, {}},
+      {"future version", Image(full, 32767, 1, {{0, "F"}}), Current, 1, {"F"}},
+      {"unended name", Image(full, 2, 2, {{0, unended}, {1, "next"}}), Current, 2, {unended, "next"}},
+      {"cut inside a name", Image(4 + 264 + 6, 2, 2, {{0, "first"}, {1, "abcdef"}}), Current, 2,
+       {"first", "ab"}},
+      {"oversized", Image(full + 5000, 2, 1, {{0, "Big"}}), Current, 1, {"Big"}},
+      {"old", Image(kOldLibraryFileBytes, 1, 2, {{0, "Soft"}, {1, "Hard"}}), Old, 2, {"Soft", "Hard"}},
+      {"old, count beyond its records", Image(kOldLibraryFileBytes, 1, 200, {{0, "O"}}), Old, 100,
+       {"O"}},
+      {"old, cut in a curve", Image(4 + 92 + 44, 1, 2, {{0, "one"}, {1, "two"}}), Old, 2,
+       {"one", "two"}},
+      {"negative version reads as old", Image(full, -1, -1, {}), Old, 0, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    LibraryFormat format;
+    auto lib = Decoded(c.image, &format);
+    EXPECT_EQ(format, c.format);
+    EXPECT_EQ(lib->version, kLibraryVersion);
+    EXPECT_EQ(lib->count, c.count);
+    EXPECT_EQ(VisibleNames(*lib), c.names);
+    // Saving gives one current-format block that reads back the same.
+    const Bytes out = EncodeLibrary(*lib);
+    ASSERT_EQ(out.size(), kLibraryFileBytes);
+    EXPECT_EQ(std::memcmp(Decoded(out).get(), lib.get(), sizeof(DefinitionLibrary)), 0);
   }
-  return b;
+  // An old record serves all four colours; a cut-off one reads as zeros.
+  auto old = Decoded(Image(4 + 92 + 44, 1, 2, {{0, "one"}, {1, "two"}}));
+  EXPECT_EQ(old->slots[0].allChannels, 1);
+  EXPECT_EQ(old->slots[0].channels[kBlack].points[6], 1000);
+  EXPECT_EQ(old->slots[1].channels[kBlack].points[6], 0);
+  EXPECT_EQ(Decoded(Image(kOldLibraryFileBytes, 1, 1, {{0, "a"}, {1, "b"}}))->slots[1].name[0], 0);
 }
 
-TEST(LibraryImage, CurrentFormatKeepsHolesAndShowsOnlyCountUsedSlots) {
-  auto lib = NewLibrary();
-  // Five used slots with holes, but a count of 3.
-  Bytes image = CurrentImage(2, 3, {{0, "a"}, {2, "b"}, {3, "c"}, {7, "d"}, {9, "e"}});
-  EXPECT_EQ(DecodeLibrary(image, *lib), LibraryFormat::Current);
-  EXPECT_EQ(lib->count, 3);
-  EXPECT_EQ(VisibleNames(*lib), (Names{"a", "b", "c"}));
-  EXPECT_EQ(lib->slots[3].channels[kCyan].points[6], 1003);
-  // The hidden slots stay in the block and go back out unchanged.
-  EXPECT_EQ(NameOf(lib->slots[9]), "e");
-  EXPECT_EQ(EncodeLibrary(*lib), image);
-}
-
-TEST(LibraryImage, CountIsClampedAndVersionNormalised) {
-  auto lib = NewLibrary();
-  std::vector<std::pair<int, std::string>> all;
-  for (int i = 0; i < 100; ++i) all.emplace_back(i, "n" + std::to_string(i));
-
-  DecodeLibrary(CurrentImage(2, 150, all), *lib);
-  EXPECT_EQ(lib->count, 100);
-  EXPECT_EQ(VisibleNames(*lib).size(), 100u);
-  Bytes out = EncodeLibrary(*lib);
-  EXPECT_EQ(LoadLE16(&out[2]), 100);
-
-  DecodeLibrary(CurrentImage(3, 1, {{0, "x"}}), *lib);
-  EXPECT_EQ(lib->version, 2);
-  EXPECT_EQ(VisibleNames(*lib), (Names{"x"}));
-  EXPECT_EQ(LoadLE16(&EncodeLibrary(*lib)[0]), 2);
-
-  // A negative count shows nothing and lets entries be added normally.
-  DecodeLibrary(CurrentImage(2, -5, {{0, "x"}}), *lib);
-  EXPECT_EQ(lib->count, 0);
-  EXPECT_TRUE(VisibleNames(*lib).empty());
-  DecodeLibrary(CurrentImage(2, -5, {}), *lib);
-  DensityDef d = NewDefinition();
-  SetName(d, "y");
-  EXPECT_EQ(InsertDefinition(*lib, d, InsertMode::AddMode()), InsertResult::Stored);
-  EXPECT_EQ(VisibleNames(*lib), Names{"y"});
-}
-
-TEST(LibraryImage, RoundTripKeepsReservedBytesAndBytesAfterNames) {
+TEST(LibraryImage, RoundTripKeepsEveryByte) {
   Bytes image(kLibraryFileBytes);
   unsigned seed = 12345;
   for (auto& byte : image) byte = static_cast<uint8_t>((seed = seed * 1103515245 + 12345) >> 16);
-  Put16(image, 0, 2);
-  Put16(image, 2, 7);
-  auto lib = NewLibrary();
-  DecodeLibrary(image, *lib);
-  EXPECT_EQ(lib->count, 7);
-  EXPECT_EQ(EncodeLibrary(*lib), image);
+  StoreLE16(&image[0], 2);
+  StoreLE16(&image[2], 7);
+  EXPECT_EQ(EncodeLibrary(*Decoded(image)), image);
 }
 
-TEST(LibraryImage, NameWithoutTerminatorStaysInsideItsField) {
-  Bytes image = CurrentImage(2, 2, {{0, std::string(36, 'N')}, {1, "next"}});
-  auto lib = NewLibrary();
-  DecodeLibrary(image, *lib);
-  EXPECT_EQ(VisibleNames(*lib), (Names{std::string(36, 'N'), "next"}));
-  EXPECT_EQ(EncodeLibrary(*lib), image);
-}
-
-TEST(LibraryImage, TruncatedFilesReadAsFarAsTheyGo) {
-  auto lib = NewLibrary();
-  EXPECT_EQ(DecodeLibrary({}, *lib), LibraryFormat::Empty);
-  EXPECT_EQ(lib->count, 0);
-  EXPECT_EQ(lib->version, 2);
-
-  // One byte: a version of 5 with nothing else; an empty current library.
-  const uint8_t one[] = {5};
-  EXPECT_EQ(DecodeLibrary(one, *lib), LibraryFormat::Current);
-  EXPECT_EQ(lib->count, 0);
-
-  // Cut in the middle of slot 1's name: slot 0 whole, slot 1 named "ab".
-  Bytes image = CurrentImage(2, 2, {{0, "first"}, {1, "abcdef"}});
-  image.resize(SlotAt(1) + 4 + 2);
-  DecodeLibrary(image, *lib);
-  EXPECT_EQ(VisibleNames(*lib), (Names{"first", "ab"}));
-  EXPECT_EQ(lib->slots[1].channels[kCyan].points[6], 0);
-  EXPECT_EQ(lib->slots[0].channels[kCyan].points[6], 1000);
-
-  // An old-format file cut inside its second record's curve.
-  Bytes old = OldImage(2, {"one", "two"});
-  old.resize(OldRecordAt(1) + 36 + 8);
-  EXPECT_EQ(DecodeLibrary(old, *lib), LibraryFormat::Old);
-  EXPECT_EQ(VisibleNames(*lib), (Names{"one", "two"}));
-  EXPECT_EQ(lib->slots[1].channels[kBlack].points[1], -1);
-  EXPECT_EQ(lib->slots[1].channels[kBlack].points[6], 0);
-}
-
-TEST(LibraryImage, OldFormatIsConvertedToOneCurveForAllColours) {
-  Bytes old = OldImage(2, {"Soft", "Hard"});
-  // Bytes after the name in the old record come along with the name field.
-  old[OldRecordAt(1) + 30] = 0xAB;
-  auto lib = NewLibrary();
-  EXPECT_EQ(DecodeLibrary(old, *lib), LibraryFormat::Old);
-  EXPECT_EQ(lib->version, 2);
-  EXPECT_EQ(lib->count, 2);
-  EXPECT_EQ(VisibleNames(*lib), (Names{"Soft", "Hard"}));
-  for (int i = 0; i < 2; ++i) {
-    const DensityDef& d = lib->slots[i];
-    EXPECT_EQ(d.allChannels, 1);
-    for (const ToneCurve& c : d.channels) {
-      EXPECT_EQ(c, d.channels[kCyan]);
-      EXPECT_EQ(c.points[6], 5000 + i);
-      EXPECT_EQ(c.gamma, 220);
-    }
-  }
-  EXPECT_EQ(static_cast<uint8_t>(lib->slots[1].name[30]), 0xAB);
-  EXPECT_FALSE(IsUsed(lib->slots[2]));
-
-  // Records beyond the count are not converted; a count of 150 means 100.
-  Bytes many = OldImage(150, {"a", "b"});
-  DecodeLibrary(many, *lib);
-  EXPECT_EQ(lib->count, 100);
-  old = OldImage(1, {"a", "b"});
-  DecodeLibrary(old, *lib);
-  EXPECT_FALSE(IsUsed(lib->slots[1]));
-  old = OldImage(-1, {"a"});
-  DecodeLibrary(old, *lib);
-  EXPECT_EQ(lib->count, 0);
-  EXPECT_FALSE(IsUsed(lib->slots[0]));
-}
-
-// --- The file on disk ------------------------------------------------------
-
-using test::TempDir;
-
-Bytes ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFile(const std::string& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string OpenFailureText(const std::string& path) {
-  return "It failed to open a " + path + ".\nThe definition of the density control isn't kept in " +
-         path + ".";
-}
-
-// Tries to open the library in a separate process, as a second running copy
-// would. Returns 0 when it opened, 24 when it was refused with string 24.
+// Opens the library in another process, as a second running copy would:
+// 0 when it opened, 24 when string 24 refused it.
 int OpenInChild(const std::string& path) {
   const pid_t pid = fork();
   if (pid == 0) {
     ScriptedInteraction ui;
-    auto lib = NewLibrary();
+    auto lib = std::make_unique<DefinitionLibrary>();
     LibraryFile file(path);
     const bool opened = file.Open(*lib, ui);
-    int code = 99;
-    if (opened && ui.Empty())
-      code = 0;
-    if (!opened && ui.Ids() == std::vector<int>{24} && ui.Texts()[0] == OpenFailureText(path))
-      code = 24;
-    _exit(code);
+    _exit(opened && ui.Empty() ? 0 : !opened && ui.Ids() == std::vector<int>{24} ? 24 : 99);
   }
   int status = 0;
   waitpid(pid, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-DensityDef Named(std::string_view name) {
-  DensityDef d = NewDefinition();
-  SetName(d, name);
-  return d;
-}
-
-TEST(LibraryFile, MissingFileIsCreatedEmptyAndFirstWriteMakesAFullBlock) {
+TEST(LibraryFile, IsHeldByOneCopyAndReplacedUnderItsLock) {
   TempDir dir;
-  const std::string path = dir / "QR_grad.dat";
+  const std::string path = dir / kLibraryFileName;
+  const Bytes old = Image(kOldLibraryFileBytes, 1, 1, {{0, "Soft"}});
+  WriteBytes(path, std::string(old.begin(), old.end()));
   ScriptedInteraction ui;
-  auto lib = NewLibrary();
+  auto lib = std::make_unique<DefinitionLibrary>();
   LibraryFile file(path);
   ASSERT_TRUE(file.Open(*lib, ui));
-  EXPECT_TRUE(ui.Empty());
-  EXPECT_EQ(lib->count, 0);
-  EXPECT_EQ(file.format(), LibraryFormat::Empty);
-  EXPECT_EQ(fs::file_size(path), 0u);
-
-  ASSERT_EQ(InsertDefinition(*lib, Named("Standard"), InsertMode::AddMode()), InsertResult::Stored);
-  ASSERT_TRUE(file.Write(*lib, ui));
-  EXPECT_TRUE(ui.Empty());
-  EXPECT_EQ(ReadFile(path), EncodeLibrary(*lib));
-  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"QR_grad.dat"});
-}
-
-TEST(LibraryFile, OldFormatStaysOldUntilWritten) {
-  TempDir dir;
-  const std::string path = dir / "QR_grad.dat";
-  const Bytes old = OldImage(2, {"Soft", "Hard"});
-  WriteFile(path, old);
-  ScriptedInteraction ui;
-  auto lib = NewLibrary();
-  {
-    LibraryFile file(path);
-    ASSERT_TRUE(file.Open(*lib, ui));
-    EXPECT_EQ(file.format(), LibraryFormat::Old);
-    EXPECT_EQ(VisibleNames(*lib), (Names{"Soft", "Hard"}));
-  }
-  EXPECT_EQ(ReadFile(path), old);
-
-  LibraryFile file(path);
-  ASSERT_TRUE(file.Open(*lib, ui));
-  ASSERT_TRUE(file.Write(*lib, ui));
-  const Bytes now = ReadFile(path);
-  ASSERT_EQ(now.size(), kLibraryFileBytes);
-  EXPECT_EQ(LoadLE16(&now[0]), 2);
-  auto again = NewLibrary();
-  EXPECT_EQ(DecodeLibrary(now, *again), LibraryFormat::Current);
-  EXPECT_EQ(VisibleNames(*again), (Names{"Soft", "Hard"}));
-  EXPECT_EQ(again->slots[1].allChannels, 1);
-  EXPECT_EQ(again->slots[1].channels[kYellow].points[6], 5001);
-}
-
-TEST(LibraryFile, SecondOpenerIsRefusedWhileTheFirstHoldsTheFile) {
-  TempDir dir;
-  const std::string path = dir / "QR_grad.dat";
-  WriteFile(path, CurrentImage(2, 1, {{0, "kept"}}));
-  ScriptedInteraction ui;
-  auto lib = NewLibrary();
-  LibraryFile first(path);
-  ASSERT_TRUE(first.Open(*lib, ui));
-
+  EXPECT_EQ(file.format(), LibraryFormat::Old);
   EXPECT_EQ(OpenInChild(path), 24);
-
-  // Within one process a second opener is a second open file, refused too;
-  // its library is left empty.
-  auto other = NewLibrary();
-  LibraryFile second(path);
+  LibraryFile second(path);  // a second opener in the same process too
+  auto other = std::make_unique<DefinitionLibrary>();
   EXPECT_FALSE(second.Open(*other, ui));
-  EXPECT_EQ(ui.Ids(), std::vector<int>{24});
-  EXPECT_EQ(ui.shown()[0].kind, MessageKind::Information);
-  EXPECT_EQ(other->count, 0);
-  // ... and every save it attempts says so.
-  ui.Clear();
   EXPECT_FALSE(second.Write(*other, ui));
-  ASSERT_EQ(ui.Ids(), std::vector<int>{28});
-  EXPECT_EQ(ui.Texts()[0], "It failed to write a " + path + " file.");
-  EXPECT_TRUE(ui.shown()[0].detail.empty());
+  EXPECT_EQ(ui.Ids(), (std::vector<int>{24, 28}));
+  EXPECT_EQ(ui.Texts()[1], "It failed to write a " + path + " file.");
 
-  first.Close();
-  EXPECT_EQ(OpenInChild(path), 0);
-}
-
-TEST(LibraryFile, WriteKeepsTheLockAcrossTheReplacement) {
-  TempDir dir;
-  const std::string path = dir / "QR_grad.dat";
-  ScriptedInteraction ui;
-  auto lib = NewLibrary();
-  LibraryFile file(path);
-  ASSERT_TRUE(file.Open(*lib, ui));
-  struct stat oldStat;
-  ASSERT_EQ(stat(path.c_str(), &oldStat), 0);
-
-  ASSERT_EQ(InsertDefinition(*lib, Named("one"), InsertMode::AddMode()), InsertResult::Stored);
+  struct stat before {}, after {};
+  stat(path.c_str(), &before);
   ASSERT_TRUE(file.Write(*lib, ui));
-  struct stat newStat;
-  ASSERT_EQ(stat(path.c_str(), &newStat), 0);
-  EXPECT_NE(newStat.st_ino, oldStat.st_ino);  // really replaced
-  EXPECT_EQ(OpenInChild(path), 24);
-
-  ASSERT_TRUE(file.Write(*lib, ui));
+  stat(path.c_str(), &after);
+  EXPECT_NE(before.st_ino, after.st_ino);
+  EXPECT_EQ(ReadBytes(path).size(), kLibraryFileBytes);
   EXPECT_EQ(OpenInChild(path), 24);
   file.Close();
   EXPECT_EQ(OpenInChild(path), 0);
 }
 
-TEST(LibraryFile, ReadOnlyFileAsksFirst) {
-  TempDir dir;
-  const std::string path = dir / "QR_grad.dat";
-  WriteFile(path, CurrentImage(2, 1, {{0, "kept"}}));
+TEST(LibraryFile, ReadOnlyFileAsksFirstAndSavesGoWhereItWasOpened) {
+  TempDir dir, elsewhere;
+  const std::string path = dir / kLibraryFileName;
+  WriteBytes(path, "");
   chmod(path.c_str(), 0444);
-  auto lib = NewLibrary();
-
-  {
-    ScriptedInteraction ui;
-    ui.Answer(false);
-    LibraryFile file(path);
-    EXPECT_FALSE(file.Open(*lib, ui));
-    EXPECT_EQ(ui.Ids(), (std::vector<int>{82, 24}));
-    EXPECT_EQ(ui.shown()[0].kind, MessageKind::Proceed);
-    EXPECT_EQ(lib->count, 0);
-    EXPECT_EQ(fs::status(path).permissions() & fs::perms::owner_write, fs::perms::none);
-    ui.Clear();
-    EXPECT_FALSE(file.Write(*lib, ui));
-    EXPECT_EQ(ui.Ids(), std::vector<int>{28});
-  }
-  {
-    ScriptedInteraction ui;
-    ui.Answer(true);
-    LibraryFile file(path);
-    EXPECT_TRUE(file.Open(*lib, ui));
-    EXPECT_EQ(ui.Ids(), std::vector<int>{82});
-    EXPECT_EQ(VisibleNames(*lib), Names{"kept"});
-    EXPECT_EQ(fs::status(path).permissions() & fs::perms::mask,
-              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                  fs::perms::others_read);
-  }
-}
-
-TEST(LibraryFile, SavesToTheFileOpenedEvenAfterTheDirectoryChanges) {
-  TempDir dir;
-  TempDir elsewhere;
+  auto lib = std::make_unique<DefinitionLibrary>();
+  ScriptedInteraction ui;
+  ui.Answer(false).Answer(true);
   const fs::path start = fs::current_path();
   fs::current_path(dir.path());
-  ScriptedInteraction ui;
-  auto lib = NewLibrary();
   LibraryFile file;  // the bare default name
-  ASSERT_TRUE(file.Open(*lib, ui));
+  EXPECT_FALSE(file.Open(*lib, ui));
+  EXPECT_TRUE(file.Open(*lib, ui));
+  EXPECT_EQ(ui.Ids(), (std::vector<int>{82, 24, 82}));
   fs::current_path(elsewhere.path());
-  ASSERT_EQ(InsertDefinition(*lib, Named("x"), InsertMode::AddMode()), InsertResult::Stored);
   const bool written = file.Write(*lib, ui);
   fs::current_path(start);
-  ASSERT_TRUE(written);
-  EXPECT_EQ(fs::file_size(dir / kLibraryFileName), kLibraryFileBytes);
+  EXPECT_TRUE(written);
+  EXPECT_EQ(fs::file_size(path), kLibraryFileBytes);
   EXPECT_TRUE(elsewhere.Entries().empty());
 }
 
-// File operations that fail at one chosen step.
-class FaultyOps : public FileOps {
- public:
-  enum Step { kWrite, kWriteAfter, kSync, kRename };
-  FaultyOps(Step step, int error, std::size_t after = 0)
-      : step_(step), error_(error), after_(after) {}
-
-  ssize_t Write(int fd, const void* data, size_t size) override {
-    if (step_ == kWrite)
-      return Fail();
-    if (step_ == kWriteAfter) {
-      if (written_ >= after_)
-        return Fail();
-      size = std::min(size, after_ - written_);
-      const ssize_t n = FileOps::Write(fd, data, size);
-      if (n > 0)
-        written_ += static_cast<std::size_t>(n);
-      return n;
-    }
-    return FileOps::Write(fd, data, size);
-  }
-  int Fsync(int fd) override { return step_ == kSync ? Fail() : FileOps::Fsync(fd); }
-  int Rename(const char* from, const char* to) override {
-    return step_ == kRename ? Fail() : FileOps::Rename(from, to);
-  }
-
- private:
-  int Fail() {
-    errno = error_;
-    return -1;
-  }
-  Step step_;
-  int error_;
-  std::size_t after_;
-  std::size_t written_ = 0;
-};
-
-TEST(LibraryFile, FailedSaveReportsTheReasonAndLeavesTheOldFile) {
-  struct Case {
-    FaultyOps::Step step;
-    int error;
-    std::size_t after;
-  };
-  const Case cases[] = {{FaultyOps::kWrite, ENOSPC, 0},
-                        {FaultyOps::kWriteAfter, ENOSPC, 4096},
-                        {FaultyOps::kSync, EIO, 0},
-                        {FaultyOps::kRename, EIO, 0}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.step);
+TEST(LibraryFile, AFailedSaveSaysWhyAndKeepsTheOldFileHeld) {
+  using Step = FaultOps::Step;
+  for (FaultOps ops : {FaultOps{Step::Write, ENOSPC}, FaultOps{Step::Write, EDQUOT, 4096},
+                       FaultOps{Step::Chmod, EACCES}, FaultOps{Step::Fsync, EIO},
+                       FaultOps{Step::Rename, EIO}}) {
     TempDir dir;
-    const std::string path = dir / "QR_grad.dat";
-    const Bytes original = CurrentImage(2, 1, {{0, "kept"}});
-    WriteFile(path, original);
-    FaultyOps ops(c.step, c.error, c.after);
+    const std::string path = dir / kLibraryFileName;
+    const Bytes image = Image(kLibraryFileBytes, 2, 1, {{0, "kept"}});
+    WriteBytes(path, std::string(image.begin(), image.end()));
     ScriptedInteraction ui;
-    auto lib = NewLibrary();
+    auto lib = std::make_unique<DefinitionLibrary>();
     LibraryFile file(path, ops);
     ASSERT_TRUE(file.Open(*lib, ui));
-    ASSERT_EQ(InsertDefinition(*lib, Named("new"), InsertMode::AddMode()), InsertResult::Stored);
-
+    InsertDefinition(*lib, Standard(), InsertMode::AddMode());
     EXPECT_FALSE(file.Write(*lib, ui));
     ASSERT_EQ(ui.Ids(), std::vector<int>{28});
-    EXPECT_EQ(ui.Texts()[0], "It failed to write a " + path + " file.");
-    EXPECT_EQ(ui.shown()[0].detail, SystemReason(c.error));
-    EXPECT_EQ(ReadFile(path), original);
-    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"QR_grad.dat"});
-    // The library is still held.
-    EXPECT_TRUE(file.isOpen());
+    EXPECT_EQ(ui.shown()[0].detail, SystemReason(ops.error));
+    EXPECT_EQ(ReadBytes(path), std::string(image.begin(), image.end()));
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{kLibraryFileName});
     EXPECT_EQ(OpenInChild(path), 24);
   }
 }

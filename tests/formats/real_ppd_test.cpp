@@ -109,8 +109,8 @@ constexpr double kDpi = 36;
 // A vendor file copied into a scratch folder, read and written by the engine.
 class VendorPpd {
  protected:
-  ScratchDir dir;
-  std::string path = dir.File("printer.ppd");
+  TempDir dir;
+  std::string path = (dir / "printer.ppd");
   std::string original;
   ScriptedInteraction ui;
   PrinterDefinitionList list;
@@ -245,7 +245,7 @@ std::set<std::string> Findings(const RunResult& r) {
 TEST_P(RealPpd, CupsTestPpdFindsNothingNewAfterAWrite) {
   const std::string tool = Tool("cupstestppd");
   ASSERT_FALSE(tool.empty());
-  auto check = [&] { return RunTool({tool, "-W", "all", "-v", path}, dir.File("")); };
+  auto check = [&] { return RunTool({tool, "-W", "all", "-v", path}, dir.path().string()); };
 
   const RunResult delivered = check();
   ASSERT_EQ(delivered.status, 0) << delivered.out;
@@ -271,7 +271,7 @@ TEST_P(RealPpd, TheChainPutsOnlyTheChosenCodeIntoTheJobSetup) {
     ASSERT_NE(code.find("%%VELCLT Start"), std::string::npos);
 
     const ChainOutput chain =
-        RunChain(path, WedgeJob(), JobInput::kPostScript, {"VLTone=" + choice}, dir.File(""));
+        RunChain(path, WedgeJob(), JobInput::kPostScript, {"VLTone=" + choice}, dir.path().string());
     ASSERT_EQ(chain.error, "");
     const std::string job = ToLf(chain.postscript);
     const std::string feature =
@@ -281,7 +281,7 @@ TEST_P(RealPpd, TheChainPutsOnlyTheChosenCodeIntoTheJobSetup) {
     EXPECT_LT(job.find(feature), job.find("%%EndSetup"));
   }
   const ChainOutput none =
-      RunChain(path, WedgeJob(), JobInput::kPostScript, {"VLTone=None"}, dir.File(""));
+      RunChain(path, WedgeJob(), JobInput::kPostScript, {"VLTone=None"}, dir.path().string());
   ASSERT_EQ(none.error, "");
   EXPECT_EQ(none.postscript.find("%%VELCLT"), std::string::npos);
   EXPECT_NE(none.postscript.find("%%Page: 1 1"), std::string::npos);
@@ -305,7 +305,7 @@ class RealChain : public VendorPpd, public ::testing::TestWithParam<ChainParam> 
 
   std::optional<CmykRaster> Render(const std::string& job, bool resetting) {
     std::string error;
-    std::optional<CmykRaster> page = RenderCmyk(job, resetting, kDpi, dir.File(""), error);
+    std::optional<CmykRaster> page = RenderCmyk(job, resetting, kDpi, dir.path().string(), error);
     EXPECT_TRUE(page.has_value()) << error;
     return page;
   }
@@ -315,7 +315,7 @@ TEST_P(RealChain, EveryPatchPrintsItsTableEntryAndThePrinterSettingsStay) {
   Apply(ListOf({OneTableDefinition(), FourTableDefinition()}));
   for (const ChainCheck& check : ChainChecks(vendor(), original, ReadBytes(path), input())) {
     SCOPED_TRACE(check.label);
-    const ChainOutput chain = RunChain(path, check.job, input(), check.options, dir.File(""));
+    const ChainOutput chain = RunChain(path, check.job, input(), check.options, dir.path().string());
     ASSERT_EQ(chain.error, "");
     if (!check.duplexCode.empty()) {
       EXPECT_NE(ToLf(chain.postscript).find(check.duplexCode), std::string::npos);
@@ -339,13 +339,13 @@ TEST_P(RealChain, EveryPatchPrintsItsTableEntryAndThePrinterSettingsStay) {
 }
 
 TEST_P(RealChain, NonePrintsLikeTheUntouchedPpd) {
-  const std::string untouched = dir.File("untouched.ppd");
+  const std::string untouched = (dir / "untouched.ppd");
   WriteBytes(untouched, original);
   Apply(FiveDefinitions());
   std::vector<std::string> options = vendor().neutralOptions;
-  const ChainOutput before = RunChain(untouched, WedgeJob(), input(), options, dir.File(""));
+  const ChainOutput before = RunChain(untouched, WedgeJob(), input(), options, dir.path().string());
   options.push_back("VLTone=None");
-  const ChainOutput after = RunChain(path, WedgeJob(), input(), options, dir.File(""));
+  const ChainOutput after = RunChain(path, WedgeJob(), input(), options, dir.path().string());
   ASSERT_EQ(before.error, "");
   ASSERT_EQ(after.error, "");
   const std::optional<CmykRaster> a = Render(before.postscript, false);
@@ -382,10 +382,10 @@ INSTANTIATE_TEST_SUITE_P(Vendor, RealChain,
 // A file that already holds a section, in the middle of its options
 
 TEST(RealPpdSection, ASectionInTheMiddleIsReadAndMovesToTheAnchor) {
-  ScratchDir dir;
+  TempDir dir;
   ScriptedInteraction ui;
   PrinterDefinitionList list;
-  const std::string path = dir.File("printer.ppd");
+  const std::string path = (dir / "printer.ppd");
   const std::string original = ReadBytes(VendorDir() + "/oce_vp2090_section_crlf.ppd");
   ASSERT_FALSE(original.empty());
   WriteBytes(path, original);

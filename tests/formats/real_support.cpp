@@ -713,19 +713,19 @@ int main(int argc, char** argv) {
   const std::string original = ReadBytes(args[1]), written = ReadBytes(args[2]);
   const VendorCase* known = FindVendorCase(std::filesystem::path(args[1]).filename().string());
   VendorCase vendor = known ? *known : VendorCase{"", true, 0, nullptr, nullptr, nullptr, {}, {}};
-  ScratchDir dir;
+  TempDir dir;
   const double dpi = 36;
   for (int c = 0; c < 2; ++c) {
     for (JobInput input : kJobInputs) {
       const ChainCheck check = ChainChecks(vendor, original, written, input)[c];
-      const ChainOutput chain = RunChain(args[2], check.job, input, check.options, dir.File(""));
+      const ChainOutput chain = RunChain(args[2], check.job, input, check.options, dir.path().string());
       for (bool resetting : {false, true}) {
         std::cout << check.label << "\t" << JobInputName(input) << "\t"
                   << (resetting ? "resetting" : "plain") << "\t";
         std::string error = chain.error;
         std::optional<CmykRaster> page;
         if (error.empty())
-          page = RenderCmyk(chain.postscript, resetting, dpi, dir.File(""), error);
+          page = RenderCmyk(chain.postscript, resetting, dpi, dir.path().string(), error);
         if (!page) {
           std::replace(error.begin(), error.end(), '\n', ' ');
           std::replace(error.begin(), error.end(), '\t', ' ');
