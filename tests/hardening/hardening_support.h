@@ -1,6 +1,5 @@
-// Helpers of the crash-safety and concurrency tests: seeded random kill
-// delays, child processes that never return into the test, the two versions
-// a file alternates between, and the figures each test prints.
+// The child processes of the crash-safety and concurrency tests, and the one
+// harness that kills a writer again and again.
 #pragma once
 
 #include <signal.h>
@@ -10,50 +9,23 @@
 
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <random>
 #include <string>
-#include <thread>
 
 #include "platform/interaction.h"
 
 namespace tonalis::test {
 
-// TONALIS_KILL_RUNS (default `fallback`): how many kills a crash-safety test
-// makes; the long version sets it to thousands.
-inline int KillRuns(int fallback) {
-  const char* env = std::getenv("TONALIS_KILL_RUNS");
-  const int runs = env ? std::atoi(env) : 0;
-  return runs > 0 ? runs : fallback;
-}
-
-// TONALIS_KILL_SEED, or one made from the clock; printed so a run can be
-// repeated.
+// TONALIS_KILL_SEED repeats a run; otherwise one is made from the clock.
 inline uint64_t KillSeed() {
   if (const char* env = std::getenv("TONALIS_KILL_SEED")) return std::strtoull(env, nullptr, 10);
   return static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
 }
 
-// Delays spread evenly over the orders of magnitude from `minUs` to `maxUs`,
-// so that kills land early and late in a write alike.
-class KillClock {
- public:
-  KillClock(uint64_t seed, double minUs, double maxUs)
-      : rng_(seed), spread_(std::log(minUs), std::log(maxUs)) {}
-  std::chrono::microseconds Next() {
-    return std::chrono::microseconds(static_cast<long>(std::exp(spread_(rng_))));
-  }
-
- private:
-  std::mt19937_64 rng_;
-  std::uniform_real_distribution<double> spread_;
-};
-
-// Starts `body` in a child process of its own process group, which dies with
-// the test; `body` never returns into the test (its return value becomes the
-// exit status).
+// Starts `body` in a child of its own process group that dies with the test;
+// its return value becomes the exit status.
 inline pid_t StartChild(const std::function<int()>& body) {
   const pid_t parent = ::getpid();
   const pid_t pid = ::fork();
@@ -65,16 +37,6 @@ inline pid_t StartChild(const std::function<int()>& body) {
   }
   if (pid > 0) ::setpgid(pid, pid);
   return pid;
-}
-
-// SIGKILLs the child's whole process group and reaps it. Returns the wait
-// status.
-inline int KillChild(pid_t pid) {
-  ::kill(-pid, SIGKILL);
-  ::kill(pid, SIGKILL);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return status;
 }
 
 inline int WaitChild(pid_t pid) {
@@ -91,20 +53,48 @@ class QuietInteraction final : public UserInteraction {
   Message last;
 };
 
-// The figures of one crash-safety test, printed in a form the reliability
-// report quotes.
 struct KillFigures {
-  int kills = 0;
-  int oldVersion = 0;
-  int newVersion = 0;
-  int temporariesLeft = 0;  // kills that landed between creating and renaming
-
-  void Print(const char* what, uint64_t seed) const {
-    std::printf("kill-figures: %s kills=%d old=%d new=%d temporaries-left=%d seed=%llu\n", what,
-                kills, oldVersion, newVersion, temporariesLeft,
-                static_cast<unsigned long long>(seed));
-    std::fflush(stdout);
-  }
+  int kills = 0, oldVersion = 0, newVersion = 0;
 };
+
+// Starts `writer` (which writes for ever) and SIGKILLs its process group
+// after a delay spread over the orders of magnitude from `minUs` to `maxUs`,
+// `runs` times (TONALIS_KILL_RUNS overrides). After each kill `check` gets
+// whether the file changed and must see one whole version; it returns false
+// to stop. The figures are printed in the form the reliability report quotes.
+inline KillFigures KillRepeatedly(const char* what, int runs, double minUs, double maxUs,
+                                  const std::function<std::string()>& current,
+                                  const std::function<int()>& writer,
+                                  const std::function<bool(const std::string& before,
+                                                           const std::string& after)>& check) {
+  if (const char* env = std::getenv("TONALIS_KILL_RUNS"); env && std::atoi(env) > 0)
+    runs = std::atoi(env);
+  const uint64_t seed = KillSeed();
+  std::mt19937_64 rng(seed);
+  std::uniform_real_distribution<double> spread(std::log(minUs), std::log(maxUs));
+  KillFigures figures;
+  for (int run = 0; run < runs; ++run) {
+    const std::string before = current();
+    const pid_t child = StartChild(writer);
+    ::usleep(static_cast<useconds_t>(std::exp(spread(rng))));
+    ::kill(-child, SIGKILL);
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (!WIFSIGNALED(status)) {
+      std::printf("%s: the writer stopped by itself (%d), seed %llu\n", what, WEXITSTATUS(status),
+                  static_cast<unsigned long long>(seed));
+      break;
+    }
+    ++figures.kills;
+    const std::string after = current();
+    ++(after == before ? figures.oldVersion : figures.newVersion);
+    if (!check(before, after)) break;
+  }
+  std::printf("kill-figures: %s kills=%d old=%d new=%d seed=%llu\n", what, figures.kills,
+              figures.oldVersion, figures.newVersion, static_cast<unsigned long long>(seed));
+  std::fflush(stdout);
+  return figures;
+}
 
 }  // namespace tonalis::test
