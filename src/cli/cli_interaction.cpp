@@ -3,11 +3,11 @@
 namespace tonalis::cli {
 
 void CliInteraction::Print(const Message& message) {
-  shown_ = true;
   err_ << program_ << ": ";
   // The subject is named unless the text already names it.
-  if (!message.subject.empty() && message.text.find(message.subject) == std::string::npos)
-    err_ << message.subject << ": ";
+  const std::string& subject = subject_.empty() ? message.subject : subject_;
+  if (!subject.empty() && message.text.find(subject) == std::string::npos)
+    err_ << subject << ": ";
   // The confirmation of a PPD write goes on with instructions for a print
   // dialog; on a terminal its first paragraph is the message.
   if (message.stringId == sid::kPpdWritten) {
@@ -25,6 +25,14 @@ void CliInteraction::Show(const Message& message) {
 }
 
 bool CliInteraction::Ask(const Message& message) {
+  switch (message.question) {
+    case Question::ReplaceDefinition:
+      return replace_;
+    case Question::DeleteDefinition:
+      return true;
+    default:
+      break;
+  }
   Print(message);
   if (assumeYes_) {
     err_ << program_ << ": answered yes (--yes)\n";

@@ -1,5 +1,5 @@
 // The terminal's UserInteraction: messages go to stderr; questions are
-// answered yes by the --yes flag, and without it the command stops.
+// answered by their kind from the command line's flags.
 #pragma once
 
 #include <ostream>
@@ -10,10 +10,11 @@
 
 namespace tonalis::cli {
 
-// Thrown by CliInteraction::Ask when a question comes up without --yes. The
-// dispatcher catches it and ends the command with exit status 1, so nothing
-// after the question happens. Core code that asks questions holds its
-// resources in RAII objects and stays consistent when this passes through.
+// Thrown by CliInteraction::Ask when a question that needs --yes comes up
+// without it. The dispatcher catches it and ends the command with exit
+// status 1, so nothing after the question happens. Core code that asks
+// questions holds its resources in RAII objects and stays consistent when
+// this passes through.
 struct QuestionNotAnswered {};
 
 class CliInteraction final : public UserInteraction {
@@ -21,14 +22,22 @@ class CliInteraction final : public UserInteraction {
   CliInteraction(std::ostream& err, std::string program, bool assumeYes)
       : err_(err), program_(std::move(program)), assumeYes_(assumeYes) {}
 
+  void SetAssumeYes(bool yes) { assumeYes_ = yes; }
+  // The answer to whether a definition of the same name is overwritten
+  // (--replace).
+  void SetReplace(bool replace) { replace_ = replace; }
+  // While not empty, messages are about `subject` instead of the subject
+  // they carry (the command knows better what the user named).
+  void SetSubject(std::string subject) { subject_ = std::move(subject); }
+
   // "program: [subject: ]text", the system's reason on a following line.
   void Show(const Message& message) override;
-  // Shows the question; with --yes notes the answer and returns true,
-  // otherwise says how to answer it and throws QuestionNotAnswered.
+  // Replacing a definition is answered by --replace and deleting one is
+  // answered yes, both silently (the command line asked for them). Any
+  // other question is shown; with --yes the answer is noted and is yes,
+  // otherwise the message says how to answer it and QuestionNotAnswered is
+  // thrown.
   bool Ask(const Message& message) override;
-
-  // Whether anything was shown (the command's failure is then explained).
-  bool shownAny() const { return shown_; }
 
  private:
   void Print(const Message& message);
@@ -36,7 +45,8 @@ class CliInteraction final : public UserInteraction {
   std::ostream& err_;
   std::string program_;
   bool assumeYes_;
-  bool shown_ = false;
+  bool replace_ = false;
+  std::string subject_;
 };
 
 }  // namespace tonalis::cli

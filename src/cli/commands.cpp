@@ -1,9 +1,12 @@
 #include "cli/commands.h"
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <map>
+#include <memory>
 
 #include "cli/cli_interaction.h"
+#include "formats/definition_json.h"
 #include "model/version.h"
 
 namespace tonalis::cli {
@@ -28,19 +31,37 @@ void PrintOverview(std::ostream& out) {
     out << "  " << c.name << std::string(width - c.name.size() + 2, ' ') << c.summary << '\n';
   }
   out << "\nOptions:\n"
-         "  --yes      answer yes to every question (for example, whether to make a\n"
-         "             read-only library writable); without it a question stops the\n"
-         "             command with exit status 1\n"
-         "  --help     show this text, or a command's own help after its name\n"
-         "  --version  show the version\n"
+         "  -y, --yes   answer yes to every question (for example, whether to make a\n"
+         "              read-only library writable); without it a question stops the\n"
+         "              command with exit status 1\n"
+         "  -h, --help  show this text, or a command's own help after its name\n"
+         "  --version   show the version\n"
          "\nExit status: 0 done, 1 failed (the message says why), 2 usage error.\n";
 }
 
-bool IsHelp(std::string_view a) {
-  return a == "--help" || a == "-h";
+bool IsOption(const std::string& arg) {
+  return arg.size() > 1 && arg[0] == '-';
 }
-bool IsYes(std::string_view a) {
-  return a == "--yes" || a == "-y";
+
+// The parser's complaint about a command's arguments, in our words.
+std::string CommandUsageText(const CLI::ParseError& error, const CLI::App& command) {
+  if (dynamic_cast<const CLI::ExtrasError*>(&error)) {
+    const std::vector<std::string> extra = command.remaining();
+    if (!extra.empty()) {
+      return (IsOption(extra.front()) ? "unknown option '" : "unexpected argument '") +
+             extra.front() + "'";
+    }
+  }
+  const std::string what = error.what();
+  if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) && what.find(':') != std::string::npos)
+    return what.substr(0, what.find(':')) + " needs a value";
+  return what;
+}
+
+// The parsed command, if the parser got as far as one.
+CLI::App* ParsedCommand(const CLI::App& app) {
+  const std::vector<CLI::App*> parsed = app.get_subcommands();
+  return parsed.empty() ? nullptr : parsed.front();
 }
 
 }  // namespace
@@ -55,48 +76,6 @@ std::vector<Command> RegisteredCommands() {
   return list;
 }
 
-Arguments::Arguments(std::span<const std::string> args,
-                     std::initializer_list<std::string_view> withValue) {
-  bool options = true;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (options && a == "--") {
-      options = false;
-    } else if (options && std::find(withValue.begin(), withValue.end(), a) != withValue.end()) {
-      flags_.push_back(a);
-      if (i + 1 < args.size()) {
-        values_.emplace_back(a, args[++i]);
-      } else {
-        missingValue_ = a;
-      }
-    } else if (options && a.size() > 1 && a[0] == '-') {
-      flags_.push_back(a);
-    } else {
-      positional_.push_back(a);
-    }
-  }
-}
-
-bool Arguments::Has(std::string_view flag) const {
-  return std::find(flags_.begin(), flags_.end(), flag) != flags_.end();
-}
-
-std::optional<std::string> Arguments::Value(std::string_view option) const {
-  std::optional<std::string> value;
-  for (const auto& [name, v] : values_) {
-    if (name == option) value = v;
-  }
-  return value;
-}
-
-std::optional<std::string> Arguments::Unknown(std::initializer_list<std::string_view> known) const {
-  for (const std::string& f : flags_) {
-    if (std::find(known.begin(), known.end(), f) == known.end())
-      return f;
-  }
-  return std::nullopt;
-}
-
 int UsageError(CommandContext& ctx, std::string_view text) {
   ctx.err << kProgram << ' ' << ctx.command << ": " << text << '\n'
           << "Try '" << kProgram << ' ' << ctx.command << " --help'.\n";
@@ -108,72 +87,112 @@ int Failure(CommandContext& ctx, std::string_view text) {
   return kExitFailure;
 }
 
-int RunCli(std::span<const std::string> args, std::istream& in, std::ostream& out,
+std::string Quoted(std::string_view nameBytes) {
+  return "\"" + DisplayName(nameBytes) + "\"";
+}
+
+std::string NameArgument(const std::string& arg) {
+  return Utf8ToLatin1(arg).value_or(arg);
+}
+
+int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
            std::ostream& err) {
-  // Global options come before the command; --yes is also taken after it,
-  // up to a "--".
+  CLI::App app{std::string(), std::string(kProgram)};
+  app.set_help_flag("-h,--help");
+  app.require_subcommand(0, 1);
   bool assumeYes = false;
-  std::size_t i = 0;
-  for (; i < args.size() && args[i].size() > 1 && args[i][0] == '-'; ++i) {
-    if (IsHelp(args[i])) {
+  bool version = false;
+  app.add_flag("-y,--yes", assumeYes);
+  app.add_flag("--version", version);
+
+  // `help COMMAND` is `COMMAND --help`.
+  CLI::App* help = app.add_subcommand("help");
+  help->set_help_flag();
+  std::vector<std::string> topic;
+  help->add_option("command", topic);
+
+  struct Entry {
+    Command command;
+    CommandRun run;
+    std::vector<std::string> arguments;
+  };
+  std::map<const CLI::App*, Entry> commands;
+  for (const Command& c : RegisteredCommands()) {
+    CLI::App* sub = app.add_subcommand(std::string(c.name));
+    sub->set_help_flag("-h,--help");
+    sub->add_flag("-y,--yes", assumeYes);
+    Entry& entry = commands.emplace(sub, Entry{c, c.define(*sub), {}}).first->second;
+    sub->add_option("ARGUMENTS", entry.arguments);
+  }
+
+  CliInteraction ui(err, std::string(kProgram), false);
+  auto context = [&](const Command& c) {
+    return CommandContext{in, out, err, ui, DefaultStrings(), c.name, {}};
+  };
+
+  // What follows the first "--" after the command's name is positional
+  // whatever it looks like; the parser is given only what comes before.
+  const auto name = std::find_if(args.begin(), args.end(), [](const std::string& a) { return !IsOption(a); });
+  const auto dashes = std::find(name, args.end(), std::string("--"));
+  try {
+    // The parser takes its arguments last first.
+    app.parse(std::vector<std::string>(std::make_reverse_iterator(dashes), args.rend()));
+  } catch (const CLI::CallForHelp&) {
+    const CLI::App* sub = ParsedCommand(app);
+    if (sub && commands.count(sub)) {
+      out << commands.at(sub).command.help;
+    } else {
+      PrintOverview(out);
+    }
+    return kExitOk;
+  } catch (const CLI::ParseError& error) {
+    if (const CLI::App* sub = ParsedCommand(app); sub && commands.count(sub)) {
+      CommandContext ctx = context(commands.at(sub).command);
+      return UsageError(ctx, CommandUsageText(error, *sub));
+    }
+    const std::vector<std::string> extra = app.remaining();
+    if (!extra.empty() && !IsOption(extra.front())) {
+      err << kProgram << ": unknown command '" << extra.front() << "'\nTry 'tonalis-cli --help'.\n";
+    } else {
+      err << kProgram << ": "
+          << (extra.empty() ? std::string(error.what()) : "unknown option '" + extra.front() + "'")
+          << '\n'
+          << kUsage;
+    }
+    return kExitUsage;
+  }
+
+  if (version) {
+    out << kProgram << ' ' << TONALIS_VERSION << '\n';
+    return kExitOk;
+  }
+  const CLI::App* sub = ParsedCommand(app);
+  if (sub == help) {
+    if (topic.empty()) {
       PrintOverview(out);
       return kExitOk;
     }
-    if (args[i] == "--version") {
-      out << kProgram << ' ' << TONALIS_VERSION << '\n';
-      return kExitOk;
-    }
-    if (!IsYes(args[i])) {
-      err << kProgram << ": unknown option '" << args[i] << "'\n" << kUsage;
+    const auto found = Registry().find(topic.front());
+    if (found == Registry().end()) {
+      err << kProgram << ": unknown command '" << topic.front() << "'\nTry 'tonalis-cli --help'.\n";
       return kExitUsage;
     }
-    assumeYes = true;
+    out << found->second.help;
+    return kExitOk;
   }
-  if (i == args.size()) {
+  if (!sub) {
     err << kProgram << ": no command given\n" << kUsage << "Try 'tonalis-cli --help'.\n";
     return kExitUsage;
   }
 
-  std::string name = args[i++];
-  std::vector<std::string> rest;
-  bool wantsHelp = false;
-  if (name == "help") {
-    if (i == args.size()) {
-      PrintOverview(out);
-      return kExitOk;
-    }
-    name = args[i++];
-    wantsHelp = true;
-  }
-  const auto& registry = Registry();
-  const auto found = registry.find(name);
-  if (found == registry.end()) {
-    err << kProgram << ": unknown command '" << name << "'\nTry 'tonalis-cli --help'.\n";
-    return kExitUsage;
-  }
-  const Command& command = found->second;
-
-  bool options = true;
-  for (; i < args.size(); ++i) {
-    if (options && args[i] == "--")
-      options = false;
-    if (options && IsHelp(args[i])) {
-      wantsHelp = true;
-    } else if (options && IsYes(args[i])) {
-      assumeYes = true;
-    } else {
-      rest.push_back(args[i]);
-    }
-  }
-  if (wantsHelp) {
-    out << command.help;
-    return kExitOk;
-  }
-
-  CliInteraction ui(err, std::string(kProgram), assumeYes);
-  CommandContext ctx{in, out, err, ui, DefaultStrings(), assumeYes, command.name};
+  Entry& entry = commands.at(sub);
+  ui.SetAssumeYes(assumeYes);
+  CommandContext ctx = context(entry.command);
+  ctx.arguments = std::move(entry.arguments);
+  if (dashes != args.end())
+    ctx.arguments.insert(ctx.arguments.end(), dashes + 1, args.end());
   try {
-    return command.run(rest, ctx);
+    return entry.run(ctx);
   } catch (const QuestionNotAnswered&) {
     return kExitFailure;
   }

@@ -3,22 +3,22 @@
 // A command lives in its own source file and registers itself with one line
 // at namespace scope:
 //
-//   const CommandRegistration kRegisterGamma{{"gamma", "summary", kGammaHelp, RunGamma}};
+//   const CommandRegistration kRegisterGamma{{"gamma", "summary", kGammaHelp, DefineGamma}};
 //
 // and its file is added to tonalis-cli's sources in src/cli/CMakeLists.txt.
 // (Registration runs from static initialisation, so command files must be
 // linked into the executable directly, not through a static library.)
 //
-// The dispatcher handles the global options (--help, --version, --yes), the
-// command's --help, and the QuestionNotAnswered stop; a command parses the
-// rest of its arguments and returns its exit status.
+// A command's Define declares its options on its CLI11 subcommand and
+// returns what runs it once they are parsed; its positional arguments come
+// in CommandContext::arguments. The dispatcher
+// handles the global options (--help, --version, --yes), the command's
+// --help, the usage errors of the parser and the QuestionNotAnswered stop.
 #pragma once
 
-#include <initializer_list>
+#include <functional>
 #include <istream>
-#include <optional>
 #include <ostream>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,7 +26,13 @@
 #include "model/string_table.h"
 #include "platform/interaction.h"
 
+namespace CLI {
+class App;
+}
+
 namespace tonalis::cli {
+
+class CliInteraction;
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;  // the message on stderr says why
@@ -38,19 +44,21 @@ struct CommandContext {
   std::istream& in;   // standard input, for "-" arguments
   std::ostream& out;  // results
   std::ostream& err;  // messages
-  UserInteraction& ui;
+  CliInteraction& ui;
   const StringSource& strings;
-  bool assumeYes = false;    // --yes was given
   std::string_view command;  // the command's name, for messages
+  // The command's positional arguments, those after "--" included.
+  std::vector<std::string> arguments;
 };
 
-using CommandRun = int (*)(std::span<const std::string> args, CommandContext& ctx);
+using CommandRun = std::function<int(CommandContext& ctx)>;
+using CommandDefine = CommandRun (*)(CLI::App& command);
 
 struct Command {
   std::string_view name;
   std::string_view summary;  // one line for the command list
   std::string_view help;     // the full text of `tonalis-cli NAME --help`
-  CommandRun run;
+  CommandDefine define;
 };
 
 struct CommandRegistration {
@@ -61,35 +69,8 @@ struct CommandRegistration {
 std::vector<Command> RegisteredCommands();
 
 // Runs the program on argv[1..]; returns the exit status.
-int RunCli(std::span<const std::string> args, std::istream& in, std::ostream& out,
+int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
            std::ostream& err);
-
-// A command's arguments split into flags and positional arguments. "--"
-// ends the flags; a lone "-" is positional (standard input or output).
-//
-// Options listed in `withValue` take the next argument as their value
-// ("--library LIB"); a missing value is reported by MissingValue().
-class Arguments {
- public:
-  explicit Arguments(std::span<const std::string> args,
-                     std::initializer_list<std::string_view> withValue = {});
-  bool Has(std::string_view flag) const;
-  // The value of a value option, if given (the last one counts).
-  std::optional<std::string> Value(std::string_view option) const;
-  // A value option given last without its value.
-  const std::optional<std::string>& MissingValue() const { return missingValue_; }
-  const std::vector<std::string>& positional() const { return positional_; }
-  // Every option given, value options included (without their values).
-  const std::vector<std::string>& Flags() const { return flags_; }
-  // The first flag that is not one of `known`.
-  std::optional<std::string> Unknown(std::initializer_list<std::string_view> known) const;
-
- private:
-  std::vector<std::string> flags_;
-  std::vector<std::string> positional_;
-  std::vector<std::pair<std::string, std::string>> values_;
-  std::optional<std::string> missingValue_;
-};
 
 // Reports a usage error ("tonalis-cli COMMAND: text" and a pointer to
 // --help) and returns kExitUsage.
@@ -97,5 +78,11 @@ int UsageError(CommandContext& ctx, std::string_view text);
 // Reports a failure that has no text in the string table and returns
 // kExitFailure.
 int Failure(CommandContext& ctx, std::string_view text);
+
+// "NAME" for messages, as a terminal shows it.
+std::string Quoted(std::string_view nameBytes);
+// Command-line names are UTF-8; names in files are ISO 8859-1 bytes. An
+// argument that is not such a name is taken byte for byte.
+std::string NameArgument(const std::string& arg);
 
 }  // namespace tonalis::cli

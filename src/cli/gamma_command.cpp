@@ -20,34 +20,33 @@ constexpr std::string_view kHelp =
     "Example: tonalis-cli gamma 220\n"
     "  0 13 63 289 707 1332 2176 3250 4562 6120 7931 8932 10000\n";
 
-int RunGamma(std::span<const std::string> args, CommandContext& ctx) {
-  const Arguments parsed(args);
-  if (auto flag = parsed.Unknown({}))
-    return UsageError(ctx, "unknown option '" + *flag + "'");
-  if (parsed.positional().size() != 1)
-    return UsageError(ctx, "expected one VALUE");
-  const std::string& text = parsed.positional()[0];
-  int32_t gamma = 0;
-  bool valid = !text.empty() && text.size() <= 8;
-  for (char c : text) {
-    if (c < '0' || c > '9')
-      valid = false;
-    if (valid)
-      gamma = gamma * 10 + (c - '0');
-  }
-  if (!valid || gamma < 1 || gamma > 9999) {
-    return UsageError(
-        ctx,
-        "VALUE must be an integer from 1 to 9999 (the gamma in hundredths), not '" + text + "'");
-  }
-  const auto points = ApplyGamma(gamma);
-  for (int i = 0; i < kPointCount; ++i) ctx.out << (i ? " " : "") << points[i];
-  ctx.out << '\n';
-  return kExitOk;
+CommandRun DefineGamma(CLI::App&) {
+  return [](CommandContext& ctx) {
+    if (ctx.arguments.size() != 1)
+      return UsageError(ctx, "expected one VALUE");
+    const std::string& text = ctx.arguments.front();
+    int32_t gamma = 0;
+    bool valid = !text.empty() && text.size() <= 8;
+    for (char c : text) {
+      if (c < '0' || c > '9')
+        valid = false;
+      if (valid)
+        gamma = gamma * 10 + (c - '0');
+    }
+    if (!valid || gamma < 1 || gamma > 9999) {
+      return UsageError(
+          ctx,
+          "VALUE must be an integer from 1 to 9999 (the gamma in hundredths), not '" + text + "'");
+    }
+    const auto points = ApplyGamma(gamma);
+    for (int i = 0; i < kPointCount; ++i) ctx.out << (i ? " " : "") << points[i];
+    ctx.out << '\n';
+    return kExitOk;
+  };
 }
 
 const CommandRegistration kRegisterGamma{
-    {"gamma", "print the thirteen points of a gamma curve", kHelp, RunGamma}};
+    {"gamma", "print the thirteen points of a gamma curve", kHelp, DefineGamma}};
 
 }  // namespace
 }  // namespace tonalis::cli

@@ -1,18 +1,26 @@
 // tonalis-cli: the command-line front end. The commands live in their own
 // files and register themselves (see commands.h).
 #include <iostream>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-  const int status = tonalis::cli::RunCli(args, std::cin, std::cout, std::cerr);
-  std::cout.flush();
-  if (!std::cout) {
-    std::cerr << tonalis::cli::kProgram << ": the output could not be written\n";
+  try {
+    std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    const int status = tonalis::cli::RunCli(args, std::cin, std::cout, std::cerr);
+    std::cout.flush();
+    if (!std::cout) {
+      std::cerr << tonalis::cli::kProgram << ": the output could not be written\n";
+      return tonalis::cli::kExitFailure;
+    }
+    return status;
+  } catch (const std::bad_alloc&) {
+    // Whatever was being written is left as it was: files are replaced
+    // whole, never changed in place.
+    std::cerr << tonalis::cli::kProgram << ": out of memory\n";
     return tonalis::cli::kExitFailure;
   }
-  return status;
 }

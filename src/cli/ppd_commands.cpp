@@ -2,78 +2,75 @@
 // file or a print queue, and copying them to and from a library.
 //
 // These commands do what the main window does: they read the PPD as the
-// window reads it (asking the read-only question and making its line endings
-// CR LF) and write it as Apply writes it. `list` alone only looks.
+// window reads it (asking the read-only question) and write it as Apply
+// writes it. `list` alone only looks.
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "cli/cli_interaction.h"
 #include "cli/commands.h"
-#include "formats/definition_json.h"
 #include "cli/ppd_target_option.h"
-#include "formats/library_file.h"
+#include "formats/definition_json.h"
 #include "formats/ppd_section.h"
 #include "formats/ppd_tone.h"
+#include "workspace/workspace.h"
 
 namespace tonalis::cli {
 namespace {
 
 constexpr std::string_view kTargetUsage =
     "PPD is a PPD file; --printer QUEUE [--server HOST[:PORT]] names a print\n"
-    "queue instead, whose PPD is read and replaced through the scheduler.\n";
+    "queue instead, whose PPD is read and replaced through the scheduler.\n"
+    "Short forms: -p QUEUE, -s HOST, -l LIB, -r (--replace), -j (--json).\n";
 
-std::string Quoted(std::string_view nameBytes) {
-  return "\"" + DisplayName(nameBytes) + "\"";
-}
-
-// Command-line names are UTF-8; names in files are ISO 8859-1 bytes. An
-// argument that is not such a name is taken byte for byte.
-std::string NameArgument(const std::string& arg) {
-  return Utf8ToLatin1(arg).value_or(arg);
-}
-
-// Parses the options common to the PPD commands.
-struct PpdCommandLine {
-  std::shared_ptr<PpdTarget> target;
-  std::optional<std::string> library;
-  std::vector<std::string> names;  // ISO 8859-1 bytes
+// The arguments common to the PPD commands.
+struct PpdArguments {
+  std::string printer, server, library;
+  CLI::Option* printerOption = nullptr;
+  CLI::Option* serverOption = nullptr;
+  CLI::Option* libraryOption = nullptr;
   bool replace = false;
   bool json = false;
+
+  // Filled by Resolve:
+  std::shared_ptr<PpdTarget> target;
+  std::vector<std::string> names;  // ISO 8859-1 bytes
 };
 
-std::optional<int> Parse(std::span<const std::string> args, CommandContext& ctx,
-                         std::initializer_list<std::string_view> flags, bool needsLibrary,
-                         PpdCommandLine& line) {
-  const Arguments parsed(args, {"--library", "--printer", "--server"});
-  if (parsed.MissingValue())
-    return UsageError(ctx, *parsed.MissingValue() + " needs a value");
-  std::vector<std::string_view> known(flags);
-  known.insert(known.end(), {"--library", "--printer", "--server"});
-  for (const std::string& f : parsed.Flags()) {
-    if (std::find(known.begin(), known.end(), f) == known.end())
-      return UsageError(ctx, "unknown option '" + f + "'");
-  }
-  std::vector<std::string> pos = parsed.positional();
-  std::string error;
-  line.target = TargetFromOptions(parsed.Value("--printer"), parsed.Value("--server"), pos, error);
-  if (!line.target)
-    return UsageError(ctx, error);
-  line.library = parsed.Value("--library");
-  if (needsLibrary && !line.library)
-    return UsageError(ctx, "expected --library LIB");
-  if (!needsLibrary && line.library)
-    return UsageError(ctx, "--library is not used here");
-  for (const std::string& p : pos) line.names.push_back(NameArgument(p));
-  line.replace = parsed.Has("--replace");
-  line.json = parsed.Has("--json");
-  return std::nullopt;
+enum Takes { kLibrary = 1, kReplace = 2, kJson = 4 };
+
+std::shared_ptr<PpdArguments> Declare(CLI::App& command, int takes) {
+  auto args = std::make_shared<PpdArguments>();
+  args->printerOption = command.add_option("-p,--printer", args->printer);
+  args->serverOption = command.add_option("-s,--server", args->server);
+  if (takes & kLibrary)
+    args->libraryOption = command.add_option("-l,--library", args->library);
+  if (takes & kReplace)
+    command.add_flag("-r,--replace", args->replace);
+  if (takes & kJson)
+    command.add_flag("-j,--json", args->json);
+  return args;
 }
 
-std::unique_ptr<PrinterDefinitionList> NewList() {
-  auto list = std::make_unique<PrinterDefinitionList>();
-  EmptyTable(*list);
-  return list;
+std::optional<std::string> Given(const CLI::Option* option, const std::string& value) {
+  return option && option->count() ? std::optional<std::string>(value) : std::nullopt;
+}
+
+// The target and the names; a usage error when they do not fit.
+std::optional<int> Resolve(CommandContext& ctx, PpdArguments& args) {
+  std::vector<std::string> pos = ctx.arguments;
+  std::string error;
+  args.target = TargetFromOptions(Given(args.printerOption, args.printer),
+                                  Given(args.serverOption, args.server), pos, error);
+  if (!args.target)
+    return UsageError(ctx, error);
+  if (args.libraryOption && !args.libraryOption->count())
+    return UsageError(ctx, "expected --library LIB");
+  for (const std::string& p : pos) args.names.push_back(NameArgument(p));
+  return std::nullopt;
 }
 
 void ShowString(CommandContext& ctx, int id, const std::string& subject) {
@@ -82,46 +79,25 @@ void ShowString(CommandContext& ctx, int id, const std::string& subject) {
   ctx.ui.Show(m);
 }
 
-// Reads the PPD as the window does. Returns the loaded state, or nothing
-// after a message.
-std::optional<LoadedPpd> Load(CommandContext& ctx, const std::shared_ptr<PpdTarget>& target,
-                              PrinterDefinitionList& list) {
-  PpdReadOutcome outcome = GetPPDToneInfo(target, list, {ctx.ui, ctx.strings});
-  if (outcome.result == kPpdUnsupported)
-    ShowString(ctx, sid::kUnsupportedPpd, target->Describe());
-  return std::move(outcome.loaded);
-}
-
-std::vector<const DensityDef*> Definitions(const PrinterDefinitionList& list) {
-  std::vector<const DensityDef*> defs;
-  for (int i : VisibleSlots(list)) defs.push_back(&list.slots[i]);
-  return defs;
-}
-
-// The library named by --library, held open (and locked) while the command
-// runs.
-struct OpenLibrary {
-  std::unique_ptr<DefinitionLibrary> table = std::make_unique<DefinitionLibrary>();
-  LibraryFile file;
-  bool open;
-  OpenLibrary(CommandContext& ctx, const std::string& path)
-      : file(path), open(file.Open(*table, ctx.ui, ctx.strings)) {}
-};
-
-// The library slots of `names`, in their order; nothing, after a message,
-// when one is missing.
-std::optional<std::vector<int>> SlotsOf(CommandContext& ctx, const OpenLibrary& library,
-                                        const std::vector<std::string>& names) {
-  std::vector<int> slots;
+// The workspace of a PPD command, with the library of --library open; a
+// failure after a message when that or a name in `names` fails.
+std::unique_ptr<Workspace> WithLibrary(CommandContext& ctx, const PpdArguments& args,
+                                       const std::vector<std::string>& names) {
+  auto ws = std::make_unique<Workspace>(WorkspaceSeams{ctx.ui, ctx.strings, args.library});
+  if (!ws->OpenLibrary())
+    return nullptr;
   for (const std::string& name : names) {
-    const std::optional<int> slot = FindDefinition(*library.table, name);
-    if (!slot) {
-      Failure(ctx, library.file.path() + ": there is no definition named " + Quoted(name));
-      return std::nullopt;
+    if (!ws->Find(Side::Library, name)) {
+      Failure(ctx, ws->libraryPath() + ": there is no definition named " + Quoted(name));
+      return nullptr;
     }
-    slots.push_back(*slot);
   }
-  return slots;
+  return ws;
+}
+
+int Report(CommandContext& ctx, std::string_view verb, const std::vector<std::string>& names) {
+  for (const std::string& name : names) ctx.out << verb << ' ' << Quoted(name) << '\n';
+  return kExitOk;
 }
 
 // --- list ---
@@ -133,20 +109,18 @@ constexpr std::string_view kListHelp =
     "Shows the density controls of a PPD in the order of its density-control\n"
     "section. The PPD is only read, never changed.\n"
     "\n"
-    "  --json    show them as a JSON array of definition objects (the form that\n"
-    "            'tonalis-cli library LIB put' reads)\n"
+    "  -j, --json  show them as a JSON array of definition objects (the form that\n"
+    "              'tonalis-cli library LIB put' reads)\n"
     "\n";
 
-int RunList(std::span<const std::string> args, CommandContext& ctx) {
-  PpdCommandLine line;
-  if (auto status = Parse(args, ctx, {"--json"}, false, line))
-    return *status;
-  if (!line.names.empty())
-    return UsageError(ctx, "unexpected argument '" + line.names[0] + "'");
-
-  const std::string where = line.target->Describe();
+// Reads the PPD without loading it for a write, so that a read-only PPD is
+// shown as it is.
+int List(CommandContext& ctx, const PpdArguments& args) {
+  if (!args.names.empty())
+    return UsageError(ctx, "unexpected argument '" + args.names[0] + "'");
+  const std::string where = args.target->Describe();
   std::string bytes;
-  if (int error = line.target->Read(bytes)) {
+  if (int error = args.target->Read(bytes)) {
     Message m = StringMessage(ctx.strings, sid::kPpdOpenFailed);
     m.subject = where;
     m.detail = SystemReason(error);
@@ -157,22 +131,24 @@ int RunList(std::span<const std::string> args, CommandContext& ctx) {
     ShowString(ctx, sid::kUnsupportedPpd, where);
     return kExitFailure;
   }
-  auto list = NewList();
+  auto list = std::make_unique<PrinterDefinitionList>();
+  EmptyTable(*list);
   PPDToneState state;
   const ppd::SplitResult split = ppd::SplitPpdText(bytes, *list, state);
   if (!split.sectionClosed) {
     ShowString(ctx, sid::kPpdConstructionError, where);
     return kExitFailure;
   }
-  const std::vector<const DensityDef*> defs = Definitions(*list);
-  if (!line.json) {
+  std::vector<const DensityDef*> defs;
+  for (int i : VisibleSlots(*list)) defs.push_back(&list->slots[i]);
+  if (!args.json) {
     ctx.out << where;
     if (split.nickNameFound)
       ctx.out << " (" << DisplayName(state.nickName) << ")";
     ctx.out << (defs.empty() ? ": no density controls\n" : ":\n");
   }
-  if (line.json || !defs.empty())
-    PrintDefinitions(ctx.out, defs, line.json);
+  if (args.json || !defs.empty())
+    PrintDefinitions(ctx.out, defs, args.json);
   return kExitOk;
 }
 
@@ -187,38 +163,22 @@ constexpr std::string_view kApplyHelp =
     "is refused before anything is read or written.\n"
     "\n";
 
-int RunApply(std::span<const std::string> args, CommandContext& ctx) {
-  PpdCommandLine line;
-  if (auto status = Parse(args, ctx, {}, true, line))
-    return *status;
-  if (line.names.size() > static_cast<std::size_t>(kPrinterListCapacity)) {
-    ShowString(ctx, sid::kTableFull, line.target->Describe());
+int Apply(CommandContext& ctx, const PpdArguments& args) {
+  const std::vector<std::string>& names = args.names;
+  if (names.size() > static_cast<std::size_t>(kPrinterListCapacity)) {
+    ShowString(ctx, sid::kTableFull, args.target->Describe());
     return kExitFailure;
   }
-  for (std::size_t i = 0; i < line.names.size(); ++i) {
-    if (std::find(line.names.begin(), line.names.begin() + i, line.names[i]) !=
-        line.names.begin() + i)
-      return Failure(ctx, Quoted(line.names[i]) + " is named twice");
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (std::find(names.begin(), names.begin() + i, names[i]) != names.begin() + i)
+      return Failure(ctx, Quoted(names[i]) + " is named twice");
   }
-
-  OpenLibrary library(ctx, *line.library);
-  if (!library.open)
+  const std::unique_ptr<Workspace> ws = WithLibrary(ctx, args, names);
+  if (!ws || ws->ReadTarget(args.target) != kPpdLoaded)
     return kExitFailure;
-  const std::optional<std::vector<int>> slots = SlotsOf(ctx, library, line.names);
-  if (!slots)
+  if (!Succeeded(ws->SetTargetDefinitions(names)) || !ws->WriteTarget())
     return kExitFailure;
-  auto wanted = NewList();
-  for (int slot : *slots)
-    InsertDefinition(*wanted, library.table->slots[slot], InsertMode::AddMode());
-
-  auto current = NewList();
-  const std::optional<LoadedPpd> loaded = Load(ctx, line.target, *current);
-  if (!loaded)
-    return kExitFailure;
-  if (!SetPPDToneInfo(*loaded, *wanted, {ctx.ui, ctx.strings}))
-    return kExitFailure;
-  for (const std::string& name : line.names) ctx.out << "applied " << Quoted(name) << '\n';
-  return kExitOk;
+  return Report(ctx, "applied", names);
 }
 
 // --- add and pick: copying between the library and the PPD ---
@@ -242,79 +202,32 @@ constexpr std::string_view kPickHelp =
     "window does). Nothing is stored when any name is refused.\n"
     "\n";
 
-// Stores `record` in `table` the way the window's Add and Pick out do.
-template <int C>
-bool Store(CommandContext& ctx, DefinitionTable<C>& table, const DensityDef& record, bool replace,
-           const std::string& where) {
-  InsertResult result = InsertDefinition(table, record, InsertMode::AddMode());
-  if (result == InsertResult::NameTaken) {
-    if (!replace) {
-      Failure(ctx, where + " already holds " + Quoted(NameOf(record)) +
-                       "; give --replace to overwrite it");
-      return false;
-    }
-    result = InsertDefinition(table, record, InsertMode::ReplaceMode());
-  }
-  if (result == InsertResult::Full) {
-    ShowString(ctx, sid::kTableFull, where);
-    return false;
-  }
-  return true;
-}
-
-int RunAdd(std::span<const std::string> args, CommandContext& ctx) {
-  PpdCommandLine line;
-  if (auto status = Parse(args, ctx, {"--replace"}, true, line))
-    return *status;
-  if (line.names.empty())
+// Copies each name into the PPD (Add) or into the library (Pick out).
+int Copy(CommandContext& ctx, const PpdArguments& args, bool toTarget) {
+  if (args.names.empty())
     return UsageError(ctx, "expected one or more names");
-
-  OpenLibrary library(ctx, *line.library);
-  if (!library.open)
+  const std::unique_ptr<Workspace> ws =
+      WithLibrary(ctx, args, toTarget ? args.names : std::vector<std::string>{});
+  if (!ws || ws->ReadTarget(args.target) != kPpdLoaded)
     return kExitFailure;
-  const std::optional<std::vector<int>> sources = SlotsOf(ctx, library, line.names);
-  if (!sources)
-    return kExitFailure;
-
-  auto list = NewList();
-  const std::optional<LoadedPpd> loaded = Load(ctx, line.target, *list);
-  if (!loaded)
-    return kExitFailure;
-  for (int slot : *sources) {
-    if (!Store(ctx, *list, library.table->slots[slot], line.replace, line.target->Describe()))
-      return kExitFailure;
-  }
-  if (!SetPPDToneInfo(*loaded, *list, {ctx.ui, ctx.strings}))
-    return kExitFailure;
-  for (const std::string& name : line.names) ctx.out << "added " << Quoted(name) << '\n';
-  return kExitOk;
-}
-
-int RunPick(std::span<const std::string> args, CommandContext& ctx) {
-  PpdCommandLine line;
-  if (auto status = Parse(args, ctx, {"--replace"}, true, line))
-    return *status;
-  if (line.names.empty())
-    return UsageError(ctx, "expected one or more names");
-
-  OpenLibrary library(ctx, *line.library);
-  if (!library.open)
-    return kExitFailure;
-  auto list = NewList();
-  if (!Load(ctx, line.target, *list))
-    return kExitFailure;
-  for (const std::string& name : line.names) {
-    const std::optional<int> slot = FindDefinition(*list, name);
-    if (!slot)
+  const std::string into = toTarget ? args.target->Describe() : ws->libraryPath();
+  ctx.ui.SetReplace(args.replace);
+  for (const std::string& name : args.names) {
+    ctx.ui.SetSubject(into);
+    const StoreResult result = toTarget ? ws->Add(name) : ws->PickOut(name);
+    ctx.ui.SetSubject({});
+    if (result == StoreResult::NotFound) {
       return Failure(
-          ctx, line.target->Describe() + ": there is no density control named " + Quoted(name));
-    if (!Store(ctx, *library.table, list->slots[*slot], line.replace, *line.library))
+          ctx, args.target->Describe() + ": there is no density control named " + Quoted(name));
+    }
+    if (result == StoreResult::Declined)
+      return Failure(ctx, into + " already holds " + Quoted(name) + "; give --replace to overwrite it");
+    if (!Succeeded(result))
       return kExitFailure;
   }
-  if (!library.file.Write(*library.table, ctx.ui, ctx.strings))
+  if (!(toTarget ? ws->WriteTarget() : ws->WriteLibrary()))
     return kExitFailure;
-  for (const std::string& name : line.names) ctx.out << "picked " << Quoted(name) << '\n';
-  return kExitOk;
+  return Report(ctx, toTarget ? "added" : "picked", args.names);
 }
 
 // --- remove ---
@@ -326,29 +239,55 @@ constexpr std::string_view kRemoveHelp =
     "order. An unknown name is refused and nothing is written.\n"
     "\n";
 
-int RunRemove(std::span<const std::string> args, CommandContext& ctx) {
-  PpdCommandLine line;
-  if (auto status = Parse(args, ctx, {}, false, line))
-    return *status;
-  if (line.names.empty())
+int Remove(CommandContext& ctx, const PpdArguments& args) {
+  if (args.names.empty())
     return UsageError(ctx, "expected one or more names");
-
-  auto list = NewList();
-  const std::optional<LoadedPpd> loaded = Load(ctx, line.target, *list);
-  if (!loaded)
+  Workspace ws(WorkspaceSeams{ctx.ui, ctx.strings});
+  if (ws.ReadTarget(args.target) != kPpdLoaded)
     return kExitFailure;
-  for (const std::string& name : line.names) {
-    const std::optional<int> slot = FindDefinition(*list, name);
-    if (!slot)
+  for (const std::string& name : args.names) {
+    if (!ws.Delete(Side::Target, name)) {
       return Failure(
-          ctx, line.target->Describe() + ": there is no density control named " + Quoted(name));
-    FreeSlot(*list, *slot);
-    CompactAfter(*list, *slot);
+          ctx, args.target->Describe() + ": there is no density control named " + Quoted(name));
+    }
   }
-  if (!SetPPDToneInfo(*loaded, *list, {ctx.ui, ctx.strings}))
+  if (!ws.WriteTarget())
     return kExitFailure;
-  for (const std::string& name : line.names) ctx.out << "removed " << Quoted(name) << '\n';
-  return kExitOk;
+  return Report(ctx, "removed", args.names);
+}
+
+// Declares a PPD command's options and runs `run` once they are resolved.
+template <int (*run)(CommandContext&, const PpdArguments&)>
+CommandRun Define(CLI::App& command, int takes) {
+  std::shared_ptr<PpdArguments> args = Declare(command, takes);
+  return [args](CommandContext& ctx) {
+    if (std::optional<int> status = Resolve(ctx, *args))
+      return *status;
+    return run(ctx, *args);
+  };
+}
+
+int AddNames(CommandContext& ctx, const PpdArguments& args) {
+  return Copy(ctx, args, true);
+}
+int PickNames(CommandContext& ctx, const PpdArguments& args) {
+  return Copy(ctx, args, false);
+}
+
+CommandRun DefineList(CLI::App& c) {
+  return Define<List>(c, kJson);
+}
+CommandRun DefineApply(CLI::App& c) {
+  return Define<Apply>(c, kLibrary);
+}
+CommandRun DefineAdd(CLI::App& c) {
+  return Define<AddNames>(c, kLibrary | kReplace);
+}
+CommandRun DefinePick(CLI::App& c) {
+  return Define<PickNames>(c, kLibrary | kReplace);
+}
+CommandRun DefineRemove(CLI::App& c) {
+  return Define<Remove>(c, 0);
 }
 
 std::string WithTargetUsage(std::string_view help) {
@@ -362,15 +301,15 @@ const std::string kPickText = WithTargetUsage(kPickHelp);
 const std::string kRemoveText = WithTargetUsage(kRemoveHelp);
 
 const CommandRegistration kRegisterList{
-    {"list", "show the density controls of a PPD file or print queue", kListText, RunList}};
+    {"list", "show the density controls of a PPD file or print queue", kListText, DefineList}};
 const CommandRegistration kRegisterApply{
-    {"apply", "make library definitions the density controls of a PPD", kApplyText, RunApply}};
+    {"apply", "make library definitions the density controls of a PPD", kApplyText, DefineApply}};
 const CommandRegistration kRegisterAdd{
-    {"add", "add library definitions to a PPD's density controls", kAddText, RunAdd}};
+    {"add", "add library definitions to a PPD's density controls", kAddText, DefineAdd}};
 const CommandRegistration kRegisterPick{
-    {"pick", "copy density controls of a PPD into a library", kPickText, RunPick}};
+    {"pick", "copy density controls of a PPD into a library", kPickText, DefinePick}};
 const CommandRegistration kRegisterRemove{
-    {"remove", "delete density controls from a PPD", kRemoveText, RunRemove}};
+    {"remove", "delete density controls from a PPD", kRemoveText, DefineRemove}};
 
 }  // namespace
 }  // namespace tonalis::cli

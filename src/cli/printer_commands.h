@@ -1,5 +1,5 @@
-// Print queues on the command line: the target for --printer, with the
-// scheduler's password questions asked on the terminal.
+// Print queues on the command line: the target for --printer. The
+// scheduler's password questions are libcups' own, asked on the terminal.
 #pragma once
 
 #include <memory>
@@ -10,8 +10,8 @@
 namespace tonalis::cli {
 
 // The PPD of queue `queue` of `server` (empty: the configured scheduler).
-// When the scheduler asks for a password, it is asked on the terminal; with
-// no terminal the request fails as not authorised.
+// When the scheduler asks for a password, libcups asks for it on the
+// terminal; with no terminal the request fails as not authorised.
 std::shared_ptr<PpdTarget> PrinterTarget(const std::string& queue, const std::string& server);
 
 }  // namespace tonalis::cli

@@ -1,11 +1,12 @@
 #include "formats/definition_json.h"
 
-#include "model/value_text.h"
-
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <iomanip>
+#include <iterator>
 #include <limits>
+
+#include "model/value_text.h"
 
 namespace tonalis::cli {
 
@@ -63,33 +64,297 @@ std::string_view ChannelName(int channel) {
   return channel >= 0 && channel < kChannelCount ? kNames[channel] : "";
 }
 
-json::Value DefinitionToJson(const DensityDef& def) {
-  json::Array channels;
-  for (const ToneCurve& c : def.channels) {
-    json::Array points;
-    for (int32_t p : c.points) points.emplace_back(int64_t{p});
-    channels.emplace_back(json::Object{{"points", std::move(points)}, {"gamma", int64_t{c.gamma}}});
+namespace {
+
+constexpr int kMaxDepth = 64;
+
+// Why a document that the JSON grammar allows is refused anyway.
+struct Refused {
+  std::string message;
+  std::size_t offset;  // where, in bytes from the start
+};
+
+// Walks the text for the parser and remembers how far it has read, so that
+// a refusal made while parsing can say where it is.
+class TrackingIterator {
+ public:
+  using iterator_category = std::input_iterator_tag;
+  using value_type = char;
+  using difference_type = std::ptrdiff_t;
+  using pointer = const char*;
+  using reference = const char&;
+
+  TrackingIterator(const char* p, const char** furthest) : p_(p), furthest_(furthest) {}
+  reference operator*() const { return *p_; }
+  TrackingIterator& operator++() {
+    *furthest_ = ++p_;
+    return *this;
   }
-  return json::Object{{"name", Latin1ToUtf8(NameOf(def))},
-                      {"allChannels", int64_t{def.allChannels}},
-                      {"channels", std::move(channels)}};
+  TrackingIterator operator++(int) {
+    TrackingIterator before = *this;
+    ++*this;
+    return before;
+  }
+  bool operator==(const TrackingIterator& other) const { return p_ == other.p_; }
+
+ private:
+  const char* p_;
+  const char** furthest_;
+};
+
+// The start of the string whose closing quote ends just before `end`.
+std::size_t StringStart(std::string_view text, std::size_t end) {
+  std::size_t i = end >= 2 ? end - 2 : 0;
+  for (; i > 0; --i) {
+    if (text[i] != '"')
+      continue;
+    std::size_t backslashes = 0;
+    while (backslashes < i && text[i - 1 - backslashes] == '\\') ++backslashes;
+    if (backslashes % 2 == 0)
+      break;
+  }
+  return i;
+}
+
+void SetPosition(std::string_view text, std::size_t offset, JsonError& error) {
+  error.line = 1;
+  error.column = 1;
+  for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
+    if (text[i] == '\n') {
+      ++error.line;
+      error.column = 1;
+    } else {
+      ++error.column;
+    }
+  }
+}
+
+// The parser's message without its own prefix and position.
+std::string ParserMessage(const std::string& what) {
+  std::size_t at = what.find(", column ");
+  if (at != std::string::npos)
+    at = what.find(": ", at);
+  if (at == std::string::npos) {
+    at = what.find("] ");
+    return at == std::string::npos ? what : what.substr(at + 2);
+  }
+  return what.substr(at + 2);
+}
+
+}  // namespace
+
+std::optional<Json> ParseJson(std::string_view text, JsonError& error) {
+  error = {};
+  const char* furthest = text.data();
+  std::vector<std::vector<std::string>> keys;  // of each open object
+  const Json::parser_callback_t check = [&](int depth, Json::parse_event_t event, Json& parsed) {
+    switch (event) {
+      case Json::parse_event_t::object_start:
+      case Json::parse_event_t::array_start:
+        if (depth >= kMaxDepth)
+          throw Refused{"nested too deeply", std::size_t(furthest - text.data()) - 1};
+        if (event == Json::parse_event_t::object_start)
+          keys.emplace_back();
+        break;
+      case Json::parse_event_t::key: {
+        std::vector<std::string>& seen = keys.back();
+        const std::string& key = parsed.get_ref<const std::string&>();
+        if (std::find(seen.begin(), seen.end(), key) != seen.end()) {
+          throw Refused{"duplicate member \"" + key + "\"",
+                        StringStart(text, std::size_t(furthest - text.data()))};
+        }
+        seen.push_back(key);
+        break;
+      }
+      case Json::parse_event_t::object_end:
+        keys.pop_back();
+        break;
+      default:
+        break;
+    }
+    return true;
+  };
+  const TrackingIterator begin(text.data(), &furthest);
+  const TrackingIterator end(text.data() + text.size(), &furthest);
+  try {
+    return Json::parse(begin, end, check);
+  } catch (const Refused& refused) {
+    error.message = refused.message;
+    SetPosition(text, refused.offset, error);
+  } catch (const Json::parse_error& e) {
+    error.message = ParserMessage(e.what());
+    SetPosition(text, e.byte > 0 ? e.byte - 1 : 0, error);
+  } catch (const Json::exception& e) {
+    // A number too large for any representation.
+    error.message = ParserMessage(e.what());
+    SetPosition(text, std::size_t(furthest - text.data()), error);
+  }
+  return std::nullopt;
 }
 
 namespace {
 
+void WriteString(const std::string& s, std::string& out) {
+  out.push_back('"');
+  for (char c : s) {
+    const auto u = static_cast<uint8_t>(c);
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\b':
+        out += "\\b";
+        break;
+      case '\f':
+        out += "\\f";
+        break;
+      default:
+        if (u < 0x20 || u == 0x7F) {
+          char buf[8];
+          std::snprintf(buf, sizeof buf, "\\u%04x", u);
+          out += buf;
+        } else {
+          out.push_back(c);
+        }
+    }
+  }
+  out.push_back('"');
+}
+
+// How many levels of containers `v` holds inside itself.
+int InnerDepth(const Json& v) {
+  int depth = 0;
+  if (v.is_structured()) {
+    for (const Json& item : v)
+      if (item.is_structured())
+        depth = std::max(depth, 1 + InnerDepth(item));
+  }
+  return depth;
+}
+
+void WriteValue(const Json& v, int indent, std::string& out) {
+  const bool spread = InnerDepth(v) > 1;
+  auto separate = [&](bool first) {
+    if (!first)
+      out += spread ? "," : ", ";
+    if (spread) {
+      out.push_back('\n');
+      out.append(static_cast<std::size_t>(2 * (indent + 1)), ' ');
+    }
+  };
+  auto close = [&](char c) {
+    if (spread && !v.empty()) {
+      out.push_back('\n');
+      out.append(static_cast<std::size_t>(2 * indent), ' ');
+    }
+    out.push_back(c);
+  };
+  switch (v.type()) {
+    case Json::value_t::array: {
+      out.push_back('[');
+      bool first = true;
+      for (const Json& item : v) {
+        separate(first);
+        first = false;
+        WriteValue(item, indent + 1, out);
+      }
+      close(']');
+      break;
+    }
+    case Json::value_t::object: {
+      out.push_back('{');
+      bool first = true;
+      for (const auto& [key, item] : v.items()) {
+        separate(first);
+        first = false;
+        WriteString(key, out);
+        out += ": ";
+        WriteValue(item, indent + 1, out);
+      }
+      close('}');
+      break;
+    }
+    case Json::value_t::string:
+      WriteString(v.get_ref<const std::string&>(), out);
+      break;
+    case Json::value_t::number_float: {
+      char buf[32];
+      std::snprintf(buf, sizeof buf, "%.17g", v.get<double>());
+      out += buf;
+      break;
+    }
+    default:  // null, booleans, integers
+      out += v.dump();
+  }
+}
+
+}  // namespace
+
+std::string WriteJson(const Json& value) {
+  std::string out;
+  WriteValue(value, 0, out);
+  return out;
+}
+
+Json DefinitionToJson(const DensityDef& def) {
+  Json channels = Json::array();
+  for (const ToneCurve& c : def.channels) {
+    Json points = Json::array();
+    for (int32_t p : c.points) points.push_back(p);
+    channels.push_back(Json{{"points", std::move(points)}, {"gamma", c.gamma}});
+  }
+  return Json{{"name", Latin1ToUtf8(NameOf(def))},
+              {"allChannels", def.allChannels},
+              {"channels", std::move(channels)}};
+}
+
+namespace {
+
+std::string TypeName(const Json& v) {
+  switch (v.type()) {
+    case Json::value_t::null:
+      return "null";
+    case Json::value_t::boolean:
+      return "a boolean";
+    case Json::value_t::number_integer:
+    case Json::value_t::number_unsigned:
+      return "an integer";
+    case Json::value_t::number_float:
+      return "a number";
+    case Json::value_t::string:
+      return "a string";
+    case Json::value_t::array:
+      return "an array";
+    case Json::value_t::object:
+      return "an object";
+    default:
+      return "a value";
+  }
+}
+
 // The object's members must be exactly `keys`, in any order.
-bool HasExactKeys(const json::Value& v, std::initializer_list<std::string_view> keys,
+bool HasExactKeys(const Json& v, std::initializer_list<std::string_view> keys,
                   std::string& error) {
-  for (const auto& [key, member] : v.AsObject()) {
-    bool known = false;
-    for (std::string_view k : keys) known = known || key == k;
-    if (!known) {
+  for (const auto& [key, member] : v.items()) {
+    if (std::find(keys.begin(), keys.end(), key) == keys.end()) {
       error = "unknown member \"" + key + "\"";
       return false;
     }
   }
   for (std::string_view k : keys) {
-    if (!v.Find(k)) {
+    if (!v.contains(k)) {
       error = "missing member \"" + std::string(k) + "\"";
       return false;
     }
@@ -97,126 +362,101 @@ bool HasExactKeys(const json::Value& v, std::initializer_list<std::string_view> 
   return true;
 }
 
-bool Int32Of(const json::Value& v, const std::string& what, int32_t& out, std::string& error) {
-  if (!v.IsInteger()) {
-    error = what + " must be an integer, not " + std::string(json::TypeName(v.type()));
+bool Int32Of(const Json& v, const std::string& what, int32_t& out, std::string& error) {
+  if (!v.is_number_integer()) {
+    error = what + " must be an integer, not " + TypeName(v);
     return false;
   }
-  const int64_t i = v.AsInteger();
-  if (i < std::numeric_limits<int32_t>::min() || i > std::numeric_limits<int32_t>::max()) {
+  const bool inRange = v.is_number_unsigned()
+                           ? v.get<uint64_t>() <= uint64_t{std::numeric_limits<int32_t>::max()}
+                           : v.get<int64_t>() >= std::numeric_limits<int32_t>::min() &&
+                                 v.get<int64_t>() <= std::numeric_limits<int32_t>::max();
+  if (!inRange) {
     error = what + " is outside the 32-bit range";
     return false;
   }
-  out = static_cast<int32_t>(i);
+  out = v.get<int32_t>();
+  return true;
+}
+
+// The members of `value` into `def`; false with `error` set when the object
+// is not of the definition form.
+bool ReadShape(const Json& value, JsonDefinition& def, std::string& error) {
+  if (!value.is_object()) {
+    error = "a definition must be an object, not " + TypeName(value);
+    return false;
+  }
+  if (!HasExactKeys(value, {"name", "allChannels", "channels"}, error))
+    return false;
+  const Json& name = value["name"];
+  if (!name.is_string()) {
+    error = "\"name\" must be a string";
+    return false;
+  }
+  std::optional<std::string> bytes = Utf8ToLatin1(name.get_ref<const std::string&>());
+  if (!bytes) {
+    error = "the name \"" + name.get<std::string>() +
+            "\" has a character above U+00FF; names hold ISO 8859-1 characters only";
+    return false;
+  }
+  def.name = std::move(*bytes);
+
+  DensityDef& record = def.record;
+  if (!Int32Of(value["allChannels"], "\"allChannels\"", record.allChannels, error))
+    return false;
+  if (record.allChannels != 0 && record.allChannels != 1) {
+    error = "\"allChannels\" must be 0 or 1";
+    return false;
+  }
+  const Json& channels = value["channels"];
+  if (!channels.is_array() || channels.size() != kChannelCount) {
+    error = "\"channels\" must be an array of four channels (cyan, magenta, yellow, black)";
+    return false;
+  }
+  for (int c = 0; c < kChannelCount; ++c) {
+    const Json& channel = channels[static_cast<std::size_t>(c)];
+    const std::string where = "the " + std::string(ChannelName(c)) + " channel";
+    if (!channel.is_object()) {
+      error = where + " must be an object";
+      return false;
+    }
+    if (!HasExactKeys(channel, {"points", "gamma"}, error)) {
+      error = where + ": " + error;
+      return false;
+    }
+    const Json& points = channel["points"];
+    if (!points.is_array() || points.size() != kPointCount) {
+      error = where + ": \"points\" must be an array of 13 integers";
+      return false;
+    }
+    ToneCurve& curve = record.channels[c];
+    for (int i = 0; i < kPointCount; ++i) {
+      if (!Int32Of(points[static_cast<std::size_t>(i)], where + ": point " + std::to_string(i + 1),
+                   curve.points[i], error))
+        return false;
+    }
+    if (!Int32Of(channel["gamma"], where + ": \"gamma\"", curve.gamma, error))
+      return false;
+  }
   return true;
 }
 
 }  // namespace
 
-std::optional<DefinitionInput> DefinitionFromJson(const json::Value& value, std::string& error) {
-  if (!value.IsObject()) {
-    error = "a definition must be an object, not " + std::string(json::TypeName(value.type()));
-    return std::nullopt;
+JsonDefinition DefinitionFromJson(const Json& value, const StringSource& strings) {
+  JsonDefinition def;
+  if (!ReadShape(value, def, def.error))
+    return def;
+  // The name rule first: a name the record cannot hold whole is refused,
+  // not cut short.
+  def.refusal = ValidateName(def.name, strings);
+  if (def.refusal)
+    return def;
+  SetName(def.record, def.name);
+  if (def.record.allChannels == 1) {
+    for (int c = kMagenta; c < kChannelCount; ++c) def.record.channels[c] = def.record.channels[kCyan];
   }
-  if (!HasExactKeys(value, {"name", "allChannels", "channels"}, error))
-    return std::nullopt;
-
-  DefinitionInput input;
-  const json::Value& name = *value.Find("name");
-  if (!name.IsString()) {
-    error = "\"name\" must be a string";
-    return std::nullopt;
-  }
-  std::optional<std::string> bytes = Utf8ToLatin1(name.AsString());
-  if (!bytes) {
-    error = "the name \"" + name.AsString() +
-            "\" has a character above U+00FF; names hold ISO 8859-1 characters only";
-    return std::nullopt;
-  }
-  input.name = std::move(*bytes);
-
-  if (!Int32Of(*value.Find("allChannels"), "\"allChannels\"", input.allChannels, error))
-    return std::nullopt;
-  if (input.allChannels != 0 && input.allChannels != 1) {
-    error = "\"allChannels\" must be 0 or 1";
-    return std::nullopt;
-  }
-
-  const json::Value& channels = *value.Find("channels");
-  if (!channels.IsArray() || channels.AsArray().size() != kChannelCount) {
-    error = "\"channels\" must be an array of four channels (cyan, magenta, yellow, black)";
-    return std::nullopt;
-  }
-  for (int c = 0; c < kChannelCount; ++c) {
-    const json::Value& channel = channels.AsArray()[c];
-    const std::string where = std::string(ChannelName(c)) + " channel";
-    if (!channel.IsObject()) {
-      error = "the " + where + " must be an object";
-      return std::nullopt;
-    }
-    if (!HasExactKeys(channel, {"points", "gamma"}, error)) {
-      error = "the " + where + ": " + error;
-      return std::nullopt;
-    }
-    const json::Value& points = *channel.Find("points");
-    if (!points.IsArray() || points.AsArray().size() != kPointCount) {
-      error = "the " + where + ": \"points\" must be an array of 13 integers";
-      return std::nullopt;
-    }
-    for (int i = 0; i < kPointCount; ++i) {
-      if (!Int32Of(points.AsArray()[i], "the " + where + ": point " + std::to_string(i + 1),
-                   input.channels[c].points[i], error))
-        return std::nullopt;
-    }
-    if (!Int32Of(*channel.Find("gamma"), "the " + where + ": \"gamma\"", input.channels[c].gamma,
-                 error))
-      return std::nullopt;
-  }
-  return input;
-}
-
-std::optional<Refusal> StoreRefusal(const DefinitionInput& input, const StringSource& strings) {
-  auto refuse = [&strings](int id, int channel) { return Refusal{id, strings.Load(id), channel}; };
-  if (input.name.empty())
-    return refuse(sid::kNameThisSetting, -1);
-  if (input.name.size() > kMaxNameLength) {
-    return Refusal{0,
-                   "The name has " + std::to_string(input.name.size()) + " bytes; at most " +
-                       std::to_string(kMaxNameLength) + " are allowed.",
-                   -1};
-  }
-  for (char c : input.name) {
-    const auto b = static_cast<uint8_t>(c);
-    if (b < 0x20 || b == 0x7F) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "0x%02X", b);
-      return Refusal{0, std::string("The name contains the control character ") + buf + ".", -1};
-    }
-  }
-  const int last = input.allChannels == 1 ? kCyan : kBlack;
-  for (int c = 0; c <= last; ++c) {
-    const ToneCurve& curve = input.channels[c];
-    if (curve.points[0] == kUnset || curve.points[kPointCount - 1] == kUnset)
-      return refuse(sid::kNoEndPoints, c);
-    for (int i = 0; i < kPointCount; ++i) {
-      const int32_t p = curve.points[i];
-      if (p != kUnset && (p < 0 || p > 10000))
-        return refuse(sid::kFirstPointOutOfRange + i, c);
-    }
-    if (curve.gamma != kUnset && (curve.gamma < 1 || curve.gamma > 9999))
-      return refuse(sid::kGammaOutOfRange, c);
-  }
-  return std::nullopt;
-}
-
-DensityDef MakeRecord(const DefinitionInput& input, const DensityDef& base) {
-  DensityDef def = base;
-  SetName(def, input.name);
-  def.allChannels = input.allChannels;
-  for (int c = 0; c < kChannelCount; ++c) def.channels[c] = input.channels[c];
-  if (def.allChannels == 1) {
-    for (int c = kMagenta; c < kChannelCount; ++c) def.channels[c] = def.channels[kCyan];
-  }
+  def.refusal = Validate(def.record, strings);
   return def;
 }
 
@@ -256,9 +496,9 @@ void PrintTable(std::ostream& out, const std::vector<const DensityDef*>& defs) {
 void PrintDefinitions(std::ostream& out, const std::vector<const DensityDef*>& defs,
                       bool asJson) {
   if (asJson) {
-    json::Array array;
+    Json array = Json::array();
     for (const DensityDef* def : defs) array.push_back(DefinitionToJson(*def));
-    out << json::Write(json::Value(std::move(array)), true) << '\n';
+    out << WriteJson(array) << '\n';
   } else {
     PrintTable(out, defs);
   }

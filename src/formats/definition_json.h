@@ -9,17 +9,22 @@
 // the characters U+0080 to U+00FF in JSON and back.
 #pragma once
 
+#include <cstddef>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <ostream>
-#include <vector>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "formats/json.h"
 #include "model/density_def.h"
 #include "model/string_table.h"
+#include "model/validate.h"
 
 namespace tonalis::cli {
+
+// Members keep the order in which they were read or added.
+using Json = nlohmann::ordered_json;
 
 // ISO 8859-1 bytes -> UTF-8.
 std::string Latin1ToUtf8(std::string_view bytes);
@@ -30,39 +35,42 @@ std::optional<std::string> Utf8ToLatin1(std::string_view utf8);
 // The name for a terminal: ISO 8859-1 as UTF-8, control bytes as \xNN.
 std::string DisplayName(std::string_view bytes);
 
-json::Value DefinitionToJson(const DensityDef& def);
-
-// A definition as read from JSON, before the checks of StoreRefusal.
-struct DefinitionInput {
-  std::string name;  // ISO 8859-1 bytes, any length
-  int32_t allChannels = 1;
-  ToneCurve channels[kChannelCount];
+struct JsonError {
+  std::string message;
+  std::size_t line = 0;    // 1-based
+  std::size_t column = 0;  // 1-based, in bytes
 };
 
-// Reads one definition object. Only its shape is checked here: exactly the
-// keys above, integers in the 32-bit range, allChannels 0 or 1, names within
-// ISO 8859-1. On failure `error` says what is wrong.
-std::optional<DefinitionInput> DefinitionFromJson(const json::Value& value, std::string& error);
+// Reads a JSON document (RFC 8259 without extensions) and refuses what a
+// lenient reader would guess at: comments, trailing commas, leading zeros,
+// invalid UTF-8, lone surrogates, duplicate member names, nesting deeper
+// than 64 levels and anything after the value.
+std::optional<Json> ParseJson(std::string_view text, JsonError& error);
 
-// Why a definition may not be stored, in the words the curve editor uses on
-// acceptance where it has them.
-struct Refusal {
-  int stringId = 0;  // 0 when the string table has no text for it
-  std::string text;
-  int channel = -1;  // the channel concerned, if any
+// Compact output with ", " and ": " between items; containers that hold
+// further containers more than one level deep are spread over indented
+// lines. Strings are written as they are, control characters and DEL
+// escaped.
+std::string WriteJson(const Json& value);
+
+Json DefinitionToJson(const DensityDef& def);
+
+// One definition object read from JSON.
+struct JsonDefinition {
+  // Without error and refusal: the record to store, built on a cleared
+  // record; when allChannels is 1, magenta, yellow and black are copies of
+  // cyan.
+  DensityDef record{};
+  std::string name;                // the name's bytes as read, for messages
+  std::string error;               // the object is not of the form above
+  std::optional<Refusal> refusal;  // the definition breaks the rules
 };
 
-// The checks made before a definition is stored: a name of 1 to 32 bytes
-// without control characters; in every channel that takes part (cyan alone
-// when allChannels is 1) the 0 % and 100 % points set, every set point within
-// 0..10000 and the gamma -1 or 1..9999. Checked in the editor's order.
-std::optional<Refusal> StoreRefusal(const DefinitionInput& input, const StringSource& strings);
-
-// The record to store: starts from `base` (the slot being replaced, so bytes
-// after the name stay as they were, or a cleared record), takes the input's
-// name, flag and channels, and when allChannels is 1 makes magenta, yellow
-// and black copies of cyan.
-DensityDef MakeRecord(const DefinitionInput& input, const DensityDef& base);
+// Reads one definition object: exactly the members above, integers exact
+// and in the 32-bit range, allChannels 0 or 1, names within ISO 8859-1. The
+// name is checked by the name rule before it goes into the record (so it is
+// never cut short), then the record by the whole rule.
+JsonDefinition DefinitionFromJson(const Json& value, const StringSource& strings);
 
 // Writes definitions for people (per definition its name, mode and the
 // points of each curve) or, with asJson, as a JSON array of objects.
