@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "formats/library_file.h"
+#include "support/samples.h"
 #include "support/scripted_interaction.h"
 #include "workspace/workspace.h"
 
@@ -18,20 +19,12 @@ namespace tonalis::test {
 namespace {
 
 namespace fs = std::filesystem;
-using Names = std::vector<std::string>;
 
 Names Split(const std::string& text) {
   std::istringstream in(text);
   Names names;
   for (std::string word; in >> word;) names.push_back(word);
   return names;
-}
-
-DensityDef Definition(const std::string& name, int32_t middle = kUnset) {
-  DensityDef def = NewDefinition();
-  SetName(def, name);
-  for (ToneCurve& c : def.channels) c.points[6] = middle;
-  return def;
 }
 
 // "new N" etc. below; a name may be "*N" for N names D0, D1, ... .
@@ -44,13 +37,7 @@ Names Expand(const std::string& text) {
   return Split(text);
 }
 
-std::string PpdText(const Names& names) {
-  std::string text = "*PPD-Adobe: \"4.3\"\n*QRHTUtility: True\n*NickName: \"Colour Laser\"\n";
-  PrinterDefinitionList list;
-  EmptyTable(list);
-  for (const auto& name : names) InsertDefinition(list, Definition(name), InsertMode::AddMode());
-  return text + BuildSection(list) + "*% Font Information\n*DefaultFont: Courier\n";
-}
+std::string PpdWith(const Names& names) { return PpdText("Colour Laser", names); }
 
 template <class List>
 std::string Joined(const List& names) {
@@ -120,15 +107,8 @@ class WorkspaceScript : public ::testing::TestWithParam<Case> {
 
 TEST_P(WorkspaceScript, Runs) {
   const Case& c = GetParam();
-  {
-    auto lib = std::make_unique<DefinitionLibrary>();
-    EmptyTable(*lib);
-    for (const auto& n : Expand(c.library)) InsertDefinition(*lib, Definition(n), InsertMode::AddMode());
-    const std::vector<uint8_t> image = EncodeLibrary(*lib);
-    std::ofstream(dir_ / "QR_grad.dat", std::ios::binary)
-        .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
-    std::ofstream(dir_ / "printer.ppd", std::ios::binary) << PpdText(Split(c.target));
-  }
+  WriteFile((dir_ / "QR_grad.dat").string(), LibraryImage(Expand(c.library)));
+  WriteFile((dir_ / "printer.ppd").string(), PpdWith(Split(c.target)));
   ScriptedInteraction ui;
   auto ws = std::make_unique<Workspace>(WorkspaceSeams{ui, DefaultStrings(), (dir_ / "QR_grad.dat").string()});
   ASSERT_TRUE(ws->OpenLibrary());

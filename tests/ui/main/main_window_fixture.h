@@ -12,16 +12,13 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "formats/library_file.h"
-#include "formats/ppd_tone.h"
 #include "support/fake_spooler.h"
+#include "support/samples.h"
 #include "support/scripted_interaction.h"
 #include "ui/main/main_dialog.h"
 #include "ui/scripted_file_dialog.h"
@@ -30,64 +27,7 @@ namespace tonalis::test {
 
 namespace ids = ui::main_ids;
 namespace fs = std::filesystem;
-using Names = std::vector<std::string>;
 using Ids = std::vector<int>;
-
-inline std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-inline void WriteFile(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
-inline DensityDef Definition(const std::string& name) {
-  DensityDef def = NewDefinition();
-  SetName(def, name);
-  return def;
-}
-
-// A library file image holding `names` in slots 0, 1, ...
-inline std::string LibraryImage(const Names& names) {
-  auto library = std::make_unique<DefinitionLibrary>();
-  EmptyTable(*library);
-  for (const auto& name : names)
-    InsertDefinition(*library, Definition(name), InsertMode::AddMode());
-  const std::vector<uint8_t> image = EncodeLibrary(*library);
-  return {image.begin(), image.end()};
-}
-
-// A PPD with CR LF line endings (so reading it changes nothing) and a
-// density-control section holding `names`. An empty nickname leaves the
-// *NickName line out; an empty `marker` makes it a PPD of another make.
-inline std::string PpdText(const std::string& nickName, const Names& names,
-                           const std::string& marker = "*QRHTUtility: True") {
-  std::string text = "*PPD-Adobe: \"4.3\"\r\n" + (marker.empty() ? "" : marker + "\r\n");
-  if (!nickName.empty())
-    text += "*NickName: \"" + nickName + "\"\r\n";
-  PrinterDefinitionList list;
-  EmptyTable(list);
-  for (const auto& name : names) InsertDefinition(list, Definition(name), InsertMode::AddMode());
-  if (!names.empty())
-    text += BuildSection(list);
-  return text + "*% Font Information\r\n*DefaultFont: Courier\r\n";
-}
-
-// Names of the definitions in a PPD text, as the reader finds them.
-inline Names DefinitionsIn(const std::string& ppd) {
-  QTemporaryDir dir;
-  const fs::path path = fs::path(dir.path().toStdString()) / "copy.ppd";
-  WriteFile(path, ppd);
-  PrinterDefinitionList list;
-  ScriptedInteraction quiet;
-  EXPECT_EQ(GetPPDToneInfo(FileTarget(path.string()), list, {quiet}).result, kPpdLoaded);
-  Names names;
-  for (auto name : VisibleNames(list)) names.emplace_back(name);
-  return names;
-}
 
 class MainWindowTest : public ::testing::Test {
  protected:
@@ -103,8 +43,10 @@ class MainWindowTest : public ::testing::Test {
   }
 
   fs::path Path(const std::string& name) const { return dir_ / name; }
-  std::string Read(const std::string& name) const { return ReadFile(Path(name)); }
-  void Write(const std::string& name, const std::string& bytes) { WriteFile(Path(name), bytes); }
+  std::string Read(const std::string& name) const { return ReadFile(Path(name).string()); }
+  void Write(const std::string& name, const std::string& bytes) {
+    WriteFile(Path(name).string(), bytes);
+  }
 
   // Creates the window and runs its start-up; returns whether it is to be
   // shown (it then is).
@@ -139,14 +81,9 @@ class MainWindowTest : public ::testing::Test {
   // out, Edit and Delete where enabled, '-' where not.
   std::string Commands() {
     std::string s;
-    for (auto [id, c] : {std::pair{ids::kNew, 'N'},
-                         {ids::kCopy, 'C'},
-                         {ids::kAdd, 'A'},
-                         {ids::kPickOut, 'P'},
-                         {ids::kEdit, 'E'},
-                         {ids::kDelete, 'D'}}) {
+    for (auto [id, c] : {std::pair{ids::kNew, 'N'}, {ids::kCopy, 'C'}, {ids::kAdd, 'A'},
+                         {ids::kPickOut, 'P'}, {ids::kEdit, 'E'}, {ids::kDelete, 'D'}})
       s += Enabled(id) ? c : '-';
-    }
     return s;
   }
 
