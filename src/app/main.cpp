@@ -18,6 +18,7 @@
 #include "app/app_paths.h"
 #include "app/app_shell.h"
 #include "model/version.h"
+#include "platform/libcups.h"
 #include "printers/cups_spooler.h"
 #include "ui/dialog_template.h"
 #include "ui/file_dialog.h"
@@ -125,6 +126,11 @@ int Run(int argc, char** argv) {
     return status;
   } catch (const std::bad_alloc&) {
     ReportOutOfMemory(true);
+    return 1;
+  } catch (const tonalis::libcups::LibcupsUnavailable& e) {
+    // A broken installation: the printers cannot be reached at all.
+    std::fprintf(stderr, "tonalis: %s\n", e.what());
+    QMessageBox::critical(nullptr, QApplication::applicationName(), QString::fromUtf8(e.what()));
     return 1;
   }
 }
