@@ -1,9 +1,11 @@
 // A spooler in memory for unit tests: queues with PPDs held as bytes, and
-// any call made to fail on demand, for one queue or for all.
+// any call made to fail on demand, for one queue or for all. It keeps no
+// saved options.
 #pragma once
 
 #include <map>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -12,52 +14,84 @@
 namespace tonalis::test {
 
 struct FakeQueue {
-  std::string name{};
-  std::string makeAndModel{};
-  std::string ppd{};                // the PPD's bytes
+  std::string name{}, makeAndModel{}, ppd{};
   bool hasPpd = true;
   SpoolerScope scope = SpoolerScope::Local;
-  std::string server{};             // the server that keeps the PPD (connections)
+  std::string server{};  // the server that keeps the PPD (connections)
 };
 
 class FakeSpooler final : public Spooler {
  public:
-  FakeSpooler& Add(FakeQueue queue);
+  using Failures = std::map<std::string, SpoolerStatus>;  // by queue name
+
+  static SpoolerStatus Fail(int code, std::string reason = "refused by the fake") {
+    return SpoolerStatus::Failure(code, std::move(reason));
+  }
+  FakeSpooler& Add(FakeQueue queue) { return queues_.push_back(std::move(queue)), *this; }
   // The PPD now kept for `queue` (after replacements).
-  const std::string& Ppd(const std::string& queue) const;
+  const std::string& Ppd(const std::string& queue) const {
+    for (const FakeQueue& q : queues_)
+      if (q.name == queue) return q.ppd;
+    throw std::out_of_range("no fake queue " + queue);
+  }
 
   std::string defaultQueue;
-
-  // Failures, by call; per-queue ones by queue name.
   std::map<SpoolerScope, SpoolerStatus> listFailure;
-  std::map<std::string, SpoolerStatus> openFailure;
-  std::map<std::string, SpoolerStatus> driverFailure;
-  std::map<std::string, SpoolerStatus> fetchFailure;
-  std::optional<SpoolerStatus> replaceFailure;
-  std::optional<SpoolerStatus> defaultFailure;
+  Failures openFailure, driverFailure, fetchFailure;
+  std::optional<SpoolerStatus> replaceFailure, defaultFailure;
+  std::vector<std::string> fetched;  // the queues whose PPD was asked for
 
-  // Calls seen, by queue name.
-  std::vector<std::string> fetched;
-  std::vector<std::string> replaced;
-
-  static SpoolerStatus Fail(int code, std::string reason = "refused by the fake");
-
-  SpoolerStatus ListQueues(SpoolerScope scope, std::vector<SpoolerQueue>& queues) override;
-  SpoolerStatus OpenQueue(const SpoolerQueue& queue) override;
-  SpoolerStatus GetQueueDriver(const SpoolerQueue& queue, QueueDriver& driver) override;
-  SpoolerStatus DefaultQueue(std::string& name) override;
-  SpoolerStatus FetchPpd(const QueueRef& ref, std::string& bytes) override;
-  SpoolerStatus ReplacePpd(const QueueRef& ref, std::string_view bytes) override;
-  // Saved options live in `saved` (queue -> option -> value).
-  SpoolerStatus FollowSavedOption(
-      const QueueRef& ref, std::string_view option,
-      const std::vector<std::pair<std::string, std::string>>& renamed) override;
+  SpoolerStatus ListQueues(SpoolerScope scope, std::vector<SpoolerQueue>& queues) override {
+    queues.clear();
+    if (auto it = listFailure.find(scope); it != listFailure.end()) return it->second;
+    for (const FakeQueue& q : queues_)
+      if (q.scope == scope) queues.push_back({q.name, q.makeAndModel, q.hasPpd, {q.server, q.name}});
+    return {};
+  }
+  SpoolerStatus OpenQueue(const SpoolerQueue& queue) override {
+    return Planned(openFailure, queue.name);
+  }
+  SpoolerStatus GetQueueDriver(const SpoolerQueue& queue, QueueDriver& driver) override {
+    driver = {queue.makeAndModel, queue.hasPpd};
+    return Planned(driverFailure, queue.name);
+  }
+  SpoolerStatus DefaultQueue(std::string& name) override {
+    name = defaultFailure ? std::string() : defaultQueue;
+    return defaultFailure.value_or(SpoolerStatus{});
+  }
+  SpoolerStatus FetchPpd(const QueueRef& ref, std::string& bytes) override {
+    fetched.push_back(ref.queue);
+    if (auto it = fetchFailure.find(ref.queue); it != fetchFailure.end()) return it->second;
+    const FakeQueue* q = Find(ref);
+    if (!q || !q->hasPpd) return Fail(kNotFound, "Not Found");
+    bytes = q->ppd;
+    return {};
+  }
+  SpoolerStatus ReplacePpd(const QueueRef& ref, std::string_view bytes) override {
+    FakeQueue* q = Find(ref);
+    if (replaceFailure || !q)
+      return replaceFailure.value_or(Fail(kNotFound, "The printer or class does not exist."));
+    q->ppd = std::string(bytes);
+    q->hasPpd = true;
+    return {};
+  }
+  SpoolerStatus FollowSavedOption(const QueueRef&, std::string_view,
+                                  const std::vector<std::pair<std::string, std::string>>&) override {
+    return {};
+  }
   std::string ServerName() const override { return "fake"; }
 
-  std::map<std::string, std::map<std::string, std::string>> saved;
-
  private:
-  FakeQueue* Find(const QueueRef& ref);
+  static constexpr int kNotFound = 0x0406;
+  static SpoolerStatus Planned(const Failures& failures, const std::string& queue) {
+    const auto it = failures.find(queue);
+    return it == failures.end() ? SpoolerStatus{} : it->second;
+  }
+  FakeQueue* Find(const QueueRef& ref) {
+    for (FakeQueue& q : queues_)
+      if (q.name == ref.queue && q.server == ref.server) return &q;
+    return nullptr;
+  }
   std::vector<FakeQueue> queues_;
 };
 

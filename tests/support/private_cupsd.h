@@ -1,15 +1,10 @@
 // A CUPS scheduler of the test's own: its server root in a temporary folder,
 // a loopback port and a local socket, file: devices allowed, no
-// authentication. It is stopped and its folder removed when the object goes,
-// and it dies with the test process if that is killed.
-//
-// The test process's client settings (CUPS_SERVER, CUPS_SERVERROOT, HOME)
-// point at it after UseAsConfigured(), so that libcups, and the command-line
-// tools that Run() starts, know no other scheduler and no user default.
+// authentication. It stops and its folder goes with the object, and it dies
+// with the test process if that is killed.
 #pragma once
 
 #include <sys/types.h>
-
 #include <string>
 #include <vector>
 
@@ -25,33 +20,25 @@ class PrivateCupsd {
   PrivateCupsd& operator=(const PrivateCupsd&) = delete;
 
   const std::string& root() const { return root_; }
-  const std::string& socket() const { return socket_; }
-  int port() const { return port_; }
-  // "127.0.0.1:PORT".
-  std::string Loopback() const;
+  std::string Loopback() const { return "127.0.0.1:" + std::to_string(port_); }
 
-  // Makes this scheduler the configured one of the test process.
+  // Points the test process's CUPS_SERVER, CUPS_SERVERROOT and HOME here.
   void UseAsConfigured();
 
-  // Runs a CUPS client tool against this scheduler; returns its exit status
-  // and leaves its output (stdout and stderr) in `output`.
+  // Runs a program against this scheduler: its exit status; its output in `output`.
   int Run(const std::vector<std::string>& argv, std::string* output = nullptr) const;
 
-  // Adds an enabled queue that prints to /dev/null with `ppd` as its PPD
-  // (or none); throws when lpadmin fails.
+  // Enabled queues on /dev/null with a PPD, or raw ones; they throw when lpadmin fails.
   void AddQueue(const std::string& name, const std::string& ppd);
   void AddRawQueue(const std::string& name, const std::string& deviceUri = "file:/dev/null");
-  // Makes `name` the scheduler's default queue.
   void SetDefault(const std::string& name);
 
-  // The PPD the scheduler keeps for `name`, as a file of its own.
+  // The PPD the scheduler keeps for `name`.
   std::string PpdFile(const std::string& name) const;
 
-  std::string Log() const;
-
  private:
+  void RunChecked(const std::vector<std::string>& argv) const;
   void Stop();
-  void RunChecked(const std::vector<std::string>& argv);
 
   std::string root_;
   std::string socket_;
