@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <set>
 
 #include "app/chm_file.h"
 #include "app/help.h"

@@ -17,33 +17,13 @@ std::string ReadAll(const char* path) {
 }
 
 TEST(StringTable, ReadsEntriesWithEscapesContinuationsAndComments) {
-  const std::string po =
-      "\xEF\xBB\xBF# a comment\r\n"
-      "msgid \"\"\r\n"
-      "msgstr \"Content-Type: text/plain; charset=UTF-8\\n\"\r\n"
-      "\r\n"
-      "#. for the translator\n"
-      "msgctxt \"2\"\n"
-      "msgid \"Two\"\n"
-      "msgstr \"\"\n"
-      "\"first line\\n\"\n"
-      "  \"second \\\"quoted\\\" line\"\n"
-      "msgctxt \"79\"\n"  // no blank line between entries
-      "msgid \"PS\"\n"
-      "msgstr \"%%Start\\r\\n\\ttrue\\\\setglobal\\101\\x42\"\n"
-      "\n"
-      "msgctxt \"37\"\n"
-      "msgid \"<- \"\n"
-      "msgstr \"<- \"\n\n"
-      "msgctxt \"1\"\nmsgid \"One\"\nmsgstr \"\"\n\n"  // untranslated
-      "#, fuzzy\nmsgctxt \"3\"\nmsgid \"Three\"\nmsgstr \"Drei?\"\n";
-  const ParsedStringTable table = ParseStringTable(po);
+  const ParsedStringTable table = ParseStringTable(ReadAll(TONALIS_APP_TEST_DATA "/entries.po"));
   EXPECT_TRUE(table.problems.empty()) << table.problems.front().text;
   EXPECT_EQ(table.strings.at(2), "first line\nsecond \"quoted\" line");
   EXPECT_EQ(table.strings.at(79), "%%Start\r\n\ttrue\\setglobalAB");
   EXPECT_EQ(table.strings.at(37), "<- ");  // the trailing blank is kept
   EXPECT_EQ(table.sources.at(2), "Two");
-  EXPECT_EQ(table.strings.size(), 3u);  // not 1 or 3
+  EXPECT_EQ(table.strings.size(), 3u);  // neither the untranslated nor the fuzzy one
 
   // What a module lacks, and the PPD section's pieces, are the program's.
   const TableStrings strings(table.strings);
@@ -55,18 +35,11 @@ TEST(StringTable, ReadsEntriesWithEscapesContinuationsAndComments) {
     EXPECT_EQ(pieces.Load(id), DefaultStrings().Load(id)) << id;
 }
 
+// Lines: 1 a charset other than UTF-8, 4 a number out of range, 8 no number,
+// 12 no msgctxt, 17 a bad escape, 21 an unquoted text, 25 a plural, 32 a
+// repeated number (the first is kept), 36 a stray continuation.
 TEST(StringTable, ProblemsNameTheirLineAndTheGoodEntriesAreKept) {
-  const ParsedStringTable table = ParseStringTable(
-      "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=ISO-8859-1\\n\"\n\n"  // 1
-      "msgctxt \"84\"\nmsgid \"x\"\nmsgstr \"y\"\n\n"                               // 4
-      "msgctxt \"five\"\nmsgid \"x\"\nmsgstr \"y\"\n\n"                             // 8
-      "msgid \"no number\"\nmsgstr \"y\"\n\n"                                       // 12
-      "msgctxt \"6\"\nmsgid \"x\"\nmsgstr \"bad \\q escape\"\n\n"                   // 15
-      "msgctxt \"7\"\nmsgid \"x\"\nmsgstr unquoted\n\n"                             // 19
-      "msgctxt \"8\"\nmsgid \"x\"\nmsgid_plural \"xs\"\nmsgstr \"y\"\n\n"           // 23
-      "msgctxt \"9\"\nmsgid \"Nine\"\nmsgstr \"Neun\"\n\n"                          // 28
-      "msgctxt \"9\"\nmsgid \"Nine\"\nmsgstr \"Noch einmal\"\n\n"                   // 32
-      "\"stray\"\n");                                                               // 36
+  const ParsedStringTable table = ParseStringTable(ReadAll(TONALIS_APP_TEST_DATA "/problems.po"));
   std::set<int> lines;
   for (const auto& problem : table.problems) lines.insert(problem.line);
   EXPECT_EQ(lines, (std::set<int>{1, 4, 8, 12, 17, 21, 25, 32, 36}));
@@ -74,31 +47,19 @@ TEST(StringTable, ProblemsNameTheirLineAndTheGoodEntriesAreKept) {
   for (int id : {6, 7, 8}) EXPECT_EQ(table.strings.count(id), 0u) << id;
 }
 
-// The German table is translated from the program's current texts (a changed
-// English text shows up as a stale translation), and the translators'
-// template holds them all untranslated; the PPD section's PostScript is
-// never translated.
+// The German table and the translators' template the build makes hold every
+// current text of the program but the PPD section's PostScript; the German
+// one translates them all.
 TEST(BuiltTables, GermanAndTheTemplateFollowTheProgramsCurrentTexts) {
   const ParsedStringTable de = ParseStringTable(ReadAll(TONALIS_GERMAN_TABLE));
   const ParsedStringTable pot = ParseStringTable(ReadAll(TONALIS_STRINGS_TEMPLATE));
-  EXPECT_TRUE(de.problems.empty()) << de.problems.front().text;
-  EXPECT_TRUE(pot.problems.empty());
-  EXPECT_TRUE(pot.strings.empty());
+  EXPECT_TRUE(de.problems.empty() && pot.problems.empty() && pot.strings.empty());
   for (int id = kFirstStringId; id <= kLastStringId; ++id) {
     const std::string english = DefaultStrings().Load(id);
-    for (const ParsedStringTable* table : {&de, &pot}) {
-      if (english.empty() || id == 77 || id == 78 || id == 79 || id == 83) {
-        EXPECT_EQ(table->sources.count(id), 0u) << id;
-      } else {
-        EXPECT_EQ(table->sources.count(id) ? table->sources.at(id) : "(missing)", english) << id;
-      }
-    }
-    EXPECT_EQ(de.strings.count(id), pot.sources.count(id)) << "untranslated: " << id;
-  }
-  // The file name goes into each "%s".
-  for (int id : {24, 28}) {
-    EXPECT_EQ(de.strings.at(id).find("%s") == std::string::npos,
-              DefaultStrings().Load(id).find("%s") == std::string::npos);
+    const bool kept = !english.empty() && id != 77 && id != 78 && id != 79 && id != 83;
+    for (const ParsedStringTable* table : {&de, &pot})
+      EXPECT_EQ(table->sources.count(id) ? table->sources.at(id) : "", kept ? english : "") << id;
+    EXPECT_EQ(de.strings.count(id), kept ? 1u : 0u) << id;
   }
 }
 
