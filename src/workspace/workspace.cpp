@@ -185,6 +185,10 @@ bool Workspace::Delete(Side side, std::string_view name) {
 
 template <int C>
 StoreResult Workspace::Copy(const DensityDef& def, DefinitionTable<C>& into, bool& modified) {
+  // A definition read from a PPD by hand-edited or foreign means crosses
+  // over only if it obeys the rules that the editor and `put` obey.
+  if (Refused(def))
+    return StoreResult::Invalid;
   switch (InsertDefinition(into, def, InsertMode::AddMode())) {
     case InsertResult::Full:
       Show(sid::kTableFull);

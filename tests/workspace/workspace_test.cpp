@@ -182,6 +182,8 @@ const Case kCases[] = {
       {"pick Q", "NotFound", "A X", "A X"},
       {"apply", "-", "A X", "A X"}},
      "A X", "A X"},
+    {"AForeignNameFromThePpdIsNotPickedOut", "A", "A X\x85",
+     {{"pick X\x85", "Invalid", "A", "A X\x85", {0}}}, "A", "A X\x85"},
     {"SetMakesTheTargetExactlyTheNamesInOrder", "A B C", "X",
      {{"set C A", "Stored", "A B C", "C A"},
       {"set A Q", "NotFound", "A B C", "C A"},
