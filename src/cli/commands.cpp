@@ -146,7 +146,10 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     }
     return kExitOk;
   } catch (const CLI::ParseError& error) {
-    if (const CLI::App* sub = ParsedCommand(app); sub && commands.count(sub)) {
+    // An unknown option before the command's name is the program's.
+    const CLI::App* sub = ParsedCommand(app);
+    const bool before = dynamic_cast<const CLI::ExtrasError*>(&error) && sub && sub->remaining().empty();
+    if (sub && commands.count(sub) && !before) {
       CommandContext ctx = context(commands.at(sub).command);
       return UsageError(ctx, CommandUsageText(error, *sub));
     }

@@ -48,7 +48,7 @@ std::string DisplayName(std::string_view bytes) {
   std::string shown;
   for (char c : bytes) {
     const auto b = static_cast<uint8_t>(c);
-    if (b < 0x20 || b == 0x7F) {
+    if (!IsNameByte(b)) {
       char buf[8];
       std::snprintf(buf, sizeof buf, "\\x%02X", b);
       shown += buf;

@@ -32,7 +32,8 @@ std::string Latin1ToUtf8(std::string_view bytes);
 // the text is not UTF-8.
 std::optional<std::string> Utf8ToLatin1(std::string_view utf8);
 
-// The name for a terminal: ISO 8859-1 as UTF-8, control bytes as \xNN.
+// The name for a terminal: ISO 8859-1 as UTF-8, the bytes a name may not
+// hold (control characters of both halves) as \xNN.
 std::string DisplayName(std::string_view bytes);
 
 struct JsonError {
