@@ -79,6 +79,14 @@ head = bytearray(library[:4])
 struct.pack_into("<h", head, 2, 32767)
 put("library_read", bytes(head))
 
+# Definition JSON: the sample library's, and documents at the edges of the
+# reader's strictness.
+put("definition_json", (repo / "resources" / "samples" / "library.json").read_bytes())
+for text in (b"[]", b"[01]", b"[1,]", b'{"a": 1, "a": 2}', b"[1] x", b"[1e999]", b'["\\ud800"]',
+             b"[" * 70 + b"]" * 70, b'[{"name": "a\\u0085", "allChannels": 0, "channels": []}]',
+             b"[99999999999999999999, -9223372036854775809, 1.5e3]"):
+    put("definition_json", text)
+
 # Saved findings and hostile inputs come back as seeds.
 for folder in sorted((data / "fuzz").glob("*")):
     for p in sorted(folder.iterdir()):

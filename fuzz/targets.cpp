@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "model/definition_table.h"
+#include "formats/definition_json.h"
+#include "model/validate.h"
 #include "formats/ppd_verify.h"
 #include "model/density_def.h"
 #include "formats/library_file.h"
@@ -346,6 +348,37 @@ int LibraryRead(const uint8_t* data, std::size_t size) {
   CHECK(DecodeLibrary(saved, *again) == LibraryFormat::Current);
   CHECK(std::memcmp(library.get(), again.get(), sizeof(DefinitionLibrary)) == 0);
   CHECK(EncodeLibrary(*again) == saved);
+  return 0;
+}
+
+int DefinitionJson(const uint8_t* data, std::size_t size) {
+  static constexpr const char* kName = "definition_json";
+  using cli::Json;
+  cli::JsonError error;
+  const std::optional<Json> doc = cli::ParseJson(Text(data, size), error);
+  if (!doc) {
+    CHECK(!error.message.empty() && error.line >= 1 && error.column >= 1);
+    return 0;
+  }
+  // What is written reads back as the same document.
+  cli::JsonError again;
+  const std::optional<Json> reread = cli::ParseJson(cli::WriteJson(*doc), again);
+  CHECK(reread && *reread == *doc);
+
+  const std::vector<Json> items = doc->is_array() ? doc->get<std::vector<Json>>() : std::vector<Json>{*doc};
+  for (const Json& item : items) {
+    const cli::JsonDefinition def = cli::DefinitionFromJson(item, DefaultStrings());
+    if (!def.error.empty() || def.refusal)
+      continue;
+    // An accepted definition keeps the rule, and its JSON form is accepted
+    // as the same record.
+    CHECK(!Validate(def.record));
+    CHECK(NameOf(def.record) == def.name);
+    const cli::JsonDefinition back = cli::DefinitionFromJson(cli::DefinitionToJson(def.record), DefaultStrings());
+    CHECK(back.error.empty() && !back.refusal);
+    CHECK(NameOf(back.record) == def.name && back.record.allChannels == def.record.allChannels);
+    for (int c = 0; c < kChannelCount; ++c) CHECK(back.record.channels[c] == def.record.channels[c]);
+  }
   return 0;
 }
 

@@ -39,6 +39,11 @@ int Hundredths(const uint8_t* data, std::size_t size);
 // current-format image back through it.
 int LibraryRead(const uint8_t* data, std::size_t size);
 
+// A JSON document through the strict reader and, item by item, the
+// definition reader: what is written reads back the same, an accepted
+// definition keeps the rule and its JSON form is accepted as the same record.
+int DefinitionJson(const uint8_t* data, std::size_t size);
+
 // Called with what broke before the target aborts; the replay test installs
 // one that throws, so that a broken input fails one test, named, and the
 // rest still run. Not thread-safe; set it before running targets.
@@ -55,6 +60,7 @@ inline constexpr NamedTarget kTargets[] = {
     {"ppd_read", PpdRead},         {"ppd_roundtrip", PpdRoundTrip},
     {"ppd_write", PpdWrite},       {"integer_list", IntegerList},
     {"hundredths", Hundredths},    {"library_read", LibraryRead},
+    {"definition_json", DefinitionJson},
 };
 
 }  // namespace tonalis::fuzz
