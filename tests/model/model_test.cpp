@@ -15,6 +15,7 @@
 namespace tonalis {
 namespace {
 
+using namespace std::string_literals;
 constexpr int32_t U = kUnset;
 using Points = std::array<int32_t, kPointCount>;
 using Names = std::vector<std::string_view>;
@@ -22,8 +23,7 @@ using Names = std::vector<std::string_view>;
 ToneCurve Curve(const Points& p, int32_t gamma = U) {
   ToneCurve c;
   std::copy(p.begin(), p.end(), c.points);
-  c.gamma = gamma;
-  return c;
+  return c.gamma = gamma, c;
 }
 DensityDef Named(std::string_view name, int marker = 0) {
   DensityDef d = NewDefinition();
@@ -39,9 +39,7 @@ std::unique_ptr<PrinterDefinitionList> Empty() {
 
 TEST(DefinitionTable, WalksStopAfterCountUsedSlotsAndFillTheLowestHole) {
   auto t = Empty();
-  t->slots[0] = Named("a");
-  t->slots[2] = Named("b");
-  t->slots[4] = Named("c");
+  t->slots[0] = Named("a"), t->slots[2] = Named("b"), t->slots[4] = Named("c");
   t->count = 2;
   EXPECT_EQ(VisibleSlots(*t), (std::vector<int>{0, 2}));
   EXPECT_EQ(FindDefinition(*t, "b"), 2);
@@ -58,13 +56,12 @@ TEST(DefinitionTable, InsertRules) {
   ASSERT_EQ(InsertDefinition(*t, Named("ABC"), InsertMode::AddMode()), InsertResult::Stored);
   EXPECT_EQ(InsertDefinition(*t, Named("abc", 3), InsertMode::AddMode()), InsertResult::NameTaken);
   EXPECT_EQ(InsertDefinition(*t, Named("abc", 3), InsertMode::AtSlot(4)), InsertResult::NameTaken);
-  EXPECT_EQ(t->slots[0].channels[0].points[6], 1);
-  EXPECT_EQ(InsertDefinition(*t, Named("abc", 3), InsertMode::ReplaceMode()), InsertResult::Stored);
+  ASSERT_EQ(t->slots[0].channels[0].points[6], 1);
+  ASSERT_EQ(InsertDefinition(*t, Named("abc", 3), InsertMode::ReplaceMode()), InsertResult::Stored);
   EXPECT_EQ(t->slots[0].channels[0].points[6], 3);
   // A given slot must be free and inside the table.
-  EXPECT_EQ(InsertDefinition(*t, Named("x"), InsertMode::AtSlot(1)), InsertResult::Full);
-  EXPECT_EQ(InsertDefinition(*t, Named("x"), InsertMode::AtSlot(6)), InsertResult::Full);
-  EXPECT_EQ(InsertDefinition(*t, Named("x"), InsertMode::AtSlot(-1)), InsertResult::Full);
+  for (int slot : {1, 6, -1})
+    EXPECT_EQ(InsertDefinition(*t, Named("x"), InsertMode::AtSlot(slot)), InsertResult::Full);
   EXPECT_EQ(InsertDefinition(*t, Named("x"), InsertMode::AtSlot(5)), InsertResult::Stored);
   EXPECT_EQ(t->count, 3);
   for (auto n : {"d", "e", "f"}) InsertDefinition(*t, Named(n), InsertMode::AddMode());
@@ -74,11 +71,10 @@ TEST(DefinitionTable, InsertRules) {
   EXPECT_EQ(t->count, 6);
 
   FreeSlot(*t, 0);
-  EXPECT_EQ(t->slots[0].name[1], 'b');  // only the first byte is cleared
+  ASSERT_EQ(t->slots[0].name[1], 'b');  // only the first byte is cleared
   CompactAfter(*t, 0);
   EXPECT_EQ(VisibleNames(*t), (Names{"ABC", "d", "e", "f", "x"}));
-  FreeSlot(*t, 4);
-  CompactAfter(*t, 4);  // the last used slot: nothing moves past the end
+  FreeSlot(*t, 4), CompactAfter(*t, 4);  // the last used slot: nothing moves past the end
   EXPECT_EQ(VisibleNames(*t), (Names{"ABC", "d", "e", "f"}));
 }
 
@@ -104,9 +100,7 @@ TEST(DensityDef, ByteImageAndNameField) {
 
   SetName(d, std::string(50, 'y'));
   EXPECT_EQ(NameOf(d), std::string(36, 'y'));
-  d.allChannels = 0;
-  d.channels[2].gamma = 150;
-  d.channels[2].points[4] = 77;
+  d.allChannels = 0, d.channels[2].gamma = 150, d.channels[2].points[4] = 77;
   ResetCurves(d);
   EXPECT_EQ(d.allChannels, 1);
   EXPECT_EQ(d.channels[2], Curve({0, U, U, U, U, U, U, U, U, U, U, U, 10000}, 150));
@@ -139,10 +133,7 @@ TEST(ToneCurve, SplineThroughTheSetPointsLimitedToTheScale) {
 }
 
 TEST(ToneCurve, TransferTables) {
-  struct Case {
-    Points points;
-    int32_t first, step;  // entry k is first + k * step
-  } cases[] = {
+  struct Case { Points points; int32_t first, step; /* entry k: first + k * step */ } cases[] = {
       {{0, 500, 1000, 2000, 3000, 4000, 5000, 6000, 7000, 8000, 9000, 9500, 10000}, 0, 100},
       {{0, U, U, U, U, U, U, U, U, U, U, U, 5000}, 12750, 50},
       {{2000, U, U, U, U, U, U, U, U, U, U, U, 10000}, 0, 80},
@@ -152,49 +143,32 @@ TEST(ToneCurve, TransferTables) {
     const auto t = TransferTable(Curve(c.points));
     for (int k = 0; k < kTableSize; ++k) ASSERT_EQ(t[k], c.first + k * c.step) << k;
   }
-  for (int v : TransferTable(Curve({0, 10000, U, U, U, U, U, U, U, U, 0, U, 10000}))) {
-    ASSERT_GE(v, 0);
-    ASSERT_LE(v, 25500);
-  }
+  for (int v : TransferTable(Curve({0, 10000, U, U, U, U, U, U, U, U, 0, U, 10000})))
+    ASSERT_TRUE(v >= 0 && v <= 25500) << v;
 }
 
 TEST(ValueText, FormatAndParseHundredths) {
   const std::pair<int32_t, const char*> formats[] = {
-      {0, "0.00"},      {7, "0.07"},      {99, "0.99"},     {1234, "12.34"},
-      {10000, "100.0"}, {25245, "252.4"}, {-1, ""},         {-50, "-.50"},
-      {100000, "100000"}, {INT_MIN, "-2147483648"}};
+      {0, "0.00"}, {7, "0.07"}, {99, "0.99"}, {1234, "12.34"}, {10000, "100.0"}, {25245, "252.4"},
+      {-1, ""}, {-50, "-.50"}, {100000, "100000"}, {INT_MIN, "-2147483648"}};
   for (auto [value, text] : formats) EXPECT_EQ(FormatHundredths(value), text) << value;
-
-  struct Case {
-    std::string text;
-    bool valid;
-    int32_t value;  // 42: left untouched
-  } parses[] = {{"", true, -1},         {"1.5", true, 150},       {"12.", true, 1200},
-                {".5", true, 50},       {".", true, 0},           {"007", true, 700},
-                {"100", true, 10000},   {"100.00", true, 10000},  {"100.01", false, 10001},
-                {"101", false, 10100},  {"1.234", false, 42},     {"1..2", false, 42},
-                {"-5", false, 42},      {" 1", false, 42},        {"1e2", false, 42},
-                {std::string(5000, '9'), false, INT32_MAX},
-                {std::string(1000, '0') + "1", true, 100}};
+  struct Case { std::string text; bool valid; int32_t value; } parses[] = {  // 42: untouched
+      {"", true, -1},       {"1.5", true, 150},      {"12.", true, 1200},   {".5", true, 50},
+      {".", true, 0},       {"007", true, 700},      {"100", true, 10000},  {"100.00", true, 10000},
+      {"100.01", false, 10001}, {"101", false, 10100}, {"1.234", false, 42}, {"1..2", false, 42},
+      {"-5", false, 42},    {" 1", false, 42},       {"1e2", false, 42},
+      {std::string(5000, '9'), false, INT32_MAX},    {std::string(1000, '0') + "1", true, 100}};
   for (const Case& c : parses) {
     int32_t value = 42;
     EXPECT_EQ(ParseHundredths(c.text, value), c.valid) << c.text.substr(0, 20);
     EXPECT_EQ(value, c.value) << c.text.substr(0, 20);
   }
-  for (int32_t v = -1; v <= 10000; ++v) {
-    int32_t back = 12345;
-    ASSERT_TRUE(ParseHundredths(FormatHundredths(v), back)) << v;
-    ASSERT_EQ(back, v);
-  }
+  for (int32_t v = -1, back = 12345; v <= 10000; ++v)
+    ASSERT_TRUE(ParseHundredths(FormatHundredths(v), back) && back == v) << v;
 }
 
 TEST(ValueText, IntegerLists) {
-  using namespace std::string_literals;
-  struct Case {
-    std::string text;
-    std::size_t room;
-    std::vector<int32_t> values;
-  } cases[] = {
+  struct Case { std::string text; std::size_t room; std::vector<int32_t> values; } cases[] = {
       {"0 500 1000\n", 13, {0, 500, 1000}},
       {"7 8", 13, {7}},  // a token still open at the end is not stored
       {"1,2,3,", 2, {1, 2}},
@@ -215,21 +189,15 @@ TEST(ValueText, IntegerLists) {
 }
 
 TEST(Validate, TheRuleForNamesAndCurves) {
-  using namespace std::string_literals;
-  const std::pair<std::string, bool> names[] = {
-      {"Caf\xE9 au lait", true}, {std::string(32, 'n'), true}, {"\xA0\xFF", true},
-      {"", false},               {std::string(33, 'n'), false}, {"a\tb", false},
-      {"del\x7F", false},        {"c1\x80", false},              {"c1\x9F", false},
-      {"nul\0"s, false}};
-  for (const auto& [name, ok] : names) EXPECT_EQ(!ValidateName(name), ok) << name;
+  for (std::string ok : {"Caf\xE9 au lait"s, "\xA0\xFF"s, std::string(32, 'n')})
+    EXPECT_FALSE(ValidateName(ok)) << ok;
+  for (std::string bad : {""s, std::string(33, 'n'), "a\tb"s, "del\x7F"s, "c1\x80"s, "c1\x9F"s,
+                          "nul\0"s})
+    EXPECT_TRUE(ValidateName(bad)) << bad;
   EXPECT_EQ(ValidateName("")->stringId, sid::kNameThisSetting);
   EXPECT_NE(ValidateName("c1\x85")->text.find("0x85"), std::string::npos);
 
-  struct Case {
-    Points points;
-    int32_t gamma;
-    int id, point;  // id 0: accepted
-  } curves[] = {
+  struct Case { Points points; int32_t gamma; int id, point; /* id 0: accepted */ } curves[] = {
       {{0, U, U, U, U, U, U, U, U, U, U, U, 10000}, 1, 0, -1},
       {{0, U, U, U, U, U, U, U, U, U, U, U, 10000}, 9999, 0, -1},
       {{U, U, U, U, U, U, U, U, U, U, U, U, 10000}, U, sid::kNoEndPoints, 0},

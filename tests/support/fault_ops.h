@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
-#include <string>
 
 #include "platform/file_replace.h"
 
@@ -15,7 +14,6 @@ namespace tonalis::test {
 class FaultOps : public FileOps {
  public:
   enum class Step { None, Create, Chmod, Write, Fsync, Rename };
-
   FaultOps() = default;
   FaultOps(Step failing, int errorNumber, size_t bytesBefore = 0)
       : step(failing), error(errorNumber), budget(bytesBefore) {}
@@ -26,35 +24,26 @@ class FaultOps : public FileOps {
   size_t chunk = SIZE_MAX;  // at most this many bytes per call; 0: nothing, no error
   bool interrupt = false;   // every other write call fails with EINTR
 
-  int CreateTemp(std::string& pattern, int suffix) override {
-    return step == Step::Create ? Fail() : FileOps::CreateTemp(pattern, suffix);
+  int CreateTemp(std::string& p, int suffix) override {
+    return Fails(Step::Create) ? -1 : FileOps::CreateTemp(p, suffix);
   }
-  int Fchmod(int fd, mode_t mode) override {
-    return step == Step::Chmod ? Fail() : FileOps::Fchmod(fd, mode);
+  int Fchmod(int fd, mode_t m) override { return Fails(Step::Chmod) ? -1 : FileOps::Fchmod(fd, m); }
+  int Fsync(int fd) override { return Fails(Step::Fsync) ? -1 : FileOps::Fsync(fd); }
+  int Rename(const char* from, const char* to) override {
+    return Fails(Step::Rename) ? -1 : FileOps::Rename(from, to);
   }
   ssize_t Write(int fd, const void* data, size_t size) override {
-    if (interrupt && ++calls_ % 2 == 1) {
-      errno = EINTR;
-      return -1;
-    }
+    if (interrupt && ++calls_ % 2 == 1) return errno = EINTR, -1;
     size = std::min(size, chunk);
     if (step == Step::Write) {
-      if (budget == 0) return Fail();
-      size = std::min(size, budget);
-      budget -= size;
+      if (budget == 0) return Fails(Step::Write), -1;
+      budget -= size = std::min(size, budget);
     }
     return FileOps::Write(fd, data, size);
   }
-  int Fsync(int fd) override { return step == Step::Fsync ? Fail() : FileOps::Fsync(fd); }
-  int Rename(const char* from, const char* to) override {
-    return step == Step::Rename ? Fail() : FileOps::Rename(from, to);
-  }
 
  private:
-  int Fail() {
-    errno = error;
-    return -1;
-  }
+  bool Fails(Step s) { return step == s && (errno = error, true); }
   int calls_ = 0;
 };
 

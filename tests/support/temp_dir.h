@@ -14,16 +14,11 @@ namespace tonalis::test {
 class TempDir {
  public:
   TempDir() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "tonalis-test-XXXXXX").string();
-    if (!mkdtemp(pattern.data()))
-      throw std::runtime_error("mkdtemp");
+    std::string pattern = (std::filesystem::temp_directory_path() / "tonalis-test-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp");
     path_ = pattern;
   }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
+  ~TempDir() { std::error_code ec; std::filesystem::remove_all(path_, ec); }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
 
