@@ -17,8 +17,7 @@ namespace tonalis {
 namespace {
 
 namespace fs = std::filesystem;
-using test::FaultOps;
-using test::TempDir;
+using namespace test;
 using Step = FaultOps::Step;
 using Names = std::vector<std::string>;
 
@@ -26,18 +25,12 @@ std::string Read(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), {}};
 }
-void Write(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+void Write(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
+ReplaceResult Replace(const std::string& p, const std::string& s, FileOps& ops = SystemFileOps(),
+                      const ReplaceOptions& o = {}) {
+  return ReplaceFileContents(p, {reinterpret_cast<const uint8_t*>(s.data()), s.size()}, o, ops);
 }
-ReplaceResult Replace(const std::string& path, const std::string& s, FileOps& ops = SystemFileOps(),
-                      const ReplaceOptions& options = {}) {
-  return ReplaceFileContents(path, {reinterpret_cast<const uint8_t*>(s.data()), s.size()}, options,
-                             ops);
-}
-mode_t ModeOf(const std::string& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
-}
+mode_t ModeOf(const std::string& p) { return static_cast<mode_t>(fs::status(p).permissions()); }
 
 TEST(ReplaceFileContents, KeepsModeAndLinksAndNeverCreatesThroughADanglingLink) {
   TempDir dir;
@@ -51,26 +44,17 @@ TEST(ReplaceFileContents, KeepsModeAndLinksAndNeverCreatesThroughADanglingLink) 
   EXPECT_EQ(ModeOf(target), 0640u);
   EXPECT_TRUE(fs::is_symlink(link));
   EXPECT_EQ(TempDir::Entries(dir / "real"), Names{"target"});
-
   const mode_t saved = umask(027);
-  const bool made = Replace(dir / "fresh", "x").ok;
+  EXPECT_TRUE(Replace(dir / "fresh", "x").ok);
   umask(saved);
-  ASSERT_TRUE(made);
   EXPECT_EQ(ModeOf(dir / "fresh"), 0640u);
-
   fs::create_symlink("real/gone", dir / "dangling");
-  const ReplaceResult r = Replace(dir / "dangling", "x");
-  EXPECT_FALSE(r.ok);
-  EXPECT_EQ(r.error, ENOENT);
+  EXPECT_EQ(Replace(dir / "dangling", "x").error, ENOENT);
   EXPECT_FALSE(fs::exists(dir / "real/gone"));
 }
 
 TEST(ReplaceFileContents, EveryFailingStepLeavesTheOldFileAndNoTemporary) {
-  struct Case {
-    FaultOps ops;
-    const char* step;
-    int error;
-  } cases[] = {
+  struct Case { FaultOps ops; const char* step; int error; } cases[] = {
       {{Step::Create, EIO}, "create", EIO},  {{Step::Chmod, EACCES}, "chmod", EACCES},
       {{Step::Write, EIO}, "write", EIO},    {{Step::Write, EDQUOT, 5}, "write", EDQUOT},
       {{}, "write", ENOSPC},                 {{Step::Fsync, EIO}, "sync", EIO},
@@ -81,14 +65,9 @@ TEST(ReplaceFileContents, EveryFailingStepLeavesTheOldFileAndNoTemporary) {
     SCOPED_TRACE(c.step);
     TempDir dir;
     Write(dir / "f", "old");
-    ReplaceOptions options;
     int kept = -1;
-    options.keepOpenFd = &kept;
-    const ReplaceResult r = Replace(dir / "f", "new contents", c.ops, options);
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.failedStep, c.step);
-    EXPECT_EQ(r.error, c.error);
-    EXPECT_EQ(kept, -1);
+    const ReplaceResult r = Replace(dir / "f", "new contents", c.ops, {.keepOpenFd = &kept});
+    EXPECT_TRUE(!r.ok && r.failedStep == c.step && r.error == c.error && kept == -1) << r.error;
     EXPECT_EQ(Read(dir / "f"), "old");
     EXPECT_EQ(dir.Entries(), Names{"f"});
   }
@@ -96,12 +75,11 @@ TEST(ReplaceFileContents, EveryFailingStepLeavesTheOldFileAndNoTemporary) {
 
 TEST(ReplaceFileContents, ShortAndInterruptedWritesStillGiveTheWholeFile) {
   TempDir dir;
-  std::string bytes(100000, '\0');
-  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 256);
+  std::string bytes;
+  for (size_t i = 0; i < 100000; ++i) bytes += static_cast<char>(i * 7 + i / 256);
   for (size_t chunk : {size_t{1}, size_t{4095}, size_t{65536}}) {
     FaultOps ops;
-    ops.chunk = chunk;
-    ops.interrupt = true;
+    ops.chunk = chunk, ops.interrupt = true;
     ASSERT_TRUE(Replace(dir / "data", bytes, ops).ok) << chunk;
     EXPECT_EQ(Read(dir / "data"), bytes);
     EXPECT_EQ(dir.Entries(), Names{"data"});
