@@ -11,13 +11,13 @@ namespace tonalis {
 
 namespace {
 
-// The name as the user can read it in a message: control characters and
-// other non-printing ASCII bytes as \xNN.
+// The name as the user can read it in a message: C0, DEL and C1 controls
+// (a raw 0x9B starts an escape sequence on many terminals) as \xNN.
 std::string Printable(std::string_view name) {
   std::string out;
   for (char c : name) {
     const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F || c == '\\') {
+    if (byte < 0x20 || (byte >= 0x7F && byte <= 0x9F) || c == '\\') {
       char hex[8];
       std::snprintf(hex, sizeof hex, "\\x%02X", byte);
       out += hex;

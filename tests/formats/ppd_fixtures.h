@@ -25,9 +25,8 @@ inline void WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 inline std::string Golden(const std::string& name) {
-  const std::string path = std::string(TONALIS_PPD_TEST_DATA) + "/" + name;
-  std::string bytes = ReadBytes(path);
-  EXPECT_FALSE(bytes.empty()) << "missing golden file " << path;
+  std::string bytes = ReadBytes(std::string(TONALIS_PPD_TEST_DATA) + "/" + name);
+  EXPECT_FALSE(bytes.empty()) << "missing golden file " << name;
   return bytes;
 }
 
@@ -36,11 +35,13 @@ using Points = std::array<int32_t, kPointCount>;
 
 inline ToneCurve Curve(const Points& points, int32_t gamma = kUnset) {
   ToneCurve c{};
-  for (int i = 0; i < kPointCount; ++i) c.points[i] = points[i];
+  std::copy(points.begin(), points.end(), c.points);
   c.gamma = gamma;
   return c;
 }
-inline Points Ends(int32_t low, int32_t high) { return {low, U, U, U, U, U, U, U, U, U, U, U, high}; }
+inline Points Ends(int32_t low, int32_t high) {
+  return {low, U, U, U, U, U, U, U, U, U, U, U, high};
+}
 inline const Points kIdentity = {0, 500, 1000, 2000, 3000, 4000, 5000,
                                  6000, 7000, 8000, 9000, 9500, 10000};
 inline const Points kGamma22 = {0, 13, 63, 289, 707, 1332, 2176,
@@ -50,7 +51,7 @@ inline DensityDef Def(std::string_view name, int32_t allChannels, std::array<Ton
   DensityDef d = NewDefinition();
   SetName(d, name);
   d.allChannels = allChannels;
-  for (int c = 0; c < kChannelCount; ++c) d.channels[c] = ch[c];
+  std::copy(ch.begin(), ch.end(), d.channels);
   return d;
 }
 inline DensityDef Def(std::string_view name, int32_t allChannels, const ToneCurve& all) {
@@ -64,7 +65,6 @@ inline PrinterDefinitionList ListOf(std::initializer_list<DensityDef> defs) {
   for (const DensityDef& d : defs) InsertDefinition(list, d, InsertMode::AddMode());
   return list;
 }
-
 // Reads a target, expecting success.
 inline LoadedPpd MustLoad(const std::shared_ptr<PpdTarget>& target, PrinterDefinitionList& list,
                           ScriptedInteraction& ui) {
