@@ -1,0 +1,309 @@
+// Processes at once and processes killed. Running copies: of the library at
+// most one holds it and the others are refused with string 24; two writers of
+// one PPD end with one whole version. Crash safety: a process writing a PPD
+// file, the library or a queue's PPD is SIGKILLed after a random delay, many
+// times; the file is then byte for byte its old or its new version, and the
+// next start leaves no temporary file. TONALIS_KILL_RUNS sets the number of
+// kills, TONALIS_KILL_SEED repeats a run.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <random>
+
+#include "formats/library_file.h"
+#include "formats/ppd_fixtures.h"
+#include "support/private_cupsd.h"
+
+namespace tonalis {
+namespace {
+
+using namespace test;
+using Files = std::vector<std::string>;
+
+// A child of its own process group that dies with the test; `body`'s value is its exit status.
+pid_t StartChild(const std::function<int()>& body) {
+  const pid_t parent = getpid(), pid = fork();
+  if (pid == 0) {
+    setpgid(0, 0);
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    _exit(getppid() == parent ? body() : 120);
+  }
+  if (pid > 0) setpgid(pid, pid);
+  return pid;
+}
+int WaitChild(pid_t pid) {
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// What a child shows and answers: nothing to a terminal, yes to questions.
+struct QuietInteraction final : UserInteraction {
+  void Show(const Message& m) override { last = m; }
+  bool Ask(const Message&) override { return true; }
+  Message last;
+};
+
+// Starts `writer` (which writes for ever) and SIGKILLs its process group after
+// a delay spread over the orders of magnitude from `minUs` to `maxUs`, `runs`
+// times. After each kill `check` gets the file and must see one whole version;
+// it returns false to stop. Prints the figures as the reliability report
+// quotes them and returns how often the new version was found.
+int KillRepeatedly(const char* what, int runs, double minUs, double maxUs,
+                   const std::function<std::string()>& current, const std::function<int()>& writer,
+                   const std::function<bool(const std::string& after)>& check) {
+  if (const char* env = std::getenv("TONALIS_KILL_RUNS"); env && std::atoi(env) > 0)
+    runs = std::atoi(env);
+  const char* env = std::getenv("TONALIS_KILL_SEED");
+  const unsigned long long seed =
+      env ? std::strtoull(env, nullptr, 10) : std::chrono::steady_clock::now().time_since_epoch().count();
+  std::mt19937_64 rng(seed);
+  std::uniform_real_distribution<double> spread(std::log(minUs), std::log(maxUs));
+  int kills = 0, same = 0;
+  for (; kills < runs; ++kills) {
+    const std::string before = current();
+    const pid_t child = StartChild(writer);
+    usleep(static_cast<useconds_t>(std::exp(spread(rng))));
+    kill(-child, SIGKILL);
+    kill(child, SIGKILL);
+    const int status = WaitChild(child);
+    EXPECT_EQ(status, 128 + SIGKILL) << "the writer stopped by itself, seed " << seed;
+    const std::string after = current();
+    same += after == before;
+    if (status != 128 + SIGKILL || !check(after)) break;
+  }
+  std::printf("kill-figures: %s kills=%d old=%d new=%d seed=%llu\n", what, kills, same,
+              kills - same, seed);
+  return kills - same;
+}
+
+const PrinterDefinitionList kA = ListOf({Def("Alpha", 1, Curve(kGamma22, 220))});
+const PrinterDefinitionList kB = ListOf({Def("Beta", 0, {Curve(kIdentity), Curve(kGamma22),
+                                                         Curve(Ends(0, 9000)), Curve(Ends(500, 10000))}),
+                                         Def("Gamma", 1, Curve(Ends(0, 8000)))});
+
+// The PPD file as written with each list in turn, starting from `golden`.
+std::vector<std::string> PpdVersions(const std::string& path, const char* golden,
+                                     std::initializer_list<const PrinterDefinitionList*> lists) {
+  WriteBytes(path, Golden(golden));
+  std::vector<std::string> versions;
+  for (const PrinterDefinitionList* list : lists) {
+    ScriptedInteraction ui;
+    PrinterDefinitionList read;
+    EXPECT_TRUE(SetPPDToneInfo(MustLoad(FileTarget(path), read, ui), *list, {ui}));
+    versions.push_back(ReadBytes(path));
+  }
+  return versions;
+}
+bool IsOneOf(const std::vector<std::string>& versions, const std::string& file) {
+  const bool whole = std::find(versions.begin(), versions.end(), file) != versions.end();
+  EXPECT_TRUE(whole) << "a file of " << file.size() << " bytes";
+  return whole;
+}
+
+TEST(KillWhileWriting, PpdFileIsAlwaysOneWholeVersion) {
+  TempDir dir;
+  const std::string path = dir / "printer.ppd";
+  const auto versions = PpdVersions(path, "sample_lf.ppd", {&kB, &kA});
+  const int fresh = KillRepeatedly(
+      "ppd-file", 50, 20, 50000, [&] { return ReadBytes(path); },
+      [&] {
+        for (QuietInteraction ui;;) {
+          auto list = std::make_unique<PrinterDefinitionList>();
+          PpdReadOutcome read = GetPPDToneInfo(FileTarget(path), *list, {ui});
+          if (!read.loaded || !SetPPDToneInfo(*read.loaded, list->count == 1 ? kB : kA, {ui}))
+            return 3;
+        }
+      },
+      [&](const std::string& after) {
+        ScriptedInteraction ui;
+        PrinterDefinitionList list;
+        MustLoad(FileTarget(path), list, ui);  // clears what the killed writer left
+        return IsOneOf(versions, after) && dir.Entries() == Files{"printer.ppd"};
+      });
+  EXPECT_GT(fresh, 0);
+}
+
+TEST(KillWhileWriting, LibraryIsAlwaysOneWholeVersion) {
+  TempDir dir;
+  const std::string path = dir / kLibraryFileName;
+  auto libA = std::make_unique<DefinitionLibrary>(), libB = std::make_unique<DefinitionLibrary>();
+  EmptyTable(*libA), EmptyTable(*libB);
+  InsertDefinition(*libA, Def("Alpha", 1, Curve(kGamma22)), InsertMode::AddMode());
+  for (int i = 0; i < 100; ++i)
+    InsertDefinition(*libB, Def("B" + std::to_string(i), 0, Curve(Ends(i, 10000 - i))),
+                     InsertMode::AddMode());
+  std::vector<std::string> versions;
+  for (const auto* lib : {libA.get(), libB.get()}) {
+    const std::vector<uint8_t> image = EncodeLibrary(*lib);
+    versions.emplace_back(image.begin(), image.end());
+  }
+  WriteBytes(path, versions[0]);
+  const int fresh = KillRepeatedly(
+      "library", 50, 20, 50000, [&] { return ReadBytes(path); },
+      [&] {
+        QuietInteraction ui;
+        auto lib = std::make_unique<DefinitionLibrary>();
+        LibraryFile file(path);
+        if (!file.Open(*lib, ui)) return 3;
+        for (bool isA = lib->count == 1;; isA = !isA)
+          if (!file.Write(isA ? *libB : *libA, ui)) return 4;
+      },
+      [&](const std::string& after) {
+        // The dead writer's lock is gone and its temporary file is cleared.
+        ScriptedInteraction ui;
+        auto lib = std::make_unique<DefinitionLibrary>();
+        LibraryFile file(path);
+        EXPECT_TRUE(file.Open(*lib, ui));
+        return IsOneOf(versions, after) && dir.Entries() == Files{kLibraryFileName};
+      });
+  EXPECT_GT(fresh, 0);
+}
+
+// tonalis-cli replaces a queue's PPD through a private scheduler and is
+// killed at a random moment: the scheduler keeps one whole PPD.
+TEST(KillWhileWriting, QueuePpdIsAlwaysOneWholeVersion) {
+  TempDir dir;
+  const std::string library = dir / kLibraryFileName;
+  {
+    auto lib = std::make_unique<DefinitionLibrary>();
+    ScriptedInteraction ui;
+    LibraryFile file(library);
+    ASSERT_TRUE(file.Open(*lib, ui));
+    for (const auto* list : {&kA, &kB})
+      for (int slot : VisibleSlots(*list)) InsertDefinition(*lib, list->slots[slot], InsertMode::AddMode());
+    ASSERT_TRUE(file.Write(*lib, ui));
+  }
+  PrivateCupsd cupsd;
+  cupsd.UseAsConfigured();
+  cupsd.AddQueue("Kill", std::string(TONALIS_TEST_DATA_DIR) + "/cups/marked.ppd");
+  std::vector<std::string> versions;
+  std::string out;
+  for (Files names : {Files{"Beta", "Gamma"}, Files{"Alpha"}}) {
+    Files apply = {TONALIS_CLI, "apply", "--printer", "Kill", "--library", library};
+    apply.insert(apply.end(), names.begin(), names.end());
+    ASSERT_EQ(cupsd.Run(apply, &out), 0) << out;
+    versions.push_back(cupsd.PpdFile("Kill"));
+  }
+  const Files folder = TempDir::Entries(cupsd.root() + "/ppd");
+  const std::string loop = "while :; do \"$0\" apply --printer Kill --library \"$1\" Beta Gamma; "
+                           "\"$0\" apply --printer Kill --library \"$1\" Alpha; done";
+  KillRepeatedly(
+      "queue-ppd", 25, 500, 200000, [&] { return cupsd.PpdFile("Kill"); },
+      [&] {
+        execl("/bin/sh", "sh", "-c", loop.c_str(), TONALIS_CLI, library.c_str(), static_cast<char*>(nullptr));
+        return 127;
+      },
+      [&](const std::string&) {
+        // One answer to a later request means a request that arrived whole is done.
+        EXPECT_EQ(cupsd.Run({"lpstat", "-p", "Kill"}, &out), 0) << out;
+        return IsOneOf(versions, cupsd.PpdFile("Kill")) &&
+               TempDir::Entries(cupsd.root() + "/ppd") == folder;
+      });
+}
+
+struct Shared {
+  std::atomic<int> holders, overlaps, refused, wrong;
+};
+
+// Tries the library once; true when this copy holds it.
+bool TryOpen(LibraryFile& file, DefinitionLibrary& lib, Shared& s) {
+  QuietInteraction ui;
+  if (file.Open(lib, ui)) return true;
+  ++s.refused;
+  // Refused by the other copy's lock, not by a system error.
+  if (ui.last.stringId != sid::kLibraryOpenFailed || !ui.last.detail.empty()) ++s.wrong;
+  return false;
+}
+
+TEST(TwoCopies, OnlyOneHoldsTheLibraryAndTheOtherIsRefused) {
+  TempDir dir;
+  const std::string path = dir / kLibraryFileName;
+  void* mapped = mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+  Shared* s = new (mapped) Shared{};
+  std::vector<pid_t> copies;
+  for (int c = 0; c < 3; ++c) {
+    copies.push_back(StartChild([&, c] {
+      auto lib = std::make_unique<DefinitionLibrary>();
+      for (int round = 0; round < 150; ++round) {
+        LibraryFile file(path);
+        if (!TryOpen(file, *lib, *s)) continue;
+        if (s->holders.fetch_add(1) != 0) ++s->overlaps;
+        // What it read is one whole save: every name by the copy that saved.
+        for (int slot : VisibleSlots(*lib))
+          if (NameOf(lib->slots[slot])[0] != NameOf(lib->slots[0])[0]) ++s->wrong;
+        EmptyTable(*lib);
+        for (int i = 0; i <= (round + c) % 40; ++i)
+          InsertDefinition(*lib, Def(std::string(1, char('a' + c)) + std::to_string(i), 1,
+                                     Curve(kIdentity)), InsertMode::AddMode());
+        QuietInteraction ui;
+        if (!file.Write(*lib, ui)) return 4;
+        s->holders.fetch_sub(1);
+      }
+      return 0;
+    }));
+  }
+  for (pid_t pid : copies) EXPECT_EQ(WaitChild(pid), 0);
+  EXPECT_EQ(s->overlaps.load(), 0);
+  EXPECT_GT(s->refused.load(), 0);
+  EXPECT_EQ(dir.Entries(), Files{kLibraryFileName});
+
+  // Copies started together on a missing library: one makes it, the others
+  // are refused by its lock (and never take the new file for a dangling link).
+  for (int round = 0; round < 60; ++round) {
+    std::remove(path.c_str());
+    s->holders = 0;
+    copies.clear();
+    for (int c = 0; c < 4; ++c) {
+      copies.push_back(StartChild([&] {
+        auto lib = std::make_unique<DefinitionLibrary>();
+        LibraryFile file(path);
+        for (++s->holders; s->holders.load() < 4;) {
+        }
+        if (TryOpen(file, *lib, *s)) usleep(2000);  // hold it while the others try
+        return 0;
+      }));
+    }
+    for (pid_t pid : copies) ASSERT_EQ(WaitChild(pid), 0);
+  }
+  EXPECT_EQ(s->wrong.load(), 0);
+  munmap(mapped, sizeof(Shared));
+}
+
+TEST(TwoCopies, TwoWritersOfOnePpdEndWithOneWholeVersion) {
+  TempDir dir;
+  const std::string path = dir / "printer.ppd";
+  const PrinterDefinitionList* lists[2] = {&kA, &kB};
+  const auto versions = PpdVersions(path, "sample_written.ppd", {&kA, &kB});
+  for (int round = 0; round < 20; ++round) {
+    std::vector<pid_t> writers;
+    for (int w = 0; w < 2; ++w) {
+      writers.push_back(StartChild([&, w] {
+        QuietInteraction ui;
+        for (int i = 0; i < 10; ++i) {
+          auto list = std::make_unique<PrinterDefinitionList>();
+          PpdReadOutcome read = GetPPDToneInfo(FileTarget(path), *list, {ui});
+          // Each read sees one whole version, the other writer's or its own.
+          if (!read.loaded || (list->count != 1 && list->count != 2)) return 3;
+          if (!SetPPDToneInfo(*read.loaded, *lists[w], {ui})) return 4;
+        }
+        return 0;
+      }));
+    }
+    for (pid_t pid : writers) ASSERT_EQ(WaitChild(pid), 0) << "round " << round;
+    ASSERT_TRUE(IsOneOf(versions, ReadBytes(path))) << "round " << round;
+    ASSERT_EQ(dir.Entries(), Files{"printer.ppd"});
+  }
+}
+
+}  // namespace
+}  // namespace tonalis
