@@ -5,7 +5,6 @@
 
 #include <map>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -28,12 +27,8 @@ class FakeSpooler final : public Spooler {
     return SpoolerStatus::Failure(code, std::move(reason));
   }
   FakeSpooler& Add(FakeQueue queue) { return queues_.push_back(std::move(queue)), *this; }
-  // The PPD now kept for `queue` (after replacements).
-  const std::string& Ppd(const std::string& queue) const {
-    for (const FakeQueue& q : queues_)
-      if (q.name == queue) return q.ppd;
-    throw std::out_of_range("no fake queue " + queue);
-  }
+  // The PPD now kept for the local `queue`, which must exist (after replacements).
+  const std::string& Ppd(const std::string& queue) { return Find({"", queue})->ppd; }
 
   std::string defaultQueue;
   std::map<SpoolerScope, SpoolerStatus> listFailure;
@@ -64,15 +59,13 @@ class FakeSpooler final : public Spooler {
     if (auto it = fetchFailure.find(ref.queue); it != fetchFailure.end()) return it->second;
     const FakeQueue* q = Find(ref);
     if (!q || !q->hasPpd) return Fail(kNotFound, "Not Found");
-    bytes = q->ppd;
-    return {};
+    return bytes = q->ppd, SpoolerStatus{};
   }
   SpoolerStatus ReplacePpd(const QueueRef& ref, std::string_view bytes) override {
     FakeQueue* q = Find(ref);
     if (replaceFailure || !q)
       return replaceFailure.value_or(Fail(kNotFound, "The printer or class does not exist."));
-    q->ppd = std::string(bytes);
-    q->hasPpd = true;
+    q->ppd = std::string(bytes), q->hasPpd = true;
     return {};
   }
   SpoolerStatus FollowSavedOption(const QueueRef&, std::string_view,

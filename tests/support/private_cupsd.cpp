@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -20,7 +19,6 @@
 #include <thread>
 
 namespace tonalis::test {
-
 namespace fs = std::filesystem;
 
 namespace {
@@ -67,9 +65,7 @@ pid_t Spawn(std::vector<std::string> argv, const std::string& out) {
   const int in = ::open("/dev/null", O_RDONLY);
   const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (::getppid() != parent || in < 0 || fd < 0) ::_exit(126);
-  ::dup2(in, 0);
-  ::dup2(fd, 1);
-  ::dup2(fd, 2);
+  ::dup2(in, 0), ::dup2(fd, 1), ::dup2(fd, 2);
   ::execvp(args[0], args.data());
   ::_exit(127);
 }
@@ -79,21 +75,18 @@ pid_t Spawn(std::vector<std::string> argv, const std::string& out) {
 PrivateCupsd::PrivateCupsd() {
   root_ = (fs::temp_directory_path() / "tonalis-cupsd-XXXXXX").string();
   if (!::mkdtemp(root_.data())) throw std::runtime_error("mkdtemp failed");
-  socket_ = root_ + "/cups.sock";
   port_ = FreeLoopbackPort();
   for (const char* dir : {"spool", "cache", "state", "log", "ppd", "home"})
     fs::create_directories(fs::path(root_) / dir);
-
   // As root, the scheduler runs its helpers as lp; otherwise as the user.
   const bool root = ::geteuid() == 0;
   const passwd* pw = root ? nullptr : ::getpwuid(::geteuid());
   const struct group* gr = root ? nullptr : ::getgrgid(::getegid());
   const std::string group = gr ? gr->gr_name : "lp";
-  const std::vector<std::pair<std::string, std::string>> values = {
-      {"@ROOT@", root_}, {"@PORT@", std::to_string(port_)}, {"@USER@", pw ? pw->pw_name : "lp"},
-      {"@GROUP@", group}, {"@SYSTEMGROUP@", root ? "root" : group}};
-  for (const char* name : {"cupsd.conf", "cups-files.conf"}) WriteConfig(root_, name, values);
-
+  for (const char* name : {"cupsd.conf", "cups-files.conf"})
+    WriteConfig(root_, name, {{"@ROOT@", root_}, {"@PORT@", std::to_string(port_)},
+                              {"@USER@", pw ? pw->pw_name : "lp"}, {"@GROUP@", group},
+                              {"@SYSTEMGROUP@", root ? "root" : group}});
   const std::string cupsd = ::access("/usr/sbin/cupsd", X_OK) == 0 ? "/usr/sbin/cupsd" : "cupsd";
   pid_ = Spawn({cupsd, "-f", "-c", root_ + "/cupsd.conf", "-s", root_ + "/cups-files.conf"},
                root_ + "/log/cupsd.out");
@@ -101,7 +94,7 @@ PrivateCupsd::PrivateCupsd() {
   bool ended = false;
   while (!(ended = ::waitpid(pid_, nullptr, WNOHANG) == pid_) &&
          std::chrono::steady_clock::now() < deadline) {
-    if (http_t* http = httpConnect2(socket_.c_str(), port_, nullptr, AF_UNSPEC,
+    if (http_t* http = httpConnect2(Socket().c_str(), port_, nullptr, AF_UNSPEC,
                                     HTTP_ENCRYPTION_IF_REQUESTED, 1, 1000, nullptr)) {
       ipp_t* response = cupsDoRequest(http, ippNewRequest(IPP_OP_CUPS_GET_DEFAULT), "/");
       ippDelete(response);
@@ -111,8 +104,7 @@ PrivateCupsd::PrivateCupsd() {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   if (ended) pid_ = -1;
-  const std::string log =
-      ReadFile(fs::path(root_) / "log/error_log") + ReadFile(fs::path(root_) / "log/cupsd.out");
+  const std::string log = ReadFile(root_ + "/log/error_log") + ReadFile(root_ + "/log/cupsd.out");
   Stop();
   fs::remove_all(root_);
   throw std::runtime_error("cupsd did not start:\n" + log);
@@ -130,26 +122,21 @@ void PrivateCupsd::Stop() {
   bool ended = false;
   for (int i = 0; i < 250 && !(ended = ::waitpid(pid_, nullptr, WNOHANG) == pid_); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  if (!ended) {
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
-  }
+  if (!ended) ::kill(pid_, SIGKILL), ::waitpid(pid_, nullptr, 0);
   pid_ = -1;
 }
 
 void PrivateCupsd::UseAsConfigured() {
-  ::setenv("CUPS_SERVER", socket_.c_str(), 1);
+  ::setenv("CUPS_SERVER", Socket().c_str(), 1);
   ::setenv("CUPS_SERVERROOT", root_.c_str(), 1);
   ::setenv("HOME", (root_ + "/home").c_str(), 1);
-  ::unsetenv("LPDEST");
-  ::unsetenv("PRINTER");
-  cupsSetServer(socket_.c_str());
+  ::unsetenv("LPDEST"), ::unsetenv("PRINTER");
+  cupsSetServer(Socket().c_str());
 }
 
 int PrivateCupsd::Run(const std::vector<std::string>& argv, std::string* output) const {
-  // Through env(1), with no destination of the user's. The tools are pointed
-  // at the loopback port: lpoptions cannot look up a queue's PPD through a
-  // socket path.
+  // Through env(1), with no destination of the user's; at the loopback port, as
+  // lpoptions cannot look up a queue's PPD through a socket path.
   std::vector<std::string> args = {"env", "-u", "LPDEST", "-u", "PRINTER",
                                    "CUPS_SERVER=" + Loopback(), "CUPS_SERVERROOT=" + root_,
                                    "HOME=" + root_ + "/home"};
@@ -166,18 +153,8 @@ void PrivateCupsd::RunChecked(const std::vector<std::string>& argv) const {
   if (Run(argv, &output) != 0) throw std::runtime_error(argv[0] + " failed:\n" + output);
 }
 
-void PrivateCupsd::AddQueue(const std::string& name, const std::string& ppd) {
-  RunChecked({"lpadmin", "-p", name, "-E", "-v", "file:/dev/null", "-P", ppd});
-}
-
-void PrivateCupsd::AddRawQueue(const std::string& name, const std::string& deviceUri) {
-  RunChecked({"lpadmin", "-p", name, "-E", "-v", deviceUri});
-}
-
-void PrivateCupsd::SetDefault(const std::string& name) { RunChecked({"lpadmin", "-d", name}); }
-
 std::string PrivateCupsd::PpdFile(const std::string& name) const {
-  return ReadFile(fs::path(root_) / "ppd" / (name + ".ppd"));
+  return ReadFile(root_ + "/ppd/" + name + ".ppd");
 }
 
 }  // namespace tonalis::test

@@ -1,10 +1,8 @@
-// A CUPS scheduler of the test's own: its server root in a temporary folder,
-// a loopback port and a local socket, file: devices allowed, no
-// authentication. It stops and its folder goes with the object, and it dies
-// with the test process if that is killed.
+// A CUPS scheduler of the test's own: its server root in a temporary folder, a loopback
+// port and a local socket, file: devices allowed, no authentication. It stops and its
+// folder goes with the object, and it dies with the test process if that is killed.
 #pragma once
 
-#include <sys/types.h>
 #include <string>
 #include <vector>
 
@@ -20,19 +18,20 @@ class PrivateCupsd {
   PrivateCupsd& operator=(const PrivateCupsd&) = delete;
 
   const std::string& root() const { return root_; }
+  std::string Socket() const { return root_ + "/cups.sock"; }
   std::string Loopback() const { return "127.0.0.1:" + std::to_string(port_); }
-
   // Points the test process's CUPS_SERVER, CUPS_SERVERROOT and HOME here.
   void UseAsConfigured();
-
   // Runs a program against this scheduler: its exit status; its output in `output`.
   int Run(const std::vector<std::string>& argv, std::string* output = nullptr) const;
-
   // Enabled queues on /dev/null with a PPD, or raw ones; they throw when lpadmin fails.
-  void AddQueue(const std::string& name, const std::string& ppd);
-  void AddRawQueue(const std::string& name, const std::string& deviceUri = "file:/dev/null");
-  void SetDefault(const std::string& name);
-
+  void AddQueue(const std::string& name, const std::string& ppd) {
+    RunChecked({"lpadmin", "-p", name, "-E", "-v", "file:/dev/null", "-P", ppd});
+  }
+  void AddRawQueue(const std::string& name, const std::string& deviceUri = "file:/dev/null") {
+    RunChecked({"lpadmin", "-p", name, "-E", "-v", deviceUri});
+  }
+  void SetDefault(const std::string& name) { RunChecked({"lpadmin", "-d", name}); }
   // The PPD the scheduler keeps for `name`.
   std::string PpdFile(const std::string& name) const;
 
@@ -41,9 +40,8 @@ class PrivateCupsd {
   void Stop();
 
   std::string root_;
-  std::string socket_;
   int port_ = 0;
-  pid_t pid_ = -1;
+  int pid_ = -1;  // the scheduler's process
 };
 
 }  // namespace tonalis::test
