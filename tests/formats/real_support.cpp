@@ -25,13 +25,11 @@ const std::vector<VendorCase>& VendorCases() {
     for (std::string line, anchor; std::getline(in, line);) {
       std::istringstream fields(line);
       VendorCase c;
-      if (line.empty() || line[0] == '#' ||
+      if (line[0] == '#' ||
           !(fields >> c.file >> anchor >> c.sections >> c.pageSize >> c.duplex >> c.rendering))
         continue;
       c.fontAnchor = anchor == "yes";
-      for (std::string* dash : {&c.pageSize, &c.duplex})
-        if (*dash == "-")
-          dash->clear();
+      for (std::string* dash : {&c.pageSize, &c.duplex}) *dash = *dash == "-" ? "" : *dash;
       for (std::string o; fields >> o;) c.options.push_back(o);
       all.push_back(c);
     }
@@ -91,8 +89,7 @@ std::string InvocationOf(std::string_view ppd, std::string_view option, std::str
     const char next = ppd.size() > at + key.size() ? ppd[at + key.size()] : 0;
     if ((at == 0 || ppd[at - 1] == '\n' || ppd[at - 1] == '\r') && (next == '/' || next == ':')) {
       const std::size_t open = ppd.find('"', at), close = ppd.find('"', open + 1);
-      return close == std::string_view::npos ? ""
-                                             : std::string(ppd.substr(open + 1, close - open - 1));
+      return std::string(ppd.substr(open + 1, close - open - 1));
     }
   }
   return {};
@@ -108,18 +105,13 @@ std::string ChoiceNamed(std::string_view ppd, std::string_view name) {
   return {};
 }
 
-DensityDef OneTableDefinition() {
-  return Def("Lighter", 1,
-             {Curve({0, 350, 700, 1450, 2250, 3100, 4000, 5000, 6050, 7200, 8450, 9150, 10000}),
-              Curve(kGamma22, 220), Curve(Ends(0, 5000)), Curve(kIdentity)});
-}
-
-DensityDef FourTableDefinition() {
-  return Def("Proof CMYK", 0,
-             {Curve({0, U, U, U, U, U, 6000, U, U, U, U, U, 10000}),
-              Curve({0, 600, 1200, U, U, U, 5200, U, U, U, U, U, 9500}),
-              Curve({0, 366, 732, 1544, 2383, 3249, 4141, 5061, 6009, 6985, 7989, 8502, 9000}, 120),
-              Curve(Ends(0, 8000))});
+std::vector<DensityDef> Definitions() {
+  cli::JsonError error;
+  const auto json = cli::ParseJson(ReadBytes(TONALIS_VENDOR_DATA "/definitions.json"), error);
+  std::vector<DensityDef> defs;
+  for (const cli::Json& d : json.value())
+    defs.push_back(cli::DefinitionFromJson(d, DefaultStrings()).record);
+  return defs;
 }
 
 std::string WedgeJob(std::string_view setup) {
@@ -128,9 +120,12 @@ std::string WedgeJob(std::string_view setup) {
 }
 
 std::string_view InputName(JobInput input) {
-  return input == JobInput::kPostScript        ? "PS"
-         : input == JobInput::kPdfGhostscript ? "PDF/gs"
-                                               : "PDF/pdftops";
+  const char* names[] = {"PS", "PDF/gs", "PDF/pdftops"};
+  return names[int(input)];
+}
+
+std::ostream& operator<<(std::ostream& os, JobInput input) {
+  return os << InputName(input);
 }
 
 namespace {
@@ -140,10 +135,6 @@ std::string Failed(const RunResult& r, const std::string& what) {
   return what + " exited with " + std::to_string(r.status) + ": " +
          (text.size() > 1500 ? "..." + text.substr(text.size() - 1500) : text);
 }
-
-// The wedge's layout in points (wedge.ps) and the rendering's resolution.
-constexpr double kPatchX0 = 12, kPatchWidth = 13, kPatchY0 = 20, kPatchHeight = 30;
-constexpr double kRowPitch = 40, kWedgePage = 300, kDpi = 36;
 
 }  // namespace
 
@@ -159,8 +150,8 @@ std::string RunChain(const std::string& ppd, const std::string& job, JobInput in
     if (pdf.status != 0)
       return error = Failed(pdf, "ps2pdf"), "";
     file += ".pdf";
-    options.push_back(std::string("pdftops-renderer=") +
-                      (input == JobInput::kPdfGhostscript ? "gs" : "pdftops"));
+    options.push_back(input == JobInput::kPdfGhostscript ? "pdftops-renderer=gs"
+                                                         : "pdftops-renderer=pdftops");
   }
   std::vector<std::string> argv = {"cupsfilter", "-p", ppd, "-m", "printer/foo", "-e"};
   for (const std::string& o : options) argv.insert(argv.end(), {"-o", o});
@@ -186,7 +177,7 @@ CmykRaster Render(const std::string& postscript, bool resettingPrinter,
       scratch);
   if (r.status != 0)
     return error = Failed(r, "gs"), CmykRaster{};
-  // P7 WIDTH w HEIGHT h DEPTH 4 MAXVAL 255 TUPLTYPE CMYK ENDHDR, the samples.
+  // P7, WIDTH, HEIGHT, DEPTH 4, MAXVAL 255, TUPLTYPE CMYK, comments, ENDHDR.
   const std::string bytes = ReadBytes(raster);
   const std::size_t body = bytes.find("ENDHDR\n") + 7;
   std::istringstream header(bytes.substr(0, body));
@@ -217,12 +208,10 @@ std::vector<Printed> PrintWedges(const VendorCase& vendor, const std::string& or
   const std::string written = ReadBytes(writtenPath);
   std::vector<Printed> printed;
   for (const bool four : {false, true}) {
-    const DensityDef def = four ? FourTableDefinition() : OneTableDefinition();
-    std::string setup = four ? "<< /PageSize [300 300] >> setpagedevice" : "";
-    setup += !ps ? "" : four ? " {} dup dup dup setcolortransfer" : "{} settransfer";
+    const DensityDef def = Definitions()[four];
     std::vector<std::string> options = vendor.options;
     options.push_back("VLTone=" + ChoiceNamed(written, NameOf(def)));
-    double width = four && ps ? kWedgePage : 0, height = width;
+    double width = four && ps ? 300 : 0, height = width;
     std::string duplexCode;
     if (!four && !vendor.pageSize.empty()) {
       options.push_back("PageSize=" + vendor.pageSize);
@@ -234,31 +223,29 @@ std::vector<Printed> PrintWedges(const VendorCase& vendor, const std::string& or
       duplexCode = ToLf(
           InvocationOf(original, vendor.duplex.substr(0, eq), vendor.duplex.substr(eq + 1)));
     }
+    const std::string setup = four ? (ps ? "<< /PageSize [300 300] >> setpagedevice "
+                                           "{} dup dup dup setcolortransfer"
+                                         : "<< /PageSize [300 300] >> setpagedevice")
+                                   : (ps ? "{} settransfer" : "");
     std::string error;
     const std::string job = RunChain(writtenPath, WedgeJob(setup), input, options, scratch, error);
     for (const bool resetting : {false, true}) {
       Printed p;
       p.definition = four ? "four tables" : "one table";
-      p.error = error;
       p.resetting = resetting;
+      p.error = error;
       const CmykRaster page = error.empty() ? Render(job, resetting, scratch, p.error) : CmykRaster{};
-      if (!p.error.empty()) {
-        printed.push_back(p);
-        continue;
-      }
-      const auto pixels = [](double points) { return int(std::floor(points * kDpi / 72 + 0.5)); };
+      const auto pixels = [](double points) { return int(std::floor(points / 2 + 0.5)); };
       p.sizeOk = width == 0 || (page.width == pixels(width) && page.height == pixels(height));
       p.duplexOk = ToLf(job).find(duplexCode) != std::string::npos;
-      // CUPS prints a PDF unscaled in the middle of the printer's page.
-      const double x0 = ps ? 0 : (page.width * 72 / kDpi - kWedgePage) / 2;
-      const double y0 = ps ? 0 : (page.height * 72 / kDpi - kWedgePage) / 2;
-      for (int row = 0; row < kChannelCount; ++row) {
+      // In points, at 36 dpi: the wedge's patches (wedge.ps), and where its
+      // page lies; CUPS prints a PDF unscaled in the middle of the page.
+      const double x0 = ps ? 0 : page.width - 150, y0 = ps ? 0 : page.height - 150;
+      for (int row = 0; row < kChannelCount && p.error.empty(); ++row) {
         const auto table = TransferTable(def.channels[def.allChannels ? kCyan : row]);
         for (int step = 0; step <= 20; ++step) {
-          const int x = int(std::floor((x0 + kPatchX0 + kPatchWidth * (step + 0.5)) * kDpi / 72));
-          const int y = page.height - 1 -
-                        int(std::floor((y0 + kPatchY0 + kRowPitch * row + kPatchHeight / 2) *
-                                       kDpi / 72));
+          const int x = int(std::floor((x0 + 12 + 13 * (step + 0.5)) / 2));
+          const int y = page.height - 1 - int(std::floor((y0 + 20 + 40 * row + 15) / 2));
           const auto at = [&](int plane) {  // off the page: as far from any value as can be
             return x < 0 || y < 0 || x >= page.width || y >= page.height
                        ? -255
@@ -268,12 +255,11 @@ std::vector<Printed> PrintWedges(const VendorCase& vendor, const std::string& or
           // job computes it, in single precision) and answers table entry
           // round(255 v) / 255; the device puts down the complement.
           const double additive = 1.0 - double(float(step) * 0.05f);
-          const int want = int(std::lround(255 - table[int(std::floor(255 * additive + 0.5))] / 100.0));
+          const int want = int(std::lround(255 - table[int(255 * additive + 0.5)] / 100.0));
           if (std::abs(at(row) - want) > p.worst)
             p.worst = std::abs(at(row) - want), p.worstRow = row, p.worstStep = step;
           for (int plane = 0; plane < kChannelCount; ++plane)
-            if (plane != row)
-              p.strayInk = std::max(p.strayInk, std::abs(at(plane)));
+            p.strayInk = std::max(p.strayInk, plane == row ? 0 : std::abs(at(plane)));
         }
       }
       printed.push_back(p);
@@ -285,41 +271,30 @@ std::vector<Printed> PrintWedges(const VendorCase& vendor, const std::string& or
 }  // namespace tonalis::test::real
 
 #ifdef TONALIS_CHAIN_TOOL
-// tonalis-chain-measure, for scripts/ppd-chain-table:
-//   definitions               the two definitions of the rendering as JSON
-//   wedge ORIGINAL WRITTEN    per definition, input and printer of WRITTEN
-//       (both definitions written into the vendor file ORIGINAL): the worst
-//       patch's distance in 1/255, marked "+ink", "+size", "+duplex"; or
-//       "fail" and the reason
+// tonalis-chain-measure ORIGINAL WRITTEN, for scripts/ppd-chain-table: per
+// definition, input and printer of WRITTEN (the first two definitions
+// written into the vendor file ORIGINAL) the worst patch's distance in
+// 1/255, marked "+ink", "+size", "+duplex"; or "fail" and the reason.
 int main(int argc, char** argv) {
-  using namespace tonalis;
   using namespace tonalis::test::real;
-  const std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.size() == 1 && args[0] == "definitions") {
-    std::cout << cli::WriteJson(cli::Json::array({cli::DefinitionToJson(OneTableDefinition()),
-                                                 cli::DefinitionToJson(FourTableDefinition())}))
-              << "\n";
-    return 0;
-  }
-  if (args.size() != 3 || args[0] != "wedge") {
-    std::cerr << "usage: tonalis-chain-measure definitions | wedge ORIGINAL WRITTEN\n";
+  if (argc != 3) {
+    std::cerr << "usage: tonalis-chain-measure ORIGINAL WRITTEN\n";
     return 2;
   }
   VendorCase vendor;
   for (const VendorCase& c : VendorCases())
-    if (c.file == std::filesystem::path(args[1]).filename())
+    if (c.file == std::filesystem::path(argv[1]).filename())
       vendor = c;
-  test::TempDir dir;
+  const tonalis::test::TempDir dir;
   for (JobInput input : kJobInputs) {
-    for (const Printed& p : PrintWedges(vendor, test::ReadBytes(args[1]), args[2], input, dir.path())) {
-      std::cout << p.definition << "\t" << InputName(input) << "\t"
-                << (p.resetting ? "resetting" : "plain") << "\t";
-      std::string why = p.error.substr(0, 200);
-      for (char& c : why) c = c == '\n' || c == '\t' ? ' ' : c;
+    for (Printed& p : PrintWedges(vendor, tonalis::test::ReadBytes(argv[1]), argv[2], input,
+                                  dir.path())) {
+      for (char& c : p.error) c = c == '\n' || c == '\t' ? ' ' : c;
+      std::cout << p.definition << "\t" << input << "\t" << (p.resetting ? "resetting" : "plain");
       if (!p.error.empty())
-        std::cout << "fail " << why << "\n";
+        std::cout << "\tfail " << p.error.substr(0, 200) << "\n";
       else
-        std::cout << p.worst << (p.strayInk ? "+ink" : "") << (p.sizeOk ? "" : "+size")
+        std::cout << "\t" << p.worst << (p.strayInk ? "+ink" : "") << (p.sizeOk ? "" : "+size")
                   << (p.duplexOk ? "" : "+duplex") << "\n";
     }
   }

@@ -45,11 +45,10 @@ std::string InvocationOf(std::string_view ppd, std::string_view option, std::str
 // The keyword of the density-control choice named `name` ("Gumma3").
 std::string ChoiceNamed(std::string_view ppd, std::string_view name);
 
-// One curve for all colorants (the stored magenta, yellow and black curves
-// differ and must not be used), and a curve per colorant; both smooth enough
-// for every patch to print within kWedgeTolerance (1/255) of its entry.
-DensityDef OneTableDefinition();
-DensityDef FourTableDefinition();
+// The definitions of tests/data/vendor/definitions.json. The first two are
+// rendered, one curve for all colorants and a curve per colorant, both
+// smooth enough for every patch to print within kWedgeTolerance (1/255).
+std::vector<DensityDef> Definitions();
 inline constexpr int kWedgeTolerance = 2;
 
 // The wedge job, `setup` run before the first page is drawn.
@@ -61,6 +60,7 @@ enum class JobInput { kPostScript, kPdfGhostscript, kPdfPoppler };
 inline constexpr JobInput kJobInputs[] = {JobInput::kPostScript, JobInput::kPdfGhostscript,
                                           JobInput::kPdfPoppler};
 std::string_view InputName(JobInput input);  // "PS", "PDF/gs", "PDF/pdftops"
+std::ostream& operator<<(std::ostream& os, JobInput input);
 
 // The PostScript `job` through the PPD's own filter chain, as CUPS prints it
 // to a queue with that PPD (cupsfilter -e), with options "NAME=VALUE": the
