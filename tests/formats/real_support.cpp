@@ -3,10 +3,13 @@
 #include <sys/wait.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <regex>
 #include <sstream>
+#include <stdexcept>
 
 #include "formats/definition_json.h"
 #include "formats/ppd_fixtures.h"
@@ -54,11 +57,8 @@ std::string VendorPath(const VendorCase& c) {
 RunResult RunTool(const std::vector<std::string>& argv, const std::string& scratch) {
   // cupsfilter and cupstestppd live in sbin, which a user's PATH may lack.
   std::string command = "PATH=\"$PATH:/usr/local/sbin:/usr/sbin:/sbin\"";
-  for (const std::string& arg : argv) {
-    command += " '";
-    for (const char c : arg) command += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    command += "'";
-  }
+  for (const std::string& arg : argv)
+    command += " '" + std::regex_replace(arg, std::regex("'"), "'\\''") + "'";
   const std::string out = scratch + "/run.out", err = scratch + "/run.err";
   const int status = std::system((command + " </dev/null >'" + out + "' 2>'" + err + "'").c_str());
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadBytes(out), ReadBytes(err)};
@@ -74,37 +74,6 @@ std::vector<std::string_view> LinesOf(std::string_view text) {
   return lines;
 }
 
-std::string ToLf(std::string_view text) {
-  std::string out;
-  for (std::string_view line : LinesOf(text)) {
-    const std::size_t brk = line.find_first_of("\r\n");
-    out.append(line.substr(0, brk)).append(brk == std::string_view::npos ? "" : "\n");
-  }
-  return out;
-}
-
-std::string InvocationOf(std::string_view ppd, std::string_view option, std::string_view choice) {
-  const std::string key = "*" + std::string(option) + " " + std::string(choice);
-  for (std::size_t at = ppd.find(key); at != std::string_view::npos; at = ppd.find(key, at + 1)) {
-    const char next = ppd.size() > at + key.size() ? ppd[at + key.size()] : 0;
-    if ((at == 0 || ppd[at - 1] == '\n' || ppd[at - 1] == '\r') && (next == '/' || next == ':')) {
-      const std::size_t open = ppd.find('"', at), close = ppd.find('"', open + 1);
-      return std::string(ppd.substr(open + 1, close - open - 1));
-    }
-  }
-  return {};
-}
-
-std::string ChoiceNamed(std::string_view ppd, std::string_view name) {
-  for (std::string_view line : LinesOf(ppd)) {
-    const std::size_t slash = line.find('/');
-    if (line.substr(0, 8) == "*VLTone " && line.substr(slash + 1, name.size() + 1) ==
-                                               std::string(name) + ":")
-      return std::string(line.substr(8, slash - 8));
-  }
-  return {};
-}
-
 std::vector<DensityDef> Definitions() {
   cli::JsonError error;
   const auto json = cli::ParseJson(ReadBytes(TONALIS_VENDOR_DATA "/definitions.json"), error);
@@ -114,33 +83,47 @@ std::vector<DensityDef> Definitions() {
   return defs;
 }
 
-std::string WedgeJob(std::string_view setup) {
-  std::string job = ReadBytes(TONALIS_VENDOR_DATA "/wedge.ps");
-  return job.replace(job.find("%SETUP"), 6, setup);
-}
-
-std::string_view InputName(JobInput input) {
-  const char* names[] = {"PS", "PDF/gs", "PDF/pdftops"};
-  return names[int(input)];
-}
-
 std::ostream& operator<<(std::ostream& os, JobInput input) {
-  return os << InputName(input);
+  const char* names[] = {"PS", "PDF/gs", "PDF/pdftops"};
+  return os << names[int(input)];
 }
 
 namespace {
 
-std::string Failed(const RunResult& r, const std::string& what) {
-  const std::string text = r.out.size() < 4000 ? r.out + r.err : r.err;
-  return what + " exited with " + std::to_string(r.status) + ": " +
-         (text.size() > 1500 ? "..." + text.substr(text.size() - 1500) : text);
+std::string ToLf(const std::string& text) {
+  return std::regex_replace(text, std::regex("\r\n?"), "\n");
 }
 
-}  // namespace
+// The quoted value of "*OPTION CHOICE/...:", which may run over several lines.
+std::string InvocationOf(const std::string& ppd, const std::string& option,
+                         const std::string& choice) {
+  std::smatch m;
+  std::regex_search(ppd, m, std::regex("[\r\n]\\*" + option + " " + choice + "[/:][^\"\r\n]*\"([^\"]*)\""));
+  return m[1];
+}
 
+// The keyword of the density-control choice named `name` ("Gumma3").
+std::string ChoiceNamed(const std::string& ppd, std::string_view name) {
+  std::smatch m;
+  std::regex_search(ppd, m, std::regex("[\r\n]\\*VLTone (\\w+)/" + std::string(name) + ":"));
+  return m[1];
+}
+
+std::string WedgeJob(std::string_view setup = {}) {
+  std::string job = ReadBytes(TONALIS_VENDOR_DATA "/wedge.ps");
+  return job.replace(job.find("%SETUP"), 6, setup);
+}
+
+[[noreturn]] void Fail(const RunResult& r, const std::string& what) {
+  const std::string text = r.out.size() < 4000 ? r.out + r.err : r.err;
+  throw std::runtime_error(what + " exited with " + std::to_string(r.status) + ": " +
+                           (text.size() > 1500 ? "..." + text.substr(text.size() - 1500) : text));
+}
+
+// The PostScript for the printer from the PostScript `job`, as CUPS prints
+// it to a queue with the PPD (cupsfilter -e), with options "NAME=VALUE".
 std::string RunChain(const std::string& ppd, const std::string& job, JobInput input,
-                     std::vector<std::string> options, const std::string& scratch,
-                     std::string& error) {
+                     std::vector<std::string> options, const std::string& scratch) {
   std::string file = scratch + "/job.ps";
   WriteBytes(file, job);
   if (input != JobInput::kPostScript) {
@@ -148,7 +131,7 @@ std::string RunChain(const std::string& ppd, const std::string& job, JobInput in
                                    "-dFIXEDMEDIA", file, file + ".pdf"},
                                   scratch);
     if (pdf.status != 0)
-      return error = Failed(pdf, "ps2pdf"), "";
+      Fail(pdf, "ps2pdf");
     file += ".pdf";
     options.push_back(input == JobInput::kPdfGhostscript ? "pdftops-renderer=gs"
                                                          : "pdftops-renderer=pdftops");
@@ -157,14 +140,20 @@ std::string RunChain(const std::string& ppd, const std::string& job, JobInput in
   for (const std::string& o : options) argv.insert(argv.end(), {"-o", o});
   argv.push_back(file);
   const RunResult r = RunTool(argv, scratch);
-  const std::size_t start = r.out.find("%!PS");
-  if (r.status != 0 || start == std::string::npos)
-    return error = Failed(r, "cupsfilter"), "";
-  return r.out.substr(start);
+  if (r.status != 0 || r.out.find("%!PS") == std::string::npos)
+    Fail(r, "cupsfilter");
+  return r.out.substr(r.out.find("%!PS"));
 }
 
+struct CmykRaster {
+  int width = 0, height = 0;
+  std::vector<unsigned char> samples;  // C M Y K per pixel, rows from the top
+};
+
+// The first page rendered by Ghostscript at 36 dpi, on a plain device or on
+// a printer whose /Install sets identity transfer functions.
 CmykRaster Render(const std::string& postscript, bool resettingPrinter,
-                  const std::string& scratch, std::string& error) {
+                  const std::string& scratch) {
   const std::string input = scratch + "/render.ps", raster = scratch + "/render.pam";
   WriteBytes(input, postscript);
   std::filesystem::remove(raster);
@@ -176,26 +165,48 @@ CmykRaster Render(const std::string& postscript, bool resettingPrinter,
        "-f", input},
       scratch);
   if (r.status != 0)
-    return error = Failed(r, "gs"), CmykRaster{};
-  // P7, WIDTH, HEIGHT, DEPTH 4, MAXVAL 255, TUPLTYPE CMYK, comments, ENDHDR.
+    Fail(r, "gs");
   const std::string bytes = ReadBytes(raster);
   const std::size_t body = bytes.find("ENDHDR\n") + 7;
-  std::istringstream header(bytes.substr(0, body));
   CmykRaster page;
-  std::string form;
-  for (std::string line, key, value; std::getline(header, line);) {
-    std::istringstream(line) >> key >> value;
-    if (key == "WIDTH" || key == "HEIGHT")
-      (key == "WIDTH" ? page.width : page.height) = std::stoi(value);
-    else if (key == "DEPTH" || key == "MAXVAL" || key == "TUPLTYPE")
-      form += key + " " + value + " ";
-  }
+  if (std::sscanf(bytes.c_str(), "P7 WIDTH %d HEIGHT %d DEPTH 4 MAXVAL 255 TUPLTYPE CMYK", &page.width,
+                  &page.height) != 2 ||
+      body < 7 || bytes.size() < body + std::size_t(page.width) * page.height * 4)
+    throw std::runtime_error("gs wrote no CMYK raster: " + raster);
   const std::size_t size = std::size_t(page.width) * page.height * 4;
-  if (body < 7 || form != "DEPTH 4 MAXVAL 255 TUPLTYPE CMYK " || bytes.size() < body + size)
-    return error = "gs wrote no CMYK raster: " + raster, CmykRaster{};
   page.samples.assign(bytes.begin() + long(body), bytes.begin() + long(body + size));
   return page;
 }
+
+// Measures the wedge on `page` against `def`'s tables, into `p`.
+void Measure(const CmykRaster& page, const DensityDef& def, bool ps, Printed& p) {
+  // In points, at 36 dpi: where the wedge's page lies (CUPS prints a PDF
+  // unscaled in the middle of the printer's page) and its patches (wedge.ps).
+  const double x0 = ps ? 0 : page.width - 150, y0 = ps ? 0 : page.height - 150;
+  for (int row = 0; row < kChannelCount; ++row) {
+    const auto table = TransferTable(def.channels[def.allChannels ? kCyan : row]);
+    for (int step = 0; step <= 20; ++step) {
+      const int x = int(std::floor((x0 + 12 + 13 * (step + 0.5)) / 2));
+      const int y = page.height - 1 - int(std::floor((y0 + 20 + 40 * row + 15) / 2));
+      const auto at = [&](int plane) {  // off the page: as far from any value as can be
+        return x < 0 || y < 0 || x >= page.width || y >= page.height
+                   ? -255
+                   : page.samples[(std::size_t(y) * page.width + x) * 4 + plane];
+      };
+      // The transfer procedure gets the additive value 1 - input (as the job
+      // computes it, in single precision) and answers table entry
+      // round(255 v) / 255; the device puts down the complement.
+      const double additive = 1.0 - double(float(step) * 0.05f);
+      const int want = int(std::lround(255 - table[int(255 * additive + 0.5)] / 100.0));
+      if (std::abs(at(row) - want) > p.worst)
+        p.worst = std::abs(at(row) - want), p.worstRow = row, p.worstStep = step;
+      for (int plane = 0; plane < kChannelCount; ++plane)
+        p.strayInk = std::max(p.strayInk, plane == row ? 0 : std::abs(at(plane)));
+    }
+  }
+}
+
+}  // namespace
 
 std::vector<Printed> PrintWedges(const VendorCase& vendor, const std::string& original,
                                  const std::string& writtenPath, JobInput input,
@@ -205,12 +216,11 @@ std::vector<Printed> PrintWedges(const VendorCase& vendor, const std::string& or
   // applications write none): Poppler adds the reset, Ghostscript's renderer
   // binds the real operators in its prolog.
   const bool ps = input == JobInput::kPostScript;
-  const std::string written = ReadBytes(writtenPath);
   std::vector<Printed> printed;
   for (const bool four : {false, true}) {
     const DensityDef def = Definitions()[four];
     std::vector<std::string> options = vendor.options;
-    options.push_back("VLTone=" + ChoiceNamed(written, NameOf(def)));
+    options.push_back("VLTone=" + ChoiceNamed(ReadBytes(writtenPath), NameOf(def)));
     double width = four && ps ? 300 : 0, height = width;
     std::string duplexCode;
     if (!four && !vendor.pageSize.empty()) {
@@ -227,45 +237,43 @@ std::vector<Printed> PrintWedges(const VendorCase& vendor, const std::string& or
                                            "{} dup dup dup setcolortransfer"
                                          : "<< /PageSize [300 300] >> setpagedevice")
                                    : (ps ? "{} settransfer" : "");
-    std::string error;
-    const std::string job = RunChain(writtenPath, WedgeJob(setup), input, options, scratch, error);
+    std::string job, error;
+    try {
+      job = RunChain(writtenPath, WedgeJob(setup), input, options, scratch);
+    } catch (const std::exception& e) {
+      error = e.what();
+    }
     for (const bool resetting : {false, true}) {
       Printed p;
       p.definition = four ? "four tables" : "one table";
       p.resetting = resetting;
       p.error = error;
-      const CmykRaster page = error.empty() ? Render(job, resetting, scratch, p.error) : CmykRaster{};
-      const auto pixels = [](double points) { return int(std::floor(points / 2 + 0.5)); };
-      p.sizeOk = width == 0 || (page.width == pixels(width) && page.height == pixels(height));
-      p.duplexOk = ToLf(job).find(duplexCode) != std::string::npos;
-      // In points, at 36 dpi: the wedge's patches (wedge.ps), and where its
-      // page lies; CUPS prints a PDF unscaled in the middle of the page.
-      const double x0 = ps ? 0 : page.width - 150, y0 = ps ? 0 : page.height - 150;
-      for (int row = 0; row < kChannelCount && p.error.empty(); ++row) {
-        const auto table = TransferTable(def.channels[def.allChannels ? kCyan : row]);
-        for (int step = 0; step <= 20; ++step) {
-          const int x = int(std::floor((x0 + 12 + 13 * (step + 0.5)) / 2));
-          const int y = page.height - 1 - int(std::floor((y0 + 20 + 40 * row + 15) / 2));
-          const auto at = [&](int plane) {  // off the page: as far from any value as can be
-            return x < 0 || y < 0 || x >= page.width || y >= page.height
-                       ? -255
-                       : page.samples[(std::size_t(y) * page.width + x) * 4 + plane];
-          };
-          // The transfer procedure gets the additive value 1 - input (as the
-          // job computes it, in single precision) and answers table entry
-          // round(255 v) / 255; the device puts down the complement.
-          const double additive = 1.0 - double(float(step) * 0.05f);
-          const int want = int(std::lround(255 - table[int(255 * additive + 0.5)] / 100.0));
-          if (std::abs(at(row) - want) > p.worst)
-            p.worst = std::abs(at(row) - want), p.worstRow = row, p.worstStep = step;
-          for (int plane = 0; plane < kChannelCount; ++plane)
-            p.strayInk = std::max(p.strayInk, plane == row ? 0 : std::abs(at(plane)));
-        }
+      try {
+        const CmykRaster page = error.empty() ? Render(job, resetting, scratch) : CmykRaster{};
+        p.sizeOk = width == 0 || (page.width == int(width / 2 + 0.5) &&
+                                  page.height == int(height / 2 + 0.5));
+        p.duplexOk = ToLf(job).find(duplexCode) != std::string::npos;
+        Measure(page, def, ps, p);
+      } catch (const std::exception& e) {
+        p.error = e.what();
       }
       printed.push_back(p);
     }
   }
   return printed;
+}
+
+std::string NoneDiffers(const VendorCase& vendor, const std::string& writtenPath, JobInput input,
+                        const std::string& scratch) {
+  std::vector<std::string> options = vendor.options;
+  const CmykRaster a = Render(RunChain(VendorPath(vendor), WedgeJob(), input, options, scratch),
+                              false, scratch);
+  options.push_back("VLTone=None");
+  const CmykRaster b = Render(RunChain(writtenPath, WedgeJob(), input, options, scratch), false,
+                              scratch);
+  if (a.width != b.width || a.height != b.height)
+    return "page size " + std::to_string(b.width) + "x" + std::to_string(b.height);
+  return a.samples == b.samples ? "" : "pixels";
 }
 
 }  // namespace tonalis::test::real
