@@ -1,6 +1,8 @@
 // A FileDialog that answers from a script and records what it was given.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QString>
 #include <deque>
 #include <optional>
@@ -19,26 +21,30 @@ class ScriptedFileDialog : public ui::FileDialog {
 
   // Queues the answer of the next dialog: a path, or nothing for Cancel.
   ScriptedFileDialog& Choose(const QString& path) {
-    answers_.push_back({true, path});
+    answers_.push_back(path);
     return *this;
   }
   ScriptedFileDialog& Cancel() {
-    answers_.push_back({false, QString()});
+    answers_.push_back(std::nullopt);
     return *this;
   }
 
-  std::optional<QString> OpenFile(QWidget* owner, const QString& directory,
-                                  const QString& filters) override;
+  std::optional<QString> OpenFile(QWidget*, const QString& directory,
+                                  const QString& filters) override {
+    calls_.push_back({directory, filters});
+    if (answers_.empty()) {
+      ADD_FAILURE() << "unscripted file dialog";
+      return std::nullopt;
+    }
+    const std::optional<QString> answer = answers_.front();
+    answers_.pop_front();
+    return answer;
+  }
 
   const std::vector<Call>& calls() const { return calls_; }
-  std::size_t PendingAnswers() const { return answers_.size(); }
 
  private:
-  struct Answer {
-    bool confirmed;
-    QString path;
-  };
-  std::deque<Answer> answers_;
+  std::deque<std::optional<QString>> answers_;
   std::vector<Call> calls_;
 };
 
