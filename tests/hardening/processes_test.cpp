@@ -91,6 +91,27 @@ const PrinterDefinitionList kB = ListOf({Def("Beta", 0, {Curve(kIdentity), Curve
                                                          Curve(Ends(0, 9000)), Curve(Ends(500, 10000))}),
                                          Def("Gamma", 1, Curve(Ends(0, 8000)))});
 
+// A library of the definitions of `lists`, as its file holds it.
+std::string LibraryImage(std::initializer_list<const PrinterDefinitionList*> lists) {
+  auto lib = std::make_unique<DefinitionLibrary>();
+  EmptyTable(*lib);
+  for (const auto* list : lists)
+    for (int slot : VisibleSlots(*list)) InsertDefinition(*lib, list->slots[slot], InsertMode::AddMode());
+  const std::vector<uint8_t> image = EncodeLibrary(*lib);
+  return {image.begin(), image.end()};
+}
+
+// Reads the PPD file and writes `next(what it read)` into it: 0, or 3 when
+// the read failed or saw no whole version, 4 when the write failed.
+int Rewrite(const std::string& path, const std::function<const PrinterDefinitionList*(int count)>& next) {
+  QuietInteraction ui;
+  auto list = std::make_unique<PrinterDefinitionList>();
+  PpdReadOutcome read = GetPPDToneInfo(FileTarget(path), *list, {ui});
+  const PrinterDefinitionList* written = read.loaded ? next(list->count) : nullptr;
+  if (!written) return 3;
+  return SetPPDToneInfo(*read.loaded, *written, {ui}) ? 0 : 4;
+}
+
 // The PPD file as written with each list in turn, starting from `golden`.
 std::vector<std::string> PpdVersions(const std::string& path, const char* golden,
                                      std::initializer_list<const PrinterDefinitionList*> lists) {
@@ -117,12 +138,9 @@ TEST(KillWhileWriting, PpdFileIsAlwaysOneWholeVersion) {
   const int fresh = KillRepeatedly(
       "ppd-file", 50, 20, 50000, [&] { return ReadBytes(path); },
       [&] {
-        for (QuietInteraction ui;;) {
-          auto list = std::make_unique<PrinterDefinitionList>();
-          PpdReadOutcome read = GetPPDToneInfo(FileTarget(path), *list, {ui});
-          if (!read.loaded || !SetPPDToneInfo(*read.loaded, list->count == 1 ? kB : kA, {ui}))
-            return 3;
-        }
+        for (;;)
+          if (const int failed = Rewrite(path, [](int count) { return count == 1 ? &kB : &kA; }))
+            return failed;
       },
       [&](const std::string& after) {
         ScriptedInteraction ui;
@@ -136,17 +154,10 @@ TEST(KillWhileWriting, PpdFileIsAlwaysOneWholeVersion) {
 TEST(KillWhileWriting, LibraryIsAlwaysOneWholeVersion) {
   TempDir dir;
   const std::string path = dir / kLibraryFileName;
+  const std::vector<std::string> versions = {LibraryImage({&kA}), LibraryImage({&kB})};
   auto libA = std::make_unique<DefinitionLibrary>(), libB = std::make_unique<DefinitionLibrary>();
-  EmptyTable(*libA), EmptyTable(*libB);
-  InsertDefinition(*libA, Def("Alpha", 1, Curve(kGamma22)), InsertMode::AddMode());
-  for (int i = 0; i < 100; ++i)
-    InsertDefinition(*libB, Def("B" + std::to_string(i), 0, Curve(Ends(i, 10000 - i))),
-                     InsertMode::AddMode());
-  std::vector<std::string> versions;
-  for (const auto* lib : {libA.get(), libB.get()}) {
-    const std::vector<uint8_t> image = EncodeLibrary(*lib);
-    versions.emplace_back(image.begin(), image.end());
-  }
+  DecodeLibrary(std::vector<uint8_t>(versions[0].begin(), versions[0].end()), *libA);
+  DecodeLibrary(std::vector<uint8_t>(versions[1].begin(), versions[1].end()), *libB);
   WriteBytes(path, versions[0]);
   const int fresh = KillRepeatedly(
       "library", 50, 20, 50000, [&] { return ReadBytes(path); },
@@ -174,15 +185,7 @@ TEST(KillWhileWriting, LibraryIsAlwaysOneWholeVersion) {
 TEST(KillWhileWriting, QueuePpdIsAlwaysOneWholeVersion) {
   TempDir dir;
   const std::string library = dir / kLibraryFileName;
-  {
-    auto lib = std::make_unique<DefinitionLibrary>();
-    ScriptedInteraction ui;
-    LibraryFile file(library);
-    ASSERT_TRUE(file.Open(*lib, ui));
-    for (const auto* list : {&kA, &kB})
-      for (int slot : VisibleSlots(*list)) InsertDefinition(*lib, list->slots[slot], InsertMode::AddMode());
-    ASSERT_TRUE(file.Write(*lib, ui));
-  }
+  WriteBytes(library, LibraryImage({&kA, &kB}));
   PrivateCupsd cupsd;
   cupsd.UseAsConfigured();
   cupsd.AddQueue("Kill", std::string(TONALIS_TEST_DATA_DIR) + "/cups/marked.ppd");
@@ -288,14 +291,10 @@ TEST(TwoCopies, TwoWritersOfOnePpdEndWithOneWholeVersion) {
     std::vector<pid_t> writers;
     for (int w = 0; w < 2; ++w) {
       writers.push_back(StartChild([&, w] {
-        QuietInteraction ui;
-        for (int i = 0; i < 10; ++i) {
-          auto list = std::make_unique<PrinterDefinitionList>();
-          PpdReadOutcome read = GetPPDToneInfo(FileTarget(path), *list, {ui});
-          // Each read sees one whole version, the other writer's or its own.
-          if (!read.loaded || (list->count != 1 && list->count != 2)) return 3;
-          if (!SetPPDToneInfo(*read.loaded, *lists[w], {ui})) return 4;
-        }
+        // Each read sees one whole version, the other writer's or its own.
+        auto mine = [&](int count) { return count == 1 || count == 2 ? lists[w] : nullptr; };
+        for (int i = 0; i < 10; ++i)
+          if (const int failed = Rewrite(path, mine)) return failed;
         return 0;
       }));
     }
