@@ -44,33 +44,18 @@ TEST(Section, MatchesTheGoldenFilesByteForByte) {
 }
 
 TEST(Section, KeywordsStayWithTheirNamesAndNewOnesAvoidTheFilesOwn) {
-  const struct {
-    std::vector<std::string> names;
+  for (const Json& c : Cases()["keywords"]) {
     std::vector<ChoiceRead> read;
-    std::vector<int> keywords;
-  } cases[] = {
-      {{"A", "B"}, {}, {1, 2}},
-      {{"C", "B"}, {{1, "A"}, {2, "B"}}, {3, 2}},
-      {{"B", "A"}, {{1, "A"}, {2, "B"}}, {2, 1}},
-      {{"D", "D", "X"}, {{4, "D"}, {5, "D"}, {0, "X"}}, {4, 5, 1}},
-      {{"N"}, {{1, "a"}, {2, "b"}, {3, "c"}, {4, "d"}, {5, "e"}, {6, "f"}, {7, "g"}, {8, "h"},
-               {9, "i"}}, {1}},
-  };
-  for (const auto& c : cases) EXPECT_EQ(ppd::AssignKeywords(c.names, c.read), c.keywords);
+    for (const Json& choice : c[1]) read.push_back({choice[0], choice[1]});
+    EXPECT_EQ(ppd::AssignKeywords(c[0], read), c[2].get<std::vector<int>>()) << c[0];
+  }
 }
 
 TEST(Section, ChoiceNamesAndTheSupportedTest) {
   using namespace std::string_literals;
-  const std::pair<std::string, std::string> names[] = {
-      {"*VLTone Gumma2/a<3A>b<3c>c: \"\r\n", "a:b<c"},
-      {"*VLTone Gumma3/<4142>: \"\r\n", "AB"},
-      {"*VLTone Gumma4/old:style: \"\r\n", "old"},
-      {"*VLTone Gumma1/x<3G>y<3>z<>: \"\r\n", "x<3G>y<3>z<>"},
-      {"*VLTone Gumma1/open<41\r\n", "open<41\r\n"},
-      {"*VLTone Gumma1\r\n", "\n"},
-  };
-  for (const auto& [line, name] : names) EXPECT_EQ(ppd::ReadChoiceName(line), name) << line;
-  for (const std::string& name : {"a:b"s, "<3A>"s, "x<y:z"s, "<<>>"s, std::string(31, ':')}) {
+  for (const Json& c : Cases()["choiceNames"])
+    EXPECT_EQ(ppd::ReadChoiceName(c[0].get<std::string>()), c[1].get<std::string>()) << c[0];
+  for (const std::string& name : Cases()["escapedNames"].get<std::vector<std::string>>()) {
     const std::string escaped = ppd::EscapeName(name);
     EXPECT_EQ(escaped.find(':'), std::string::npos) << name;
     EXPECT_EQ(ppd::ReadChoiceName("*VLTone Gumma1/" + escaped + ": \"\r\n"), name);
@@ -150,27 +135,8 @@ TEST_F(Writer, RefusesNamesWithControlCharactersAndTouchesNothing) {
 }
 
 TEST(Verify, RefusesWhatCupsWouldReadDifferently) {
-  const std::string head =
-      "*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n*LanguageVersion: English\n"
-      "*NickName: \"Test\"\n*OpenUI *Duplex: PickOne\n*DefaultDuplex: None\n"
-      "*Duplex None: \"\"\n*Duplex On: \"x\"\n*CloseUI: *Duplex\n";
-  const std::string option =
-      "*OpenUI *VLTone/Color adjustment:  PickOne\n*DefaultVLTone: None\n"
-      "*VLTone None/Not Specified: \"\"\n*VLTone Gumma2/A: \"x\"\n*End\n*CloseUI: *VLTone\n";
-  std::string boolean = option;
-  boolean.replace(boolean.find("PickOne"), 7, "Boolean");
-  const struct { std::string reference, written; bool sound; } cases[] = {
-      {head, head + option, true},
-      {head, head + "*Patch: \"\n" + option, false},  // swallowed by a value that never ends
-      {head, option, false},                          // a vendor option lost
-      {head, head.substr(0, head.find("*Duplex On")) + "*CloseUI: *Duplex\n" + option, false},
-      {head, head + boolean, false},
-      {head, head, false},
-      {"not a PPD", "not a PPD either", true},  // nothing to compare
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(VerifyWrittenPpd(c.reference, c.written, {"None", "Gumma2"}).empty(), c.sound)
-        << c.written;
+  for (const Json& c : Cases()["verify"])
+    EXPECT_EQ(VerifyWrittenPpd(c[1].get<std::string>(), c[2].get<std::string>(), {"None", "Gumma2"}).empty(), c[3].get<bool>()) << c[0];
 }
 
 }  // namespace
