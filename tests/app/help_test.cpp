@@ -5,10 +5,12 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <fstream>
 
 #include "app/chm_file.h"
 #include "app/help.h"
 #include "app/help_viewer.h"
+#include "support/samples.h"
 #include "ui/editor/curve_editor_dialog.h"
 #include "ui/main/main_dialog.h"
 
@@ -17,50 +19,37 @@ namespace {
 
 using ui::kEditorHelpContext;
 using ui::kMainHelpContext;
+using Map = std::map<std::uint32_t, std::string>;
 
-std::string U32(std::uint32_t v) {
-  return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8 & 0xFF),
-          static_cast<char>(v >> 16 & 0xFF), static_cast<char>(v >> 24 & 0xFF)};
+std::string Words(std::initializer_list<std::uint32_t> values) {  // little-endian
+  std::string out;
+  for (std::uint32_t v : values)
+    for (int shift = 0; shift < 32; shift += 8) out += static_cast<char>(v >> shift & 0xFF);
+  return out;
 }
 
+// topic_paths.txt: a topic as stored, a tab, its archive path ("-": none);
+// the archive holds /main.html and /sub/editor.html, named in any case.
 TEST(ChmReader, TopicPathsContextMapAndContentsAsCompilersStoreThem) {
-  // libchm compares archive paths without regard to case.
   auto exists = [](std::string_view path) {
-    return QString::fromUtf8(path.data(), path.size()).toLower() == "/main.html" ||
-           QString::fromUtf8(path.data(), path.size()).toLower() == "/sub/editor.html";
+    const QString lower = QString::fromUtf8(path.data(), path.size()).toLower();
+    return lower == "/main.html" || lower == "/sub/editor.html";
   };
-  const std::pair<const char*, std::optional<std::string>> paths[] = {
-      {"main.html", "/main.html"},
-      {"/home/x/build/help/stage/main.html", "/main.html"},  // the folder compiled in
-      {"C:\\help\\stage\\MAIN.HTML#part", "/MAIN.HTML#part"},
-      {"mk:@MSITStore:C:\\help\\QR_GRAD.chm::/sub/editor.html", "/sub/editor.html"},
-      {"/build/editor.html", std::nullopt},  // not in the archive's root
-      {"/", std::nullopt},
-  };
-  for (const auto& [stored, expected] : paths)
-    EXPECT_EQ(ResolveTopicPath(stored, exists), expected) << stored;
+  std::ifstream paths(TONALIS_APP_TEST_DATA "/topic_paths.txt");
+  for (std::string stored, want; std::getline(paths, stored, '\t') && std::getline(paths, want);)
+    EXPECT_EQ(ResolveTopicPath(stored, exists).value_or("-"), want) << stored;
 
-  const std::string strings = std::string("\0/a.html\0b.html\0", 17);
-  EXPECT_EQ(ParseContextMap(U32(16) + U32(5002) + U32(1) + U32(5003) + U32(9), strings),
-            (std::map<std::uint32_t, std::string>{{5002, "/a.html"}, {5003, "b.html"}}));
+  const std::string strings("\0/a.html\0b.html\0", 17);
+  EXPECT_EQ(ParseContextMap(Words({16, 5002, 1, 5003, 9}), strings),
+            (Map{{5002, "/a.html"}, {5003, "b.html"}}));
   // A count beyond the table, an offset beyond #STRINGS, an empty name.
-  EXPECT_EQ(
-      ParseContextMap(U32(800) + U32(1) + U32(99) + U32(2) + U32(0) + U32(3) + U32(9), strings),
-      (std::map<std::uint32_t, std::string>{{3, "b.html"}}));
+  EXPECT_EQ(ParseContextMap(Words({800, 1, 99, 2, 0, 3, 9}), strings), (Map{{3, "b.html"}}));
 
-  const auto entries = ParseSitemap(R"(<UL><LI><OBJECT type="text/sitemap">
-      <param name="Name" value="Start &amp; more"><param name="Local" value="index.html"></OBJECT>
-      <ul><li><object type="text/sitemap"><param name=name value='Editor &#x263A;'></object>
-      <!-- <LI><OBJECT type="text/sitemap"><param name="Name" value="hidden"></OBJECT> --></ul>
-      <LI><OBJECT type="text/sitemap"><param name="Name" value="Caf&#233; &amp &verylongname;">
-      </OBJECT></UL>)");
-  ASSERT_EQ(entries.size(), 3u);
-  EXPECT_EQ(entries[0].name, "Start & more");
-  EXPECT_EQ(entries[0].local, "index.html");
-  EXPECT_EQ(entries[1].name, "Editor \xE2\x98\xBA");
-  EXPECT_EQ(entries[1].depth, 1);
-  EXPECT_EQ(entries[2].name, "Caf\xC3\xA9 &amp &verylongname;");
-  EXPECT_EQ(entries[2].depth, 0);
+  // Entities decoded, the unknown and the unterminated kept as written.
+  std::string contents;
+  for (const auto& e : ParseSitemap(test::ReadFile(TONALIS_APP_TEST_DATA "/contents.hhc")))
+    contents += std::to_string(e.depth) + "|" + e.name + "|" + e.local + "\n";
+  EXPECT_EQ(contents, test::ReadFile(TONALIS_APP_TEST_DATA "/contents.expected"));
 }
 
 TEST(HelpFile, MapsTheWindowsContextsToTheirTopics) {
@@ -76,8 +65,11 @@ TEST(HelpFile, MapsTheWindowsContextsToTheirTopics) {
 TEST(ShowHelp, ShowsTheTopicBesideTheModuleOrNothingForAMissingFileOrContext) {
   ASSERT_EQ(ShowHelp(nullptr, nullptr, kHelpInitialize, 0), 1);
   QTemporaryDir root;
-  QDir().mkpath(root.filePath("module"));
-  QFile::copy(TONALIS_HELP_FILE, root.filePath("module/QR_GRAD.chm"));
+  const auto place = [&](const char* folder) {
+    QDir().mkpath(root.filePath(folder));
+    QFile::copy(TONALIS_HELP_FILE, root.filePath(folder) + "/QR_GRAD.chm");
+  };
+  place("module");
   const QString module = root.filePath("module/ZADA_VUV.rcc");
   const QString program = root.filePath("bin/tonalis");  // no help file there
   EXPECT_EQ(HelpFilePath(QString(), program), root.filePath("bin/QR_GRAD.chm"));
@@ -87,15 +79,13 @@ TEST(ShowHelp, ShowsTheTopicBesideTheModuleOrNothingForAMissingFileOrContext) {
   ASSERT_NE(ShowHelpForContext(module, program, kEditorHelpContext), 0);
   HelpViewer* viewer = OpenHelpViewer();
   EXPECT_EQ(viewer->filePath(), root.filePath("module/QR_GRAD.chm"));
-  EXPECT_EQ(viewer->currentTopic(), "/editor.html");
   EXPECT_EQ(viewer->browser()->documentTitle(), "The curve editor");
   // A context the file does not map leaves the topic on show.
   EXPECT_EQ(ShowHelpForContext(module, program, 5099), 0);
   EXPECT_EQ(viewer->currentTopic(), "/editor.html");
 
   // Installed, the help file lies in the data folder, not beside the program.
-  QDir().mkpath(root.filePath("share/tonalis"));
-  QFile::copy(TONALIS_HELP_FILE, root.filePath("share/tonalis/QR_GRAD.chm"));
+  place("share/tonalis");
   EXPECT_EQ(HelpFilePath(QString(), program), root.filePath("share/tonalis/QR_GRAD.chm"));
   EXPECT_EQ(ShowHelp(nullptr, nullptr, kHelpUninitialize, 0), 1);
   EXPECT_EQ(OpenHelpViewer(), nullptr);

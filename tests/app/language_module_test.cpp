@@ -1,13 +1,13 @@
 // Start-up with and without a language module: where the module is looked
 // for, and where texts, templates and the icon then come from, seen in the
 // real main window, curve editor and About box.
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <fstream>
 
 #include "app/about_dialog.h"
 #include "app/app_paths.h"
@@ -18,133 +18,104 @@
 namespace tonalis::test {
 namespace {
 
-using app::ApplicationShell;
-
-// Puts a copy of module `source` into `folder` (made when missing) and
-// returns its path.
-QString PlaceModule(const QString& folder, const char* source) {
+// Puts a copy of module `source` into `folder` (made when missing).
+void PlaceModule(const QString& folder, const char* source) {
   QDir().mkpath(folder);
-  const QString path = QDir(folder).filePath(QString::fromLatin1(app::kLanguageModuleName));
-  QFile::remove(path);
-  EXPECT_TRUE(QFile::copy(QString::fromUtf8(source), path)) << source;
-  return path;
+  EXPECT_TRUE(QFile::copy(source, QDir(folder).filePath(app::kLanguageModuleName))) << source;
 }
 
-TEST(ModuleSearch, TheFirstFolderHoldingTheModuleWins) {
+TEST(ModuleSearch, BesideTheProgramThenTheUsersThenTheInstalledFolderTheFirstHoldingItWins) {
   QTemporaryDir root;
   const QStringList folders = {root.filePath("a"), root.filePath("b"), root.filePath("c")};
   EXPECT_EQ(app::FindLanguageModule(folders), QString());
   PlaceModule(folders[2], TONALIS_TEST_MODULE);
-  const QString inB = PlaceModule(folders[1], TONALIS_TEST_MODULE);
-  // A folder of that name is no module.
-  QDir().mkpath(QDir(folders[0]).filePath("ZADA_VUV.rcc"));
-  EXPECT_EQ(app::FindLanguageModule(folders), inB);
-}
+  PlaceModule(folders[1], TONALIS_TEST_MODULE);
+  QDir().mkpath(QDir(folders[0]).filePath("ZADA_VUV.rcc"));  // a folder is no module
+  EXPECT_EQ(app::FindLanguageModule(folders), root.filePath("b/ZADA_VUV.rcc"));
 
-TEST(ModuleSearch, LooksBesideTheProgramThenInTheUsersThenInTheInstalledDataFolder) {
   const QByteArray saved = qgetenv("XDG_DATA_HOME");
   qputenv("XDG_DATA_HOME", "/home/someone/data");
   EXPECT_EQ(app::ModuleSearchFolders("/opt/tonalis/bin/tonalis"),
             (QStringList{"/opt/tonalis/bin", "/home/someone/data/tonalis",
                          "/opt/tonalis/share/tonalis"}));
-  // A relative XDG_DATA_HOME is to be ignored.
-  qputenv("XDG_DATA_HOME", "relative");
+  qputenv("XDG_DATA_HOME", "relative");  // to be ignored
   EXPECT_EQ(app::UserDataFolder(), QDir::home().filePath(".local/share/tonalis"));
   // Without the program's file name only the user's folder is left.
   EXPECT_EQ(app::ModuleSearchFolders(QString()), QStringList{app::UserDataFolder()});
-  if (saved.isNull())
-    qunsetenv("XDG_DATA_HOME");
-  else
-    qputenv("XDG_DATA_HOME", saved);
+  saved.isNull() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", saved);
 }
 
-// The shell started over a folder that may hold a module, then the main
-// window on a PPD file with the shell's texts.
-class ShellStartup : public MainWindowTest {
+// The cases of startup.txt, one each: the shell started over a folder that
+// may hold the module, then the main window, then the probes.
+class ShellStartup : public MainWindowTest, public ::testing::WithParamInterface<const char*> {
  protected:
-  void SetUp() override {
-    MainWindowTest::SetUp();
-    ASSERT_TRUE(modules_.isValid());
-    Write("demo.ppd", PpdText("Demo Color PS", {"Warm"}));
-  }
   void TearDown() override {
     MainWindowTest::TearDown();
-    if (shell_)
-      shell_->ShutDown();
+    if (shell_) shell_->ShutDown();
   }
-
-  ApplicationShell& StartShell(const char* module = nullptr) {
-    if (module != nullptr)
-      PlaceModule(modules_.path(), module);
-    shell_ = std::make_unique<ApplicationShell>(QString(), QStringList{modules_.path()});
+  void StartShell(const QString& module) {
+    if (module == "german" || module == "partial")
+      PlaceModule(modules_.path(), module == "german" ? TONALIS_GERMAN_MODULE : TONALIS_TEST_MODULE);
+    if (module == "bogus") WriteFile(modules_.filePath(app::kLanguageModuleName).toStdString(), "no");
+    shell_ = std::make_unique<app::ApplicationShell>(QString(), QStringList{modules_.path()});
     shell_->Start();
-    return *shell_;
+    Write("demo.ppd", PpdText("Demo Color PS", {"Warm"}));
+    ASSERT_TRUE(Start("demo.ppd", shell_->strings()));
   }
-  bool StartWindow() { return Start("demo.ppd", shell_->strings()); }
+  QString Probe(const QString& what) {
+    const app::ApplicationShell& s = *shell_;
+    const QString arg = what.section(':', 1);
+    const std::map<QString, int> controls = {
+        {"printer", ids::kPrinterGroup}, {"library", ids::kLibraryGroup}, {"exit", ids::kExit}};
+    if (what == "module") return !s.module() ? "none" : s.module()->loaded() ? "loaded" : "released";
+    if (what == "problems") return QString::number(s.module()->problems().size());
+    if (what == "strings") return &s.strings() == &DefaultStrings() ? "program's" : "module's";
+    if (what == "icon-sizes") return QString::number(s.icon().availableSizes().size());
+    if (what == "icon-colour") return s.icon().pixmap(32).toImage().pixelColor(16, 16).name();
+    if (what == "window") return window().windowTitle();
+    if (what.startsWith("group:")) return Control<QGroupBox>(controls.at(arg))->title();
+    if (what.startsWith("button:")) return Control<QAbstractButton>(controls.at(arg))->text();
+    if (what.startsWith("template:")) return ui::DialogTemplate::ResourcePath(arg.toInt());
+    if (what.startsWith("string:")) return QString::fromStdString(s.strings().Load(arg.toInt()));
+    if (what.startsWith("exists:")) return QFile::exists(arg) ? "yes" : "no";
+    if (what == "editor") {
+      ui::CurveEditorDialog editor(ui::CurveEditorSeams{&interaction, s.strings(), {}}, &window());
+      DensityDef def = NewDefinition();
+      editor.Open(def);
+      return editor.windowTitle();
+    }
+    app::AboutDialog about(s.strings(), s.icon(), &window());  // its title, product, own marker
+    return what == "about" ? about.windowTitle()
+           : what == "about-product"
+               ? about.controls().Control<QLabel>(app::about_ids::kProductLine)->text()
+           : what == "about-own" ? (about.findChild<QLabel*>("moduleMarker") ? "yes" : "no")
+                                 : "no such probe";
+  }
 
-  QString GroupTitle(int id) { return Control<QGroupBox>(id)->title(); }
-  QString ModulePath() const { return QDir(modules_.path()).filePath("ZADA_VUV.rcc"); }
-
-  std::unique_ptr<ApplicationShell> shell_;
-
- private:
+  std::unique_ptr<app::ApplicationShell> shell_;
   QTemporaryDir modules_;
 };
 
-TEST_F(ShellStartup, WithTheGermanModuleTheWindowsShowItsTexts) {
-  ApplicationShell& shell = StartShell(TONALIS_GERMAN_MODULE);
-  ASSERT_NE(shell.module(), nullptr);
-  EXPECT_TRUE(shell.module()->problems().empty());
-  ASSERT_TRUE(StartWindow());
-  EXPECT_EQ(GroupTitle(ids::kPrinterGroup), "Drucker");
-  ui::CurveEditorDialog editor(ui::CurveEditorSeams{&interaction, shell.strings(), {}}, &window());
-  DensityDef def = NewDefinition();
-  editor.Open(def);
-  EXPECT_EQ(editor.windowTitle(), "Dichteeinstellung festlegen");
-  EXPECT_EQ(app::AboutDialog(shell.strings(), shell.icon(), &window()).windowTitle(), "Über Tonalis");
-  // The module brings no icon: the program's serves.
-  EXPECT_EQ(shell.icon().availableSizes().size(), 8);
-}
-
-TEST_F(ShellStartup, AModuleGivesItsOwnTextsAndTemplatesFirstAndTheProgramsForTheRest) {
-  ApplicationShell& shell = StartShell(TONALIS_TEST_MODULE);
-  ASSERT_NE(shell.module(), nullptr);
-  ASSERT_TRUE(StartWindow());
-  EXPECT_EQ(window().windowTitle(), "Partial title");
-  EXPECT_EQ(GroupTitle(ids::kLibraryGroup), "Partial library");
-  EXPECT_EQ(Control<QAbstractButton>(ids::kExit)->text(), "Exit(&X)");
-  // Its own About box template; the program's main window.
-  EXPECT_EQ(ui::DialogTemplate::ResourcePath(100), ":/zada_vuv/dialogs/dialog100.ui");
-  EXPECT_EQ(ui::DialogTemplate::ResourcePath(102), ":/dialogs/dialog102.ui");
-  app::AboutDialog about(shell.strings(), shell.icon(), &window());
-  EXPECT_NE(about.findChild<QLabel*>("moduleMarker"), nullptr);
-  EXPECT_EQ(about.controls().Control<QLabel>(app::about_ids::kProductLine)->text(),
-            "Partial product");
-  // Its own icon (plain red).
-  EXPECT_EQ(shell.icon().pixmap(32).toImage().pixelColor(16, 16), QColor(Qt::red));
-
-  // Released, its templates are gone; its texts stay with the window.
-  shell.ShutDown();
-  EXPECT_FALSE(shell.module()->loaded());
-  EXPECT_EQ(ui::DialogTemplate::ResourcePath(100), ":/dialogs/dialog100.ui");
-  EXPECT_FALSE(QFile::exists(":/zada_vuv/strings.po"));
-  EXPECT_EQ(shell.strings().Load(31), "Partial title");
-  EXPECT_EQ(shell.icon().pixmap(32).toImage().pixelColor(16, 16), QColor(Qt::red));
-}
-
-TEST_F(ShellStartup, WithoutAModuleOrWithAFileThatIsNoneTheProgramsOwnServe) {
-  EXPECT_EQ(StartShell().module(), nullptr);
-  EXPECT_EQ(shell_->icon().availableSizes().size(), 8);
-  {
-    QFile bogus(ModulePath());
-    ASSERT_TRUE(bogus.open(QIODevice::WriteOnly));
-    bogus.write("not a resource file");
+TEST_P(ShellStartup, TheWindowsShowTheModulesOwnTextsAndTheProgramsForTheRest) {
+  std::ifstream cases(TONALIS_APP_TEST_DATA "/startup.txt");
+  bool mine = false;
+  for (std::string text; std::getline(cases, text);) {
+    const QString line = QString::fromStdString(text), word = line.section(' ', 0, 0);
+    const QString rest = line.section(' ', 1).trimmed();
+    if (word == "start" && (mine = rest == GetParam())) {
+      StartShell(rest);
+      if (HasFatalFailure()) return;
+    }
+    if (!mine || word == "start" || word.isEmpty() || word.startsWith('#')) continue;
+    if (word == "shutdown")
+      shell_->ShutDown();
+    else
+      EXPECT_EQ(Probe(word), rest) << text;
   }
-  ApplicationShell& shell = StartShell();
-  EXPECT_EQ(shell.module(), nullptr);
-  EXPECT_EQ(&shell.strings(), &DefaultStrings());
-  EXPECT_EQ(ui::DialogTemplate::ResourcePath(102), ":/dialogs/dialog102.ui");
+  EXPECT_NE(shell_, nullptr) << "no case for " << GetParam();
 }
+INSTANTIATE_TEST_SUITE_P(Modules, ShellStartup,
+                         ::testing::Values("none", "bogus", "german", "partial"));
 
 }  // namespace
 }  // namespace tonalis::test
