@@ -9,8 +9,10 @@
 
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
 
+#include "formats/definition_json.h"
 #include "formats/ppd_fixtures.h"
 #include "support/fault_ops.h"
 
@@ -46,39 +48,20 @@ std::unique_ptr<DefinitionLibrary> Decoded(const Bytes& image, LibraryFormat* fo
   return lib;
 }
 
+// The cases are in library_images.json.
 TEST(LibraryImage, DecodesEveryShapeOfFile) {
-  constexpr auto Current = LibraryFormat::Current, Old = LibraryFormat::Old;
-  const std::size_t full = kLibraryFileBytes;
-  const std::string unended(36, 'U');
-  std::vector<std::pair<int, std::string>> hundred;
-  for (int i = 0; i < 100; ++i) hundred.emplace_back(i, "n");
-  const struct { const char* what; Bytes image; LibraryFormat format; int count; Names names; } cases[] = {
-      {"empty", {}, LibraryFormat::Empty, 0, {}},
-      {"one byte", {5}, Current, 0, {}},
-      {"holes, count below the used slots",
-       Image(full, 2, 3, {{0, "a"}, {2, "b"}, {3, "c"}, {9, "e"}}), Current, 3, {"a", "b", "c"}},
-      {"count beyond capacity", Image(full, 2, 150, hundred), Current, 100, Names(100, "n")},
-      {"negative count", Image(full, 2, -5, {{0, "x"}}), Current, 0, {}},
-      {"future version", Image(full, 32767, 1, {{0, "F"}}), Current, 1, {"F"}},
-      {"unended name", Image(full, 2, 2, {{0, unended}, {1, "next"}}), Current, 2, {unended, "next"}},
-      {"cut inside a name", Image(4 + 264 + 6, 2, 2, {{0, "first"}, {1, "abcdef"}}), Current, 2,
-       {"first", "ab"}},
-      {"oversized", Image(full + 5000, 2, 1, {{0, "Big"}}), Current, 1, {"Big"}},
-      {"old", Image(kOldLibraryFileBytes, 1, 2, {{0, "Soft"}, {1, "Hard"}}), Old, 2, {"Soft", "Hard"}},
-      {"old, count beyond its records", Image(kOldLibraryFileBytes, 1, 200, {{0, "O"}}), Old, 100,
-       {"O"}},
-      {"old, cut in a curve", Image(4 + 92 + 44, 1, 2, {{0, "one"}, {1, "two"}}), Old, 2,
-       {"one", "two"}},
-      {"negative version reads as old", Image(full, -1, -1, {}), Old, 0, {}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
+  const std::map<std::string, LibraryFormat> formats = {
+      {"Empty", LibraryFormat::Empty}, {"Current", LibraryFormat::Current}, {"Old", LibraryFormat::Old}};
+  const cli::Json cases = cli::Json::parse(Golden("library_images.json"));
+  for (const cli::Json& c : cases["images"]) {
+    SCOPED_TRACE(c[0].get<std::string>());
     LibraryFormat format;
-    auto lib = Decoded(c.image, &format);
-    EXPECT_EQ(format, c.format);
+    auto lib = Decoded(Image(c[1], c[2], c[3], c[4]), &format);
+    EXPECT_EQ(format, formats.at(c[5]));
     EXPECT_EQ(lib->version, kLibraryVersion);
-    EXPECT_EQ(lib->count, c.count);
-    EXPECT_EQ(VisibleNames(*lib), c.names);
+    EXPECT_EQ(lib->count, c[6].get<int>());
+    const std::vector<std::string> names = c[7];
+    EXPECT_EQ(VisibleNames(*lib), Names(names.begin(), names.end()));
     // Saving gives one current-format block that reads back the same.
     const Bytes out = EncodeLibrary(*lib);
     ASSERT_EQ(out.size(), kLibraryFileBytes);
