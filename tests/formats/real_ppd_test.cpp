@@ -8,7 +8,6 @@
 #include <regex>
 #include <set>
 #include <sstream>
-#include <tuple>
 
 #include "formats/definition_json.h"
 #include "formats/ppd_fixtures.h"
@@ -19,10 +18,6 @@ namespace {
 
 using namespace test;
 using namespace test::real;
-
-bool Starts(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
 
 // The lines of a PPD, each with its offset and whether it belongs to a
 // density-control section ("*OpenUI *VLTone/" through "*CloseUI: *VLTone").
@@ -36,9 +31,9 @@ std::vector<Line> Scan(std::string_view ppd) {
   std::size_t offset = 0;
   bool inside = false;
   for (std::string_view text : LinesOf(ppd)) {
-    inside = inside || Starts(text, "*OpenUI *VLTone/");
+    inside = inside || text.starts_with("*OpenUI *VLTone/");
     lines.push_back({text, offset, inside});
-    inside = inside && !Starts(text, "*CloseUI: *VLTone");
+    inside = inside && !text.starts_with("*CloseUI: *VLTone");
     offset += text.size();
   }
   return lines;
@@ -61,31 +56,22 @@ std::set<std::string> Findings(const std::string& path, const std::string& scrat
   std::set<std::string> findings;
   std::istringstream in(r.out + r.err);
   for (std::string line; in >> std::ws && std::getline(in, line);)
-    if (!Starts(line, "PASS"))
+    if (!line.starts_with("PASS"))
       findings.insert(line);
   return findings;
 }
 
-// The definitions of the rendering, a gamma-only record, a name of the full
-// length and one with bytes that translation strings treat specially.
-PrinterDefinitionList FiveDefinitions() {
-  PrinterDefinitionList list = ListOf({});
-  for (const DensityDef& d : Definitions()) InsertDefinition(list, d, InsertMode::AddMode());
-  return list;
-}
-
 // A vendor file copied into a scratch folder, read and written by the engine.
-class VendorFile {
+class RealPpd : public ::testing::TestWithParam<VendorCase> {
  protected:
   TempDir dir;
   std::string path = dir / "printer.ppd";
-  std::string original;
+  std::string original = ReadBytes(VendorPath(GetParam()));
   ScriptedInteraction ui;
   PrinterDefinitionList list;
 
-  void Open(const VendorCase& vendor) {
-    original = ReadBytes(VendorPath(vendor));
-    ASSERT_FALSE(original.empty()) << "missing vendor file " << vendor.file;
+  void SetUp() override {
+    ASSERT_FALSE(original.empty()) << "missing vendor file";
     WriteBytes(path, original);
   }
   LoadedPpd Load() {
@@ -101,16 +87,11 @@ class VendorFile {
   }
 };
 
-class RealPpd : public VendorFile, public ::testing::TestWithParam<VendorCase> {
- protected:
-  void SetUp() override { Open(GetParam()); }
-};
-
 TEST_P(RealPpd, AWriteChangesOnlyTheSectionAndCupsTestPpdFindsNothingNew) {
   const std::set<std::string> delivered = Findings(path, dir.path());
   LoadedPpd first = Load();
   EXPECT_EQ(list.count, GetParam().sections);
-  const PrinterDefinitionList defs = FiveDefinitions();
+  const PrinterDefinitionList defs = Definitions();
   Write(first, defs);
   const std::string written = ReadBytes(path);
 
@@ -129,10 +110,10 @@ TEST_P(RealPpd, AWriteChangesOnlyTheSectionAndCupsTestPpdFindsNothingNew) {
   for (const Line& l : Scan(written)) {
     if (l.section) {
       EXPECT_EQ(l.text.substr(l.text.find_last_not_of("\r\n") + 1), lineBreak) << l.text;
-      if (end == std::string::npos && Starts(l.text, "*CloseUI: *VLTone"))
+      if (end == std::string::npos && l.text.starts_with("*CloseUI: *VLTone"))
         end = l.offset + l.text.size();
-    } else if (anchor == written.size() && (Starts(l.text, "*% Font Information") ||
-                                            Starts(l.text, "*DefaultFont: Courier"))) {
+    } else if (anchor == written.size() && (l.text.starts_with("*% Font Information") ||
+                                            l.text.starts_with("*DefaultFont: Courier"))) {
       anchor = l.offset;
     }
   }
@@ -142,16 +123,13 @@ TEST_P(RealPpd, AWriteChangesOnlyTheSectionAndCupsTestPpdFindsNothingNew) {
   // Every language of *cupsLanguages gets the option's texts.
   const std::size_t at = original.find("*cupsLanguages: \"") + 17;
   std::istringstream languages(at < 17 ? "" : original.substr(at, original.find('"', at) - at));
-  for (std::string ll; languages >> ll;) {
-    EXPECT_NE(written.find(lineBreak + "*" + ll + ".Translation VLTone/"), std::string::npos) << ll;
-    for (const Line& l : Scan(written)) {
-      if (Starts(l.text, "*VLTone ")) {
-        EXPECT_NE(written.find(lineBreak + "*" + ll + "." +
-                               std::string(l.text.substr(1, l.text.find('/')))),
-                  std::string::npos) << ll << " " << l.text;
-      }
-    }
-  }
+  std::vector<std::string> texts = {"Translation VLTone/"};
+  for (const Line& l : Scan(written))
+    if (l.text.starts_with("*VLTone "))
+      texts.emplace_back(l.text.substr(1, l.text.find('/')));
+  for (std::string ll; languages >> ll;)
+    for (const std::string& text : texts)
+      EXPECT_NE(written.find(lineBreak + "*" + ll + "." + text), std::string::npos) << ll << text;
 
   // Reading gives the definitions back; writing them again gives the same file.
   LoadedPpd second = Load();
@@ -165,41 +143,32 @@ TEST_P(RealPpd, AWriteChangesOnlyTheSectionAndCupsTestPpdFindsNothingNew) {
     EXPECT_TRUE(delivered.count(f)) << "new: " << f;
 }
 
-std::string FileName(const VendorCase& c) {
-  return c.file.substr(0, c.file.find('.'));
+std::string FileName(const ::testing::TestParamInfo<VendorCase>& info) {
+  return info.param.file.substr(0, info.param.file.find('.'));
 }
-INSTANTIATE_TEST_SUITE_P(Vendor, RealPpd, ::testing::ValuesIn(VendorCases()),
-                         [](const auto& info) { return FileName(info.param); });
+INSTANTIATE_TEST_SUITE_P(Vendor, RealPpd, ::testing::ValuesIn(VendorCases()), FileName);
 
-// Every rendered file with every job input; each job is rendered on a plain
+// The rendered files with every job input; each job is rendered on a plain
 // printer and on one whose /Install resets the transfer functions.
-class RealChain : public VendorFile,
-                  public ::testing::TestWithParam<std::tuple<VendorCase, JobInput>> {
-  void SetUp() override { Open(std::get<0>(GetParam())); }
-};
+class RealChain : public RealPpd {};
 
 TEST_P(RealChain, EveryPatchPrintsItsTableEntryAndNonePrintsLikeTheUntouchedFile) {
-  const auto& [vendor, input] = GetParam();
-  Write(Load(), FiveDefinitions());
-  for (const Printed& p : PrintWedges(vendor, original, path, input, dir.path())) {
-    SCOPED_TRACE(p.definition + (p.resetting ? ", resetting printer" : ", plain printer"));
-    ASSERT_EQ(p.error, "");
-    EXPECT_LE(p.worst, kWedgeTolerance) << "colorant " << p.worstRow << " at " << p.worstStep * 5;
-    EXPECT_EQ(p.strayInk, 0);
-    EXPECT_TRUE(p.sizeOk);
-    EXPECT_TRUE(p.duplexOk);
+  Write(Load(), Definitions());
+  for (JobInput input : kJobInputs) {
+    SCOPED_TRACE(::testing::PrintToString(input));
+    for (const Printed& p : PrintWedges(GetParam(), original, path, input, dir.path())) {
+      SCOPED_TRACE(p.definition + (p.resetting ? ", resetting printer" : ", plain printer"));
+      EXPECT_EQ(p.error, "");
+      EXPECT_LE(p.worst, kWedgeTolerance) << "colorant " << p.worstRow << " at " << p.worstStep * 5;
+      EXPECT_EQ(p.strayInk, 0);
+      EXPECT_TRUE(p.sizeOk);
+      EXPECT_TRUE(p.duplexOk);
+    }
+    EXPECT_EQ(NoneDiffers(GetParam(), path, input, dir.path()), "");
   }
-  EXPECT_EQ(NoneDiffers(vendor, path, input, dir.path()), "");
 }
 
-constexpr const char* kInputTags[] = {"_Ps", "_PdfGs", "_PdfPoppler"};
-INSTANTIATE_TEST_SUITE_P(Vendor, RealChain,
-                         ::testing::Combine(::testing::ValuesIn(RenderedCases()),
-                                            ::testing::ValuesIn(kJobInputs)),
-                         [](const auto& info) {
-                           return FileName(std::get<0>(info.param)) +
-                                  kInputTags[int(std::get<1>(info.param))];
-                         });
+INSTANTIATE_TEST_SUITE_P(Vendor, RealChain, ::testing::ValuesIn(RenderedCases()), FileName);
 
 }  // namespace
 }  // namespace tonalis

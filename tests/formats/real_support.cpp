@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <iostream>
 #include <regex>
 #include <sstream>
@@ -21,24 +20,21 @@ std::ostream& operator<<(std::ostream& os, const VendorCase& c) {
   return os << c.file;
 }
 
-const std::vector<VendorCase>& VendorCases() {
-  static const std::vector<VendorCase> cases = [] {
-    std::vector<VendorCase> all;
-    std::istringstream in(ReadBytes(TONALIS_VENDOR_DATA "/cases.txt"));
-    for (std::string line, anchor; std::getline(in, line);) {
-      std::istringstream fields(line);
-      VendorCase c;
-      if (line[0] == '#' ||
-          !(fields >> c.file >> anchor >> c.sections >> c.pageSize >> c.duplex >> c.rendering))
-        continue;
-      c.fontAnchor = anchor == "yes";
-      for (std::string* dash : {&c.pageSize, &c.duplex}) *dash = *dash == "-" ? "" : *dash;
-      for (std::string o; fields >> o;) c.options.push_back(o);
-      all.push_back(c);
-    }
-    return all;
-  }();
-  return cases;
+std::vector<VendorCase> VendorCases() {
+  std::vector<VendorCase> all;
+  std::istringstream in(ReadBytes(TONALIS_VENDOR_DATA "/cases.txt"));
+  for (std::string line, anchor; std::getline(in, line);) {
+    std::istringstream fields(line);
+    VendorCase c;
+    if (line[0] == '#' ||
+        !(fields >> c.file >> anchor >> c.sections >> c.pageSize >> c.duplex >> c.rendering))
+      continue;
+    c.fontAnchor = anchor == "yes";
+    for (std::string* dash : {&c.pageSize, &c.duplex}) *dash = *dash == "-" ? "" : *dash;
+    for (std::string o; fields >> o;) c.options.push_back(o);
+    all.push_back(c);
+  }
+  return all;
 }
 
 std::vector<VendorCase> RenderedCases() {
@@ -74,12 +70,13 @@ std::vector<std::string_view> LinesOf(std::string_view text) {
   return lines;
 }
 
-std::vector<DensityDef> Definitions() {
+PrinterDefinitionList Definitions() {
   cli::JsonError error;
   const auto json = cli::ParseJson(ReadBytes(TONALIS_VENDOR_DATA "/definitions.json"), error);
-  std::vector<DensityDef> defs;
+  PrinterDefinitionList defs = ListOf({});
   for (const cli::Json& d : json.value())
-    defs.push_back(cli::DefinitionFromJson(d, DefaultStrings()).record);
+    InsertDefinition(defs, cli::DefinitionFromJson(d, DefaultStrings()).record,
+                     InsertMode::AddMode());
   return defs;
 }
 
@@ -94,19 +91,16 @@ std::string ToLf(const std::string& text) {
   return std::regex_replace(text, std::regex("\r\n?"), "\n");
 }
 
+// The first group of `pattern` in `text`.
+std::string Match(const std::string& text, const std::string& pattern) {
+  std::smatch m;
+  return std::regex_search(text, m, std::regex(pattern)) ? m[1].str() : "";
+}
+
 // The quoted value of "*OPTION CHOICE/...:", which may run over several lines.
 std::string InvocationOf(const std::string& ppd, const std::string& option,
                          const std::string& choice) {
-  std::smatch m;
-  std::regex_search(ppd, m, std::regex("[\r\n]\\*" + option + " " + choice + "[/:][^\"\r\n]*\"([^\"]*)\""));
-  return m[1];
-}
-
-// The keyword of the density-control choice named `name` ("Gumma3").
-std::string ChoiceNamed(const std::string& ppd, std::string_view name) {
-  std::smatch m;
-  std::regex_search(ppd, m, std::regex("[\r\n]\\*VLTone (\\w+)/" + std::string(name) + ":"));
-  return m[1];
+  return Match(ppd, "[\r\n]\\*" + option + " " + choice + "[/:][^\"\r\n]*\"([^\"]*)\"");
 }
 
 std::string WedgeJob(std::string_view setup = {}) {
@@ -114,10 +108,14 @@ std::string WedgeJob(std::string_view setup = {}) {
   return job.replace(job.find("%SETUP"), 6, setup);
 }
 
-[[noreturn]] void Fail(const RunResult& r, const std::string& what) {
+// The output of a program that must succeed; throws with its messages.
+std::string Output(const std::vector<std::string>& argv, const std::string& scratch) {
+  const RunResult r = RunTool(argv, scratch);
   const std::string text = r.out.size() < 4000 ? r.out + r.err : r.err;
-  throw std::runtime_error(what + " exited with " + std::to_string(r.status) + ": " +
-                           (text.size() > 1500 ? "..." + text.substr(text.size() - 1500) : text));
+  if (r.status != 0)
+    throw std::runtime_error(argv[0] + " exited with " + std::to_string(r.status) + ": " +
+                             (text.size() > 1500 ? "..." + text.substr(text.size() - 1500) : text));
+  return r.out;
 }
 
 // The PostScript for the printer from the PostScript `job`, as CUPS prints
@@ -127,11 +125,9 @@ std::string RunChain(const std::string& ppd, const std::string& job, JobInput in
   std::string file = scratch + "/job.ps";
   WriteBytes(file, job);
   if (input != JobInput::kPostScript) {
-    const RunResult pdf = RunTool({"ps2pdf", "-dDEVICEWIDTHPOINTS=300", "-dDEVICEHEIGHTPOINTS=300",
-                                   "-dFIXEDMEDIA", file, file + ".pdf"},
-                                  scratch);
-    if (pdf.status != 0)
-      Fail(pdf, "ps2pdf");
+    Output({"ps2pdf", "-dDEVICEWIDTHPOINTS=300", "-dDEVICEHEIGHTPOINTS=300", "-dFIXEDMEDIA", file,
+            file + ".pdf"},
+           scratch);
     file += ".pdf";
     options.push_back(input == JobInput::kPdfGhostscript ? "pdftops-renderer=gs"
                                                          : "pdftops-renderer=pdftops");
@@ -139,10 +135,10 @@ std::string RunChain(const std::string& ppd, const std::string& job, JobInput in
   std::vector<std::string> argv = {"cupsfilter", "-p", ppd, "-m", "printer/foo", "-e"};
   for (const std::string& o : options) argv.insert(argv.end(), {"-o", o});
   argv.push_back(file);
-  const RunResult r = RunTool(argv, scratch);
-  if (r.status != 0 || r.out.find("%!PS") == std::string::npos)
-    Fail(r, "cupsfilter");
-  return r.out.substr(r.out.find("%!PS"));
+  const std::string out = Output(argv, scratch);
+  if (out.find("%!PS") == std::string::npos)
+    throw std::runtime_error("cupsfilter wrote no PostScript");
+  return out.substr(out.find("%!PS"));
 }
 
 struct CmykRaster {
@@ -154,25 +150,20 @@ struct CmykRaster {
 // a printer whose /Install sets identity transfer functions.
 CmykRaster Render(const std::string& postscript, bool resettingPrinter,
                   const std::string& scratch) {
-  const std::string input = scratch + "/render.ps", raster = scratch + "/render.pam";
-  WriteBytes(input, postscript);
-  std::filesystem::remove(raster);
-  const RunResult r = RunTool(
+  WriteBytes(scratch + "/render.ps", postscript);
+  const std::string bytes = Output(
       {"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pamcmyk32", "-r36",
-       "-sOutputFile=" + raster, "-c",
+       "-sOutputFile=-", "-sstdout=%stderr", "-c",
        resettingPrinter ? "<< /Install { {} dup dup dup setcolortransfer } bind >> setpagedevice"
                         : "",
-       "-f", input},
+       "-f", scratch + "/render.ps"},
       scratch);
-  if (r.status != 0)
-    Fail(r, "gs");
-  const std::string bytes = ReadBytes(raster);
   const std::size_t body = bytes.find("ENDHDR\n") + 7;
   CmykRaster page;
-  if (std::sscanf(bytes.c_str(), "P7 WIDTH %d HEIGHT %d DEPTH 4 MAXVAL 255 TUPLTYPE CMYK", &page.width,
-                  &page.height) != 2 ||
+  if (std::sscanf(bytes.c_str(), "P7 WIDTH %d HEIGHT %d DEPTH 4 MAXVAL 255 TUPLTYPE CMYK",
+                  &page.width, &page.height) != 2 ||
       body < 7 || bytes.size() < body + std::size_t(page.width) * page.height * 4)
-    throw std::runtime_error("gs wrote no CMYK raster: " + raster);
+    throw std::runtime_error("gs wrote no CMYK raster");
   const std::size_t size = std::size_t(page.width) * page.height * 4;
   page.samples.assign(bytes.begin() + long(body), bytes.begin() + long(body + size));
   return page;
@@ -218,9 +209,12 @@ std::vector<Printed> PrintWedges(const VendorCase& vendor, const std::string& or
   const bool ps = input == JobInput::kPostScript;
   std::vector<Printed> printed;
   for (const bool four : {false, true}) {
-    const DensityDef def = Definitions()[four];
+    const PrinterDefinitionList defs = Definitions();
+    const DensityDef& def = defs.slots[VisibleSlots(defs)[four]];
     std::vector<std::string> options = vendor.options;
-    options.push_back("VLTone=" + ChoiceNamed(ReadBytes(writtenPath), NameOf(def)));
+    options.push_back(
+        "VLTone=" +
+        Match(ReadBytes(writtenPath), "[\r\n]\\*VLTone (\\w+)/" + std::string(NameOf(def)) + ":"));
     double width = four && ps ? 300 : 0, height = width;
     std::string duplexCode;
     if (!four && !vendor.pageSize.empty()) {
@@ -230,34 +224,27 @@ std::vector<Printed> PrintWedges(const VendorCase& vendor, const std::string& or
     }
     if (const std::size_t eq = vendor.duplex.find('='); !four && eq != std::string::npos) {
       options.push_back(vendor.duplex);
-      duplexCode = ToLf(
-          InvocationOf(original, vendor.duplex.substr(0, eq), vendor.duplex.substr(eq + 1)));
+      duplexCode =
+          ToLf(InvocationOf(original, vendor.duplex.substr(0, eq), vendor.duplex.substr(eq + 1)));
     }
     const std::string setup = four ? (ps ? "<< /PageSize [300 300] >> setpagedevice "
                                            "{} dup dup dup setcolortransfer"
                                          : "<< /PageSize [300 300] >> setpagedevice")
                                    : (ps ? "{} settransfer" : "");
-    std::string job, error;
-    try {
-      job = RunChain(writtenPath, WedgeJob(setup), input, options, scratch);
-    } catch (const std::exception& e) {
-      error = e.what();
-    }
+    std::string job;
     for (const bool resetting : {false, true}) {
-      Printed p;
-      p.definition = four ? "four tables" : "one table";
-      p.resetting = resetting;
-      p.error = error;
+      Printed& p = printed.emplace_back();
+      p.definition = four ? "four tables" : "one table", p.resetting = resetting;
       try {
-        const CmykRaster page = error.empty() ? Render(job, resetting, scratch) : CmykRaster{};
-        p.sizeOk = width == 0 || (page.width == int(width / 2 + 0.5) &&
-                                  page.height == int(height / 2 + 0.5));
+        job = job.empty() ? RunChain(writtenPath, WedgeJob(setup), input, options, scratch) : job;
+        const CmykRaster page = Render(job, resetting, scratch);
+        p.sizeOk = width == 0 ||
+                   (page.width == int(width / 2 + 0.5) && page.height == int(height / 2 + 0.5));
         p.duplexOk = ToLf(job).find(duplexCode) != std::string::npos;
         Measure(page, def, ps, p);
       } catch (const std::exception& e) {
         p.error = e.what();
       }
-      printed.push_back(p);
     }
   }
   return printed;
@@ -266,11 +253,11 @@ std::vector<Printed> PrintWedges(const VendorCase& vendor, const std::string& or
 std::string NoneDiffers(const VendorCase& vendor, const std::string& writtenPath, JobInput input,
                         const std::string& scratch) {
   std::vector<std::string> options = vendor.options;
-  const CmykRaster a = Render(RunChain(VendorPath(vendor), WedgeJob(), input, options, scratch),
-                              false, scratch);
+  const CmykRaster a =
+      Render(RunChain(VendorPath(vendor), WedgeJob(), input, options, scratch), false, scratch);
   options.push_back("VLTone=None");
-  const CmykRaster b = Render(RunChain(writtenPath, WedgeJob(), input, options, scratch), false,
-                              scratch);
+  const CmykRaster b =
+      Render(RunChain(writtenPath, WedgeJob(), input, options, scratch), false, scratch);
   if (a.width != b.width || a.height != b.height)
     return "page size " + std::to_string(b.width) + "x" + std::to_string(b.height);
   return a.samples == b.samples ? "" : "pixels";
@@ -285,18 +272,16 @@ std::string NoneDiffers(const VendorCase& vendor, const std::string& writtenPath
 // 1/255, marked "+ink", "+size", "+duplex"; or "fail" and the reason.
 int main(int argc, char** argv) {
   using namespace tonalis::test::real;
-  if (argc != 3) {
-    std::cerr << "usage: tonalis-chain-measure ORIGINAL WRITTEN\n";
-    return 2;
-  }
+  if (argc != 3)
+    return std::cerr << "usage: tonalis-chain-measure ORIGINAL WRITTEN\n", 2;
   VendorCase vendor;
   for (const VendorCase& c : VendorCases())
-    if (c.file == std::filesystem::path(argv[1]).filename())
+    if (std::string(argv[1]).ends_with("/" + c.file))
       vendor = c;
   const tonalis::test::TempDir dir;
   for (JobInput input : kJobInputs) {
-    for (Printed& p : PrintWedges(vendor, tonalis::test::ReadBytes(argv[1]), argv[2], input,
-                                  dir.path())) {
+    for (Printed& p :
+         PrintWedges(vendor, tonalis::test::ReadBytes(argv[1]), argv[2], input, dir.path())) {
       for (char& c : p.error) c = c == '\n' || c == '\t' ? ' ' : c;
       std::cout << p.definition << "\t" << input << "\t" << (p.resetting ? "resetting" : "plain");
       if (!p.error.empty())

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "model/density_def.h"
+#include "model/definition_table.h"
 
 namespace tonalis::test::real {
 
@@ -23,7 +23,7 @@ struct VendorCase {  // the columns of cases.txt
 };
 std::ostream& operator<<(std::ostream& os, const VendorCase& c);
 
-const std::vector<VendorCase>& VendorCases();
+std::vector<VendorCase> VendorCases();
 std::vector<VendorCase> RenderedCases();  // those rendered in this run
 std::string VendorPath(const VendorCase& c);
 
@@ -39,13 +39,15 @@ std::vector<std::string_view> LinesOf(std::string_view text);
 
 // The definitions of tests/data/vendor/definitions.json. The first two are
 // rendered, one curve for all colorants and a curve per colorant, both
-// smooth enough for every patch to print within kWedgeTolerance (1/255).
-std::vector<DensityDef> Definitions();
+// smooth enough for every patch to print within kWedgeTolerance (1/255);
+// then a gamma-only record, a name of the full length and one with bytes
+// that translation strings treat specially.
+PrinterDefinitionList Definitions();
 inline constexpr int kWedgeTolerance = 2;
 
-// What is sent through the chain (cupsfilter -e, the PPD's own filters):
-// the PostScript wedge, or a PDF of it that cups-filters' pdftops turns into
-// PostScript with Ghostscript or with Poppler.
+// The job sent through the PPD's own filters (cupsfilter -e): the wedge as
+// PostScript, or as a PDF that cups-filters' pdftops turns into PostScript
+// with Ghostscript or with Poppler.
 enum class JobInput { kPostScript, kPdfGhostscript, kPdfPoppler };
 inline constexpr JobInput kJobInputs[] = {JobInput::kPostScript, JobInput::kPdfGhostscript,
                                           JobInput::kPdfPoppler};
@@ -57,23 +59,21 @@ struct Printed {
   bool resetting = false;  // the printer's /Install resets the transfer functions
   std::string error;       // the chain or the rendering failed
   int worst = 0, worstRow = 0, worstStep = 0;  // largest distance from a table entry
-  int strayInk = 0;        // the most of another colorant in a patch
-  bool sizeOk = true;      // the page has the size asked for
-  bool duplexOk = true;    // the job carries the vendor's duplex code
+  int strayInk = 0;                            // the most of another colorant in a patch
+  bool sizeOk = true;                          // the page has the size asked for
+  bool duplexOk = true;                        // the job carries the vendor's duplex code
 };
-// The jobs for the PPD at `writtenPath`, which holds both rendered
-// definitions, written from `original`: the one-table definition on the
-// vendor's other page size, two-sided, on a page that resets the transfer
-// (settransfer, as Poppler's pdftops does); the four-table one on a page
-// that sets its own size (a PDF prints on the printer's) and resets all four
-// (setcolortransfer). Each is rendered on a plain and a resetting printer.
+// The wedge through the chain of the PPD at `writtenPath`, holding the two
+// rendered definitions, written from `original`: the one-table one on the
+// other page size, two-sided, resetting the transfer (settransfer, as
+// Poppler's pdftops does), the four-table one on a page of its own size
+// (a PDF prints on the printer's) resetting all four (setcolortransfer).
 std::vector<Printed> PrintWedges(const VendorCase& vendor, const std::string& original,
                                  const std::string& writtenPath, JobInput input,
                                  const std::string& scratch);
 
-// How the wedge with "Not Specified" (VLTone=None) of the PPD at
-// `writtenPath` prints differently from the untouched vendor file; empty
-// when it prints the same pixels.
+// How the wedge with VLTone=None ("Not Specified") of the PPD at
+// `writtenPath` prints differently from the untouched file; empty: not at all.
 std::string NoneDiffers(const VendorCase& vendor, const std::string& writtenPath, JobInput input,
                         const std::string& scratch);
 
