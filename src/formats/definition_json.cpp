@@ -10,20 +10,6 @@
 
 namespace tonalis::cli {
 
-std::string Latin1ToUtf8(std::string_view bytes) {
-  std::string out;
-  for (char c : bytes) {
-    const auto b = static_cast<uint8_t>(c);
-    if (b < 0x80) {
-      out.push_back(c);
-    } else {
-      out.push_back(static_cast<char>(0xC0 | (b >> 6)));
-      out.push_back(static_cast<char>(0x80 | (b & 0x3F)));
-    }
-  }
-  return out;
-}
-
 std::optional<std::string> Utf8ToLatin1(std::string_view utf8) {
   std::string out;
   for (std::size_t i = 0; i < utf8.size(); ++i) {

@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "formats/ppd_section.h"
 #include "model/density_def.h"
 #include "model/string_table.h"
 #include "model/validate.h"
@@ -26,8 +27,8 @@ namespace tonalis::cli {
 // Members keep the order in which they were read or added.
 using Json = nlohmann::ordered_json;
 
-// ISO 8859-1 bytes -> UTF-8.
-std::string Latin1ToUtf8(std::string_view bytes);
+// ISO 8859-1 bytes -> UTF-8 (the PPD section's conversion).
+using ppd::Latin1ToUtf8;
 // UTF-8 -> ISO 8859-1 bytes; nullopt when a character lies above U+00FF or
 // the text is not UTF-8.
 std::optional<std::string> Utf8ToLatin1(std::string_view utf8);
