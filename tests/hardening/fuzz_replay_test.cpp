@@ -35,7 +35,7 @@ int Replay(fuzz::Target target, const fs::path& dir, const std::string& extensio
 TEST(FuzzReplay, SavedFindingsAndTestDataPassTheirTargets) {
   // A broken promise fails this test, named, instead of aborting the suite.
   fuzz::SetFailureHandler([](const std::string& what) { throw std::runtime_error(what); });
-  const fs::path data = TONALIS_TEST_DATA_DIR;
+  const fs::path data = TONALIS_TEST_DATA;
   int findings = 0;
   for (const auto& folder : fs::directory_iterator(data / "fuzz")) {
     const auto t = std::find_if(std::begin(fuzz::kTargets), std::end(fuzz::kTargets),

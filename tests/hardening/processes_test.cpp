@@ -188,7 +188,7 @@ TEST(KillWhileWriting, QueuePpdIsAlwaysOneWholeVersion) {
   WriteBytes(library, LibraryImage({&kA, &kB}));
   PrivateCupsd cupsd;
   cupsd.UseAsConfigured();
-  cupsd.AddQueue("Kill", std::string(TONALIS_TEST_DATA_DIR) + "/cups/marked.ppd");
+  cupsd.AddQueue("Kill", TONALIS_CUPS_TEST_DATA "/marked.ppd");
   std::vector<std::string> versions;
   std::string out;
   for (Files names : {Files{"Beta", "Gamma"}, Files{"Alpha"}}) {

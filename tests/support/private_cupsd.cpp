@@ -43,7 +43,7 @@ std::string ReadFile(const fs::path& path) {
 // Writes the configuration template `name` into `root` with its @NAME@s filled in.
 void WriteConfig(const fs::path& root, const std::string& name,
                  const std::vector<std::pair<std::string, std::string>>& values) {
-  std::string text = ReadFile(fs::path(TONALIS_CUPSD_TEMPLATES) / name);
+  std::string text = ReadFile(fs::path(TONALIS_CUPS_TEST_DATA) / name);
   for (const auto& [key, value] : values)
     for (auto at = text.find(key); at != std::string::npos; at = text.find(key, at + value.size()))
       text.replace(at, key.size(), value);
