@@ -10,7 +10,7 @@
 #include "app/chm_file.h"
 #include "app/help.h"
 #include "app/help_viewer.h"
-#include "support/samples.h"
+#include "support/fixtures.h"
 #include "ui/editor/curve_editor_dialog.h"
 #include "ui/main/main_dialog.h"
 
@@ -47,9 +47,9 @@ TEST(ChmReader, TopicPathsContextMapAndContentsAsCompilersStoreThem) {
 
   // Entities decoded, the unknown and the unterminated kept as written.
   std::string contents;
-  for (const auto& e : ParseSitemap(test::ReadFile(TONALIS_APP_TEST_DATA "/contents.hhc")))
+  for (const auto& e : ParseSitemap(test::ReadBytes(TONALIS_APP_TEST_DATA "/contents.hhc")))
     contents += std::to_string(e.depth) + "|" + e.name + "|" + e.local + "\n";
-  EXPECT_EQ(contents, test::ReadFile(TONALIS_APP_TEST_DATA "/contents.expected"));
+  EXPECT_EQ(contents, test::ReadBytes(TONALIS_APP_TEST_DATA "/contents.expected"));
 }
 
 TEST(HelpFile, MapsTheWindowsContextsToTheirTopics) {

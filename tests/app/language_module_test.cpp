@@ -56,7 +56,7 @@ class ShellStartup : public MainWindowTest, public ::testing::WithParamInterface
   void StartShell(const QString& module) {
     if (module == "german" || module == "partial")
       PlaceModule(modules_.path(), module == "german" ? TONALIS_GERMAN_MODULE : TONALIS_TEST_MODULE);
-    if (module == "bogus") WriteFile(modules_.filePath(app::kLanguageModuleName).toStdString(), "no");
+    if (module == "bogus") WriteBytes(modules_.filePath(app::kLanguageModuleName).toStdString(), "no");
     shell_ = std::make_unique<app::ApplicationShell>(QString(), QStringList{modules_.path()});
     shell_->Start();
     Write("demo.ppd", PpdText("Demo Color PS", {"Warm"}));

@@ -5,15 +5,15 @@
 #include <set>
 
 #include "app/language_module.h"
-#include "support/samples.h"
+#include "support/fixtures.h"
 
 namespace tonalis::app {
 namespace {
 
-using test::ReadFile;
+using test::ReadBytes;
 
 TEST(StringTable, ReadsEntriesWithEscapesContinuationsAndComments) {
-  const ParsedStringTable table = ParseStringTable(ReadFile(TONALIS_APP_TEST_DATA "/entries.po"));
+  const ParsedStringTable table = ParseStringTable(ReadBytes(TONALIS_APP_TEST_DATA "/entries.po"));
   EXPECT_TRUE(table.problems.empty()) << table.problems.front().text;
   EXPECT_EQ(table.strings.at(2), "first line\nsecond \"quoted\" line");
   EXPECT_EQ(table.strings.at(79), "%%Start\r\n\ttrue\\setglobalAB");
@@ -35,7 +35,7 @@ TEST(StringTable, ReadsEntriesWithEscapesContinuationsAndComments) {
 // 12 no msgctxt, 17 a bad escape, 21 an unquoted text, 25 a plural, 32 a
 // repeated number (the first is kept), 36 a stray continuation.
 TEST(StringTable, ProblemsNameTheirLineAndTheGoodEntriesAreKept) {
-  const ParsedStringTable table = ParseStringTable(ReadFile(TONALIS_APP_TEST_DATA "/problems.po"));
+  const ParsedStringTable table = ParseStringTable(ReadBytes(TONALIS_APP_TEST_DATA "/problems.po"));
   std::set<int> lines;
   for (const auto& problem : table.problems) lines.insert(problem.line);
   EXPECT_EQ(lines, (std::set<int>{1, 4, 8, 12, 17, 21, 25, 32, 36}));
@@ -47,8 +47,8 @@ TEST(StringTable, ProblemsNameTheirLineAndTheGoodEntriesAreKept) {
 // current text of the program but the PPD section's PostScript; the German
 // one translates them all.
 TEST(BuiltTables, GermanAndTheTemplateFollowTheProgramsCurrentTexts) {
-  const ParsedStringTable de = ParseStringTable(ReadFile(TONALIS_GERMAN_TABLE));
-  const ParsedStringTable pot = ParseStringTable(ReadFile(TONALIS_STRINGS_TEMPLATE));
+  const ParsedStringTable de = ParseStringTable(ReadBytes(TONALIS_GERMAN_TABLE));
+  const ParsedStringTable pot = ParseStringTable(ReadBytes(TONALIS_STRINGS_TEMPLATE));
   EXPECT_TRUE(de.problems.empty() && pot.problems.empty() && pot.strings.empty());
   for (int id = kFirstStringId; id <= kLastStringId; ++id) {
     const std::string english = DefaultStrings().Load(id);

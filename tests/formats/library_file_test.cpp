@@ -13,7 +13,7 @@
 #include <memory>
 
 #include "formats/definition_json.h"
-#include "formats/ppd_fixtures.h"
+#include "support/fixtures.h"
 #include "support/fault_ops.h"
 
 namespace tonalis {

@@ -12,7 +12,7 @@
 #include <filesystem>
 
 #include "formats/definition_json.h"
-#include "formats/ppd_fixtures.h"
+#include "support/fixtures.h"
 
 namespace tonalis {
 namespace {

@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 
 #include "formats/definition_json.h"
-#include "formats/ppd_fixtures.h"
+#include "support/fixtures.h"
 #include "formats/ppd_section.h"
 #include "formats/ppd_verify.h"
 

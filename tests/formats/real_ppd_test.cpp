@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "formats/definition_json.h"
-#include "formats/ppd_fixtures.h"
+#include "support/fixtures.h"
 #include "formats/real_support.h"
 
 namespace tonalis {

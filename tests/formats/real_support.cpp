@@ -11,7 +11,7 @@
 #include <stdexcept>
 
 #include "formats/definition_json.h"
-#include "formats/ppd_fixtures.h"
+#include "support/fixtures.h"
 #include "model/tone_curve.h"
 
 namespace tonalis::test::real {

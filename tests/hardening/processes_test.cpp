@@ -20,7 +20,7 @@
 #include <random>
 
 #include "formats/library_file.h"
-#include "formats/ppd_fixtures.h"
+#include "support/fixtures.h"
 #include "support/private_cupsd.h"
 
 namespace tonalis {
@@ -91,16 +91,6 @@ const PrinterDefinitionList kB = ListOf({Def("Beta", 0, {Curve(kIdentity), Curve
                                                          Curve(Ends(0, 9000)), Curve(Ends(500, 10000))}),
                                          Def("Gamma", 1, Curve(Ends(0, 8000)))});
 
-// A library of the definitions of `lists`, as its file holds it.
-std::string LibraryImage(std::initializer_list<const PrinterDefinitionList*> lists) {
-  auto lib = std::make_unique<DefinitionLibrary>();
-  EmptyTable(*lib);
-  for (const auto* list : lists)
-    for (int slot : VisibleSlots(*list)) InsertDefinition(*lib, list->slots[slot], InsertMode::AddMode());
-  const std::vector<uint8_t> image = EncodeLibrary(*lib);
-  return {image.begin(), image.end()};
-}
-
 // Reads the PPD file and writes `next(what it read)` into it: 0, or 3 when
 // the read failed or saw no whole version, 4 when the write failed.
 int Rewrite(const std::string& path, const std::function<const PrinterDefinitionList*(int count)>& next) {
@@ -154,7 +144,7 @@ TEST(KillWhileWriting, PpdFileIsAlwaysOneWholeVersion) {
 TEST(KillWhileWriting, LibraryIsAlwaysOneWholeVersion) {
   TempDir dir;
   const std::string path = dir / kLibraryFileName;
-  const std::vector<std::string> versions = {LibraryImage({&kA}), LibraryImage({&kB})};
+  const std::vector<std::string> versions = {LibraryImage({kA}), LibraryImage({kB})};
   auto libA = std::make_unique<DefinitionLibrary>(), libB = std::make_unique<DefinitionLibrary>();
   DecodeLibrary(std::vector<uint8_t>(versions[0].begin(), versions[0].end()), *libA);
   DecodeLibrary(std::vector<uint8_t>(versions[1].begin(), versions[1].end()), *libB);
@@ -185,7 +175,7 @@ TEST(KillWhileWriting, LibraryIsAlwaysOneWholeVersion) {
 TEST(KillWhileWriting, QueuePpdIsAlwaysOneWholeVersion) {
   TempDir dir;
   const std::string library = dir / kLibraryFileName;
-  WriteBytes(library, LibraryImage({&kA, &kB}));
+  WriteBytes(library, LibraryImage({kA, kB}));
   PrivateCupsd cupsd;
   cupsd.UseAsConfigured();
   cupsd.AddQueue("Kill", TONALIS_CUPS_TEST_DATA "/marked.ppd");

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "formats/library_file.h"
-#include "formats/ppd_fixtures.h"
+#include "support/fixtures.h"
 #include "support/fault_ops.h"
 
 namespace tonalis {

@@ -11,71 +11,54 @@
 #include "model/tone_curve.h"
 #include "model/validate.h"
 #include "model/value_text.h"
+#include "support/fixtures.h"
 
 namespace tonalis {
 namespace {
 
 using namespace std::string_literals;
-constexpr int32_t U = kUnset;
-using Points = std::array<int32_t, kPointCount>;
+using namespace test;
 using Names = std::vector<std::string_view>;
 
-ToneCurve Curve(const Points& p, int32_t gamma = U) {
-  ToneCurve c;
-  std::copy(p.begin(), p.end(), c.points);
-  return c.gamma = gamma, c;
-}
-DensityDef Named(std::string_view name, int marker = 0) {
-  DensityDef d = NewDefinition();
-  SetName(d, name);
-  d.channels[0].points[6] = marker;
-  return d;
-}
-std::unique_ptr<PrinterDefinitionList> Empty() {
-  auto t = std::make_unique<PrinterDefinitionList>();
-  EmptyTable(*t);
-  return t;
-}
-
 TEST(DefinitionTable, WalksStopAfterCountUsedSlotsAndFillTheLowestHole) {
-  auto t = Empty();
-  t->slots[0] = Named("a"), t->slots[2] = Named("b"), t->slots[4] = Named("c");
-  t->count = 2;
-  EXPECT_EQ(VisibleSlots(*t), (std::vector<int>{0, 2}));
-  EXPECT_EQ(FindDefinition(*t, "b"), 2);
-  EXPECT_FALSE(FindDefinition(*t, "c"));
-  EXPECT_EQ(InsertDefinition(*t, Named("new"), InsertMode::AddMode()), InsertResult::Stored);
-  EXPECT_EQ(VisibleNames(*t), (Names{"a", "new", "b"}));
-  t->count = -3;
-  EXPECT_TRUE(VisibleNames(*t).empty());
+  auto t = ListOf({});
+  t.slots[0] = Definition("a"), t.slots[2] = Definition("b"), t.slots[4] = Definition("c");
+  t.count = 2;
+  EXPECT_EQ(VisibleSlots(t), (std::vector<int>{0, 2}));
+  EXPECT_EQ(FindDefinition(t, "b"), 2);
+  EXPECT_FALSE(FindDefinition(t, "c"));
+  EXPECT_EQ(InsertDefinition(t, Definition("new"), InsertMode::AddMode()), InsertResult::Stored);
+  EXPECT_EQ(VisibleNames(t), (Names{"a", "new", "b"}));
+  t.count = -3;
+  EXPECT_TRUE(VisibleNames(t).empty());
 }
 
 TEST(DefinitionTable, InsertRules) {
-  auto t = Empty();
-  ASSERT_EQ(InsertDefinition(*t, Named("abc", 1), InsertMode::AddMode()), InsertResult::Stored);
-  ASSERT_EQ(InsertDefinition(*t, Named("ABC"), InsertMode::AddMode()), InsertResult::Stored);
-  EXPECT_EQ(InsertDefinition(*t, Named("abc", 3), InsertMode::AddMode()), InsertResult::NameTaken);
-  EXPECT_EQ(InsertDefinition(*t, Named("abc", 3), InsertMode::AtSlot(4)), InsertResult::NameTaken);
-  ASSERT_EQ(t->slots[0].channels[0].points[6], 1);
-  ASSERT_EQ(InsertDefinition(*t, Named("abc", 3), InsertMode::ReplaceMode()), InsertResult::Stored);
-  EXPECT_EQ(t->slots[0].channels[0].points[6], 3);
+  auto t = ListOf({});
+  ASSERT_EQ(InsertDefinition(t, Definition("abc", 1), InsertMode::AddMode()), InsertResult::Stored);
+  ASSERT_EQ(InsertDefinition(t, Definition("ABC"), InsertMode::AddMode()), InsertResult::Stored);
+  EXPECT_EQ(InsertDefinition(t, Definition("abc", 3), InsertMode::AddMode()), InsertResult::NameTaken);
+  EXPECT_EQ(InsertDefinition(t, Definition("abc", 3), InsertMode::AtSlot(4)), InsertResult::NameTaken);
+  ASSERT_EQ(t.slots[0].channels[0].points[6], 1);
+  ASSERT_EQ(InsertDefinition(t, Definition("abc", 3), InsertMode::ReplaceMode()), InsertResult::Stored);
+  EXPECT_EQ(t.slots[0].channels[0].points[6], 3);
   // A given slot must be free and inside the table.
   for (int slot : {1, 6, -1})
-    EXPECT_EQ(InsertDefinition(*t, Named("x"), InsertMode::AtSlot(slot)), InsertResult::Full);
-  EXPECT_EQ(InsertDefinition(*t, Named("x"), InsertMode::AtSlot(5)), InsertResult::Stored);
-  EXPECT_EQ(t->count, 3);
-  for (auto n : {"d", "e", "f"}) InsertDefinition(*t, Named(n), InsertMode::AddMode());
+    EXPECT_EQ(InsertDefinition(t, Definition("x"), InsertMode::AtSlot(slot)), InsertResult::Full);
+  EXPECT_EQ(InsertDefinition(t, Definition("x"), InsertMode::AtSlot(5)), InsertResult::Stored);
+  EXPECT_EQ(t.count, 3);
+  for (auto n : {"d", "e", "f"}) InsertDefinition(t, Definition(n), InsertMode::AddMode());
   // A full table says so before looking at the name.
-  EXPECT_EQ(InsertDefinition(*t, Named("abc"), InsertMode::AddMode()), InsertResult::Full);
-  EXPECT_EQ(InsertDefinition(*t, Named("abc"), InsertMode::ReplaceMode()), InsertResult::Full);
-  EXPECT_EQ(t->count, 6);
+  EXPECT_EQ(InsertDefinition(t, Definition("abc"), InsertMode::AddMode()), InsertResult::Full);
+  EXPECT_EQ(InsertDefinition(t, Definition("abc"), InsertMode::ReplaceMode()), InsertResult::Full);
+  EXPECT_EQ(t.count, 6);
 
-  FreeSlot(*t, 0);
-  ASSERT_EQ(t->slots[0].name[1], 'b');  // only the first byte is cleared
-  CompactAfter(*t, 0);
-  EXPECT_EQ(VisibleNames(*t), (Names{"ABC", "d", "e", "f", "x"}));
-  FreeSlot(*t, 4), CompactAfter(*t, 4);  // the last used slot: nothing moves past the end
-  EXPECT_EQ(VisibleNames(*t), (Names{"ABC", "d", "e", "f"}));
+  FreeSlot(t, 0);
+  ASSERT_EQ(t.slots[0].name[1], 'b');  // only the first byte is cleared
+  CompactAfter(t, 0);
+  EXPECT_EQ(VisibleNames(t), (Names{"ABC", "d", "e", "f", "x"}));
+  FreeSlot(t, 4), CompactAfter(t, 4);  // the last used slot: nothing moves past the end
+  EXPECT_EQ(VisibleNames(t), (Names{"ABC", "d", "e", "f"}));
 }
 
 TEST(DensityDef, ByteImageAndNameField) {
@@ -216,7 +199,7 @@ TEST(Validate, TheRuleForNamesAndCurves) {
     }
   }
   // One curve for all colours: only cyan counts.
-  DensityDef d = Named("ok");
+  DensityDef d = Definition("ok");
   d.channels[kBlack].points[0] = U;
   EXPECT_FALSE(Validate(d));
   d.allChannels = 0;

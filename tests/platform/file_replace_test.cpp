@@ -7,11 +7,9 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "support/fault_ops.h"
-#include "support/temp_dir.h"
+#include "support/fixtures.h"
 
 namespace tonalis {
 namespace {
@@ -19,13 +17,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace test;
 using Step = FaultOps::Step;
-using Names = std::vector<std::string>;
-
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-void Write(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
 ReplaceResult Replace(const std::string& p, const std::string& s, FileOps& ops = SystemFileOps(),
                       const ReplaceOptions& o = {}) {
   return ReplaceFileContents(p, {reinterpret_cast<const uint8_t*>(s.data()), s.size()}, o, ops);
@@ -36,11 +27,11 @@ TEST(ReplaceFileContents, KeepsModeAndLinksAndNeverCreatesThroughADanglingLink) 
   TempDir dir;
   fs::create_directory(dir / "real");
   const std::string target = dir / "real/target", link = dir / "link";
-  Write(target, "old contents, longer than the new");
+  WriteBytes(target, "old contents, longer than the new");
   chmod(target.c_str(), 0640);
   fs::create_symlink("real/target", link);
   ASSERT_TRUE(Replace(link, "new").ok);
-  EXPECT_EQ(Read(target), "new");
+  EXPECT_EQ(ReadBytes(target), "new");
   EXPECT_EQ(ModeOf(target), 0640u);
   EXPECT_TRUE(fs::is_symlink(link));
   EXPECT_EQ(TempDir::Entries(dir / "real"), Names{"target"});
@@ -64,11 +55,11 @@ TEST(ReplaceFileContents, EveryFailingStepLeavesTheOldFileAndNoTemporary) {
   for (Case& c : cases) {
     SCOPED_TRACE(c.step);
     TempDir dir;
-    Write(dir / "f", "old");
+    WriteBytes(dir / "f", "old");
     int kept = -1;
     const ReplaceResult r = Replace(dir / "f", "new contents", c.ops, {.keepOpenFd = &kept});
     EXPECT_TRUE(!r.ok && r.failedStep == c.step && r.error == c.error && kept == -1) << r.error;
-    EXPECT_EQ(Read(dir / "f"), "old");
+    EXPECT_EQ(ReadBytes(dir / "f"), "old");
     EXPECT_EQ(dir.Entries(), Names{"f"});
   }
 }
@@ -81,17 +72,17 @@ TEST(ReplaceFileContents, ShortAndInterruptedWritesStillGiveTheWholeFile) {
     FaultOps ops;
     ops.chunk = chunk, ops.interrupt = true;
     ASSERT_TRUE(Replace(dir / "data", bytes, ops).ok) << chunk;
-    EXPECT_EQ(Read(dir / "data"), bytes);
+    EXPECT_EQ(ReadBytes(dir / "data"), bytes);
     EXPECT_EQ(dir.Entries(), Names{"data"});
   }
 }
 
 TEST(StaleTemporaries, EveryReplacementRemovesWhatNobodyHoldsAndNothingElse) {
   TempDir dir;
-  Write(dir / "f", "old");
+  WriteBytes(dir / "f", "old");
   for (const char* name : {".f.a1B2c3.tonalis-tmp", ".f.ZZZZZZ.tonalis-tmp",
                            ".other.a1B2c3.tonalis-tmp", ".f.a1B2c3.tonalis-tmp.keep"})
-    Write(dir / name, "half a fi");
+    WriteBytes(dir / name, "half a fi");
   fs::create_symlink("f", dir / ".f.LINK00.tonalis-tmp");
   // A writer at work holds its temporary file locked.
   const int held = open((dir / ".f.ZZZZZZ.tonalis-tmp").c_str(), O_RDWR | O_CLOEXEC);

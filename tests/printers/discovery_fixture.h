@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "printers/printer_discovery.h"
-#include "support/samples.h"
+#include "support/fixtures.h"
 #include "support/scripted_interaction.h"
 
 namespace tonalis::test {

@@ -10,7 +10,7 @@ namespace tonalis::test {
 namespace {
 
 std::string Ppd(const std::string& name) {
-  return ReadFile(TONALIS_CUPS_TEST_DATA "/" + name + ".ppd");
+  return ReadBytes(TONALIS_CUPS_TEST_DATA "/" + name + ".ppd");
 }
 
 // Marked (keyword), Oem (accepted make and model, no keyword), Plain

@@ -1,5 +1,7 @@
 #include "support/private_cupsd.h"
 
+#include "support/fixtures.h"
+
 #include <cups/cups.h>
 #include <fcntl.h>
 #include <grp.h>
@@ -35,15 +37,10 @@ int FreeLoopbackPort() {
   return ntohs(addr.sin_port);
 }
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // Writes the configuration template `name` into `root` with its @NAME@s filled in.
 void WriteConfig(const fs::path& root, const std::string& name,
                  const std::vector<std::pair<std::string, std::string>>& values) {
-  std::string text = ReadFile(fs::path(TONALIS_CUPS_TEST_DATA) / name);
+  std::string text = ReadBytes(fs::path(TONALIS_CUPS_TEST_DATA) / name);
   for (const auto& [key, value] : values)
     for (auto at = text.find(key); at != std::string::npos; at = text.find(key, at + value.size()))
       text.replace(at, key.size(), value);
@@ -104,7 +101,7 @@ PrivateCupsd::PrivateCupsd() {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   if (ended) pid_ = -1;
-  const std::string log = ReadFile(root_ + "/log/error_log") + ReadFile(root_ + "/log/cupsd.out");
+  const std::string log = ReadBytes(root_ + "/log/error_log") + ReadBytes(root_ + "/log/cupsd.out");
   Stop();
   fs::remove_all(root_);
   throw std::runtime_error("cupsd did not start:\n" + log);
@@ -144,7 +141,7 @@ int PrivateCupsd::Run(const std::vector<std::string>& argv, std::string* output)
   const std::string out = root_ + "/log/tool.out";
   int status = 0;
   ::waitpid(Spawn(args, out), &status, 0);
-  if (output) *output = ReadFile(out);
+  if (output) *output = ReadBytes(out);
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
@@ -154,7 +151,7 @@ void PrivateCupsd::RunChecked(const std::vector<std::string>& argv) const {
 }
 
 std::string PrivateCupsd::PpdFile(const std::string& name) const {
-  return ReadFile(root_ + "/ppd/" + name + ".ppd");
+  return ReadBytes(root_ + "/ppd/" + name + ".ppd");
 }
 
 }  // namespace tonalis::test

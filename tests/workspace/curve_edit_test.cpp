@@ -1,5 +1,6 @@
 // The edit session behind the curve editor: typing, the commands and Accept.
 #include "workspace/curve_edit.h"
+#include "support/fixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -11,19 +12,7 @@
 namespace tonalis {
 namespace {
 
-constexpr int32_t U = kUnset;
-
-// A per-channel definition with its own curve and gamma in each channel.
-DensityDef FourCurves() {
-  DensityDef def = NewDefinition();
-  def.allChannels = 0;
-  SetName(def, "Four");
-  for (int c = 0; c < kChannelCount; ++c) {
-    def.channels[c].points[6] = 1000 * (c + 3);
-    def.channels[c].gamma = 110 + 10 * c;
-  }
-  return def;
-}
+using namespace test;
 
 // Leaves magenta without its 100 % point, cyan on show.
 void UnsetMagenta100(CurveEdit& e) {

@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 #include "formats/library_file.h"
-#include "support/samples.h"
+#include "support/fixtures.h"
 #include "support/scripted_interaction.h"
 #include "workspace/workspace.h"
 
@@ -107,8 +107,8 @@ class WorkspaceScript : public ::testing::TestWithParam<Case> {
 
 TEST_P(WorkspaceScript, Runs) {
   const Case& c = GetParam();
-  WriteFile((dir_ / "QR_grad.dat").string(), LibraryImage(Expand(c.library)));
-  WriteFile((dir_ / "printer.ppd").string(), PpdWith(Split(c.target)));
+  WriteBytes((dir_ / "QR_grad.dat").string(), LibraryImage(Expand(c.library)));
+  WriteBytes((dir_ / "printer.ppd").string(), PpdWith(Split(c.target)));
   ScriptedInteraction ui;
   auto ws = std::make_unique<Workspace>(WorkspaceSeams{ui, DefaultStrings(), (dir_ / "QR_grad.dat").string()});
   ASSERT_TRUE(ws->OpenLibrary());

@@ -13,7 +13,7 @@
 #include <QTest>
 #include <memory>
 
-#include "support/scripted_interaction.h"
+#include "support/fixtures.h"
 #include "ui/editor/curve_editor_dialog.h"
 #include "ui/editor/curve_graph.h"
 
@@ -21,17 +21,6 @@ namespace tonalis::test {
 namespace {
 
 namespace ids = ui::editor_ids;
-constexpr int32_t U = kUnset;
-
-// A per-channel definition with a different curve in each channel.
-DensityDef FourCurves() {
-  DensityDef def = NewDefinition();
-  def.allChannels = 0;
-  SetName(def, "Four");
-  for (int c = 0; c < kChannelCount; ++c)
-    def.channels[c].points[3 + c] = 3500 + 1000 * c, def.channels[c].gamma = 110 + 10 * c;
-  return def;
-}
 
 class EditorTest : public ::testing::Test {
  protected:
@@ -85,11 +74,11 @@ TEST_F(EditorTest, OpensOnTheDefinitionAndEachControlReachesItsCommand) {
   DensityDef d = FourCurves();
   SetName(d, "Caf\xe9");  // a Latin-1 byte
   OpenOn(d);
-  EXPECT_EQ(Control(ids::kName)->text() + PointField(3)->text() + Control(ids::kGamma)->text(),
-            QStringLiteral("Caf\u00e935.001.10"));
+  EXPECT_EQ(Control(ids::kName)->text() + PointField(6)->text() + Control(ids::kGamma)->text(),
+            QStringLiteral("Caf\u00e930.001.10"));
   EXPECT_TRUE(Colour(kYellow)->isEnabled() && Colour(kCyan)->isChecked());
   Show(kMagenta);
-  EXPECT_EQ(PointField(4)->text(), QStringLiteral("45.00"));
+  EXPECT_EQ(PointField(6)->text(), QStringLiteral("40.00"));
   Type(PointField(6), "1.5");
   EXPECT_EQ(Edited().channels[kMagenta].points[6], 150);
   auto* gammaSetting = Control<QPushButton>(ids::kGammaSetting);

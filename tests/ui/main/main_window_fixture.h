@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "support/fake_spooler.h"
-#include "support/samples.h"
+#include "support/fixtures.h"
 #include "support/scripted_interaction.h"
 #include "ui/main/main_dialog.h"
 #include "ui/scripted_file_dialog.h"
@@ -43,9 +43,9 @@ class MainWindowTest : public ::testing::Test {
   }
 
   fs::path Path(const std::string& name) const { return dir_ / name; }
-  std::string Read(const std::string& name) const { return ReadFile(Path(name).string()); }
+  std::string Read(const std::string& name) const { return ReadBytes(Path(name).string()); }
   void Write(const std::string& name, const std::string& bytes) {
-    WriteFile(Path(name).string(), bytes);
+    WriteBytes(Path(name).string(), bytes);
   }
 
   // Creates the window and runs its start-up; returns whether it is to be
