@@ -1,14 +1,9 @@
-// The commands of the workspace, as scripts: each case starts from a library
-// file and a PPD on disk, runs commands with the user's scripted answers and
-// checks after each step what the command returned, both lists and what the
-// user was told or asked; at the end, what reached the files.
+// The commands of the workspace, run as the scripts of data/workspace.
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
+#include <map>
 #include <sstream>
-
-#include <unistd.h>
 
 #include "formats/library_file.h"
 #include "support/fixtures.h"
@@ -20,14 +15,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The words of `text`, with \xNN as the byte.
 Names Split(const std::string& text) {
   std::istringstream in(text);
   Names names;
-  for (std::string word; in >> word;) names.push_back(word);
+  for (std::string word; in >> word; names.push_back(word))
+    for (std::size_t at; (at = word.find("\\x")) != std::string::npos;)
+      word.replace(at, 4, 1, char(std::stoi(word.substr(at + 2, 2), nullptr, 16)));
   return names;
 }
 
-// "new N" etc. below; a name may be "*N" for N names D0, D1, ... .
+// "*N" stands for N names D0, D1, ... .
 Names Expand(const std::string& text) {
   if (!text.empty() && text[0] == '*') {
     Names names;
@@ -37,10 +35,7 @@ Names Expand(const std::string& text) {
   return Split(text);
 }
 
-std::string PpdWith(const Names& names) { return PpdText("Colour Laser", names); }
-
-template <class List>
-std::string Joined(const List& names) {
+std::string Joined(const auto& names) {
   std::string text;
   for (const auto& n : names) text += (text.empty() ? "" : " ") + std::string(n);
   return text;
@@ -53,32 +48,57 @@ std::string Text(StoreResult r) {
 }
 
 struct Step {
-  std::string command;
-  std::string result;   // what the command returned
-  std::string library;  // the names afterwards: the library in slot order,
-  std::string target;   // the target in the order of the PPD
-  std::vector<int> messages = {};  // string ids shown or asked during the step
+  std::string command, result, library = {}, target = {};
+  std::vector<int> messages = {};
   std::vector<bool> answers = {};
 };
-
 struct Case {
-  std::string name;
-  std::string library, target;
-  std::vector<Step> steps;
-  std::string libraryOnDisk, targetOnDisk;  // after the last step
+  std::string name, library = {}, target = {}, libraryOnDisk = {}, targetOnDisk = {};
+  std::vector<Step> steps = {};
 };
-
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
+// The fields between '|', trimmed; as many as asked for.
+Names Fields(const std::string& text, std::size_t count) {
+  Names fields;
+  std::istringstream in(text);
+  for (std::string f; std::getline(in, f, '|');)
+    fields.push_back(Joined(Split(f)));
+  fields.resize(std::max(fields.size(), count));
+  return fields;
+}
+
+// The cases of data/workspace/scripts.txt (its head tells the form).
+std::vector<Case> Cases() {
+  const std::map<std::string, int> ids = {
+      {"taken", sid::kNameTaken},          {"full", sid::kTableFull},
+      {"replace?", sid::kReplaceQuestion}, {"switch?", sid::kSaveBeforeSwitch},
+      {"exit?", sid::kSaveBeforeExit},     {"written", sid::kPpdWritten},
+      {"no-end-points", sid::kNoEndPoints}, {"0", 0}};
+  std::vector<Case> cases;
+  std::istringstream in(ReadBytes(TONALIS_TEST_DATA "/workspace/scripts.txt"));
+  for (std::string line; std::getline(in, line);) {
+    if (line.starts_with('#')) continue;
+    const std::string word = line.substr(0, line.find(' ')), rest = line.substr(word.size());
+    if (word == "case") cases.push_back({Joined(Split(rest))});
+    if (word == "start" || word == "disk") {
+      const Names f = Fields(rest, 2);
+      (word == "start" ? cases.back().library : cases.back().libraryOnDisk) = f[0];
+      (word == "start" ? cases.back().target : cases.back().targetOnDisk) = f[1];
+    }
+    if (const std::size_t arrow = line.find("=>"); arrow != std::string::npos) {
+      const Names f = Fields(line.substr(arrow + 2), 5);
+      Step step{Joined(Split(line.substr(0, arrow))), f[0], f[1], f[2]};
+      for (const std::string& m : Split(f[3])) step.messages.push_back(ids.at(m));
+      for (const std::string& a : Split(f[4])) step.answers.push_back(a == "yes");
+      cases.back().steps.push_back(step);
+    }
+  }
+  return cases;
+}
 
 class WorkspaceScript : public ::testing::TestWithParam<Case> {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("tonalis-ws-" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   std::string Run(Workspace& ws, const std::string& command) {
     const Names w = Split(command);
     const Side side = w.size() > 1 && w[1] == "T" ? Side::Target : Side::Library;
@@ -102,13 +122,14 @@ class WorkspaceScript : public ::testing::TestWithParam<Case> {
     return "";
   }
 
-  fs::path dir_;
+  TempDir scratch_;
+  fs::path dir_ = scratch_.path();
 };
 
 TEST_P(WorkspaceScript, Runs) {
   const Case& c = GetParam();
   WriteBytes((dir_ / "QR_grad.dat").string(), LibraryImage(Expand(c.library)));
-  WriteBytes((dir_ / "printer.ppd").string(), PpdWith(Split(c.target)));
+  WriteBytes((dir_ / "printer.ppd").string(), PpdText("Colour Laser", Split(c.target)));
   ScriptedInteraction ui;
   auto ws = std::make_unique<Workspace>(WorkspaceSeams{ui, DefaultStrings(), (dir_ / "QR_grad.dat").string()});
   ASSERT_TRUE(ws->OpenLibrary());
@@ -135,76 +156,7 @@ TEST_P(WorkspaceScript, Runs) {
   EXPECT_EQ(Joined(disk.Names(Side::Target)), c.targetOnDisk);
 }
 
-constexpr int kFull = sid::kTableFull, kTaken = sid::kNameTaken, kReplace = sid::kReplaceQuestion;
-constexpr int kDeleteQ = sid::kDeleteQuestion, kSwitchQ = sid::kSaveBeforeSwitch,
-              kExitQ = sid::kSaveBeforeExit, kWritten = sid::kPpdWritten;
-
-const Case kCases[] = {
-    {"NewTakesTheLowestFreeSlotAndRefusesATakenName", "A B C", "",
-     {{"delete L B", "true", "A C", ""},
-      {"new Z", "Stored", "A Z C", ""},
-      {"new A", "NameTaken", "A Z C", "", {kTaken}}},
-     "A B C", ""},
-    {"EveryChannelOfAPerChannelDefinitionIsChecked", "A", "",
-     {{"new-magenta-unset M", "Invalid", "A", "", {sid::kNoEndPoints}}}, "A", ""},
-    {"AFullLibraryRefusesNewButTakesAReplacingPut", "*100", "",
-     {{"new Z", "Full", "*100", "", {kFull}},
-      {"put D5", "Replaced", "*100", ""},
-      {"put Z", "Full", "*100", "", {kFull}}},
-     "*100", ""},
-    {"EditKeepsTheSlotAndMayKeepItsOwnNameButNoOther", "A B C", "X Y Z",
-     {{"edit L B Q", "Replaced", "A Q C", "X Y Z"},
-      {"edit L Q Q", "Replaced", "A Q C", "X Y Z"},
-      {"edit L Q A", "NameTaken", "A Q C", "X Y Z", {kTaken}},
-      {"edit T Y W", "Replaced", "A Q C", "X W Z"},
-      {"apply", "-", "A Q C", "X W Z", {kWritten}}},
-     "A Q C", "X W Z"},
-    {"DeletingFromTheTargetClosesTheGap", "", "X Y Z",
-     {{"delete T X", "true", "", "Y Z"},
-      {"delete T X", "false", "", "Y Z"},
-      {"exit", "-", "", "Y Z", {kExitQ, kWritten}, {true}}},
-     "", "Y Z"},
-    {"AddAppendsReplacesAfterYesAndStopsAtSix", "A B C D E F", "A",
-     {{"add A", "Declined", "A B C D E F", "A", {kReplace}, {false}},
-      {"add A", "Replaced", "A B C D E F", "A", {kReplace}, {true}},
-      {"add B", "Stored", "A B C D E F", "A B"},
-      {"add C", "Stored", "A B C D E F", "A B C"},
-      {"add D", "Stored", "A B C D E F", "A B C D"},
-      {"add E", "Stored", "A B C D E F", "A B C D E"},
-      {"add F", "Stored", "A B C D E F", "A B C D E F"},
-      {"add F", "Full", "A B C D E F", "A B C D E F", {kFull}},
-      {"new G", "Stored", "A B C D E F G", "A B C D E F"},
-      {"add G", "Full", "A B C D E F G", "A B C D E F", {kFull}}},
-     "A B C D E F", "A"},
-    {"PickOutCopiesIntoTheLibrary", "A", "A X",
-     {{"pick X", "Stored", "A X", "A X"},
-      {"pick A", "Replaced", "A X", "A X", {kReplace}, {true}},
-      {"pick Q", "NotFound", "A X", "A X"},
-      {"apply", "-", "A X", "A X"}},
-     "A X", "A X"},
-    {"AForeignNameFromThePpdIsNotPickedOut", "A", "A X\x85",
-     {{"pick X\x85", "Invalid", "A", "A X\x85", {0}}}, "A", "A X\x85"},
-    {"SetMakesTheTargetExactlyTheNamesInOrder", "A B C", "X",
-     {{"set C A", "Stored", "A B C", "C A"},
-      {"set A Q", "NotFound", "A B C", "C A"},
-      {"set A A", "NameTaken", "A B C", "C A"},
-      {"set A B C A B C A", "Full", "A B C", "C A", {kFull}},
-      {"apply", "-", "A B C", "C A", {kWritten}}},
-     "A B C", "C A"},
-    {"SwitchingAsksOnlyWithChangesAndNoDropsThem", "A", "X",
-     {{"switch", "-", "A", "X"},
-      {"add A", "Stored", "A", "X A"},
-      {"switch", "-", "A", "X A", {kSwitchQ}, {false}},
-      {"switch", "-", "A", "X A"}},
-     "A", "X"},
-    {"NoAtExitWritesNothing", "A", "X",
-     {{"delete L A", "true", "", "X"},
-      {"add A", "NotFound", "", "X"},
-      {"exit", "-", "", "X", {kExitQ}, {false}}},
-     "A", "X"},
-};
-
-INSTANTIATE_TEST_SUITE_P(Commands, WorkspaceScript, ::testing::ValuesIn(kCases),
+INSTANTIATE_TEST_SUITE_P(Commands, WorkspaceScript, ::testing::ValuesIn(Cases()),
                          [](const auto& info) { return info.param.name; });
 
 TEST(Workspace, ConfirmDeleteAsksTheDeleteQuestion) {
@@ -214,7 +166,7 @@ TEST(Workspace, ConfirmDeleteAsksTheDeleteQuestion) {
   EXPECT_FALSE(ws.ConfirmDelete());
   ASSERT_EQ(ui.shown().size(), 1u);
   EXPECT_EQ(ui.shown()[0].question, Question::DeleteDefinition);
-  EXPECT_EQ(ui.shown()[0].stringId, kDeleteQ);
+  EXPECT_EQ(ui.shown()[0].stringId, sid::kDeleteQuestion);
 }
 
 }  // namespace
