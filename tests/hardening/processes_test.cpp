@@ -1,10 +1,9 @@
-// Processes at once and processes killed. Running copies: of the library at
-// most one holds it and the others are refused with string 24; two writers of
-// one PPD end with one whole version. Crash safety: a process writing a PPD
-// file, the library or a queue's PPD is SIGKILLed after a random delay, many
-// times; the file is then byte for byte its old or its new version, and the
-// next start leaves no temporary file. TONALIS_KILL_RUNS sets the number of
-// kills, TONALIS_KILL_SEED repeats a run.
+// Processes at once and processes killed. Of running copies at most one holds
+// the library, the others are refused with string 24; two writers of one PPD
+// end with one whole version. A process writing a PPD file or the library,
+// SIGKILLed after a random delay, leaves it byte for byte its old or its new
+// version, and the next start leaves no temporary file. TONALIS_KILL_RUNS
+// sets the number of kills, TONALIS_KILL_SEED repeats a run.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -21,7 +20,6 @@
 
 #include "formats/library_file.h"
 #include "support/fixtures.h"
-#include "support/private_cupsd.h"
 
 namespace tonalis {
 namespace {
@@ -168,40 +166,6 @@ TEST(KillWhileWriting, LibraryIsAlwaysOneWholeVersion) {
         return IsOneOf(versions, after) && dir.Entries() == Files{kLibraryFileName};
       });
   EXPECT_GT(fresh, 0);
-}
-
-// tonalis-cli replaces a queue's PPD through a private scheduler and is
-// killed at a random moment: the scheduler keeps one whole PPD.
-TEST(KillWhileWriting, QueuePpdIsAlwaysOneWholeVersion) {
-  TempDir dir;
-  const std::string library = dir / kLibraryFileName;
-  WriteBytes(library, LibraryImage({kA, kB}));
-  PrivateCupsd cupsd;
-  cupsd.UseAsConfigured();
-  cupsd.AddQueue("Kill", TONALIS_CUPS_TEST_DATA "/marked.ppd");
-  std::vector<std::string> versions;
-  std::string out;
-  for (Files names : {Files{"Beta", "Gamma"}, Files{"Alpha"}}) {
-    Files apply = {TONALIS_CLI, "apply", "--printer", "Kill", "--library", library};
-    apply.insert(apply.end(), names.begin(), names.end());
-    ASSERT_EQ(cupsd.Run(apply, &out), 0) << out;
-    versions.push_back(cupsd.PpdFile("Kill"));
-  }
-  const Files folder = TempDir::Entries(cupsd.root() + "/ppd");
-  const std::string loop = "while :; do \"$0\" apply --printer Kill --library \"$1\" Beta Gamma; "
-                           "\"$0\" apply --printer Kill --library \"$1\" Alpha; done";
-  KillRepeatedly(
-      "queue-ppd", 25, 500, 200000, [&] { return cupsd.PpdFile("Kill"); },
-      [&] {
-        execl("/bin/sh", "sh", "-c", loop.c_str(), TONALIS_CLI, library.c_str(), static_cast<char*>(nullptr));
-        return 127;
-      },
-      [&](const std::string&) {
-        // One answer to a later request means a request that arrived whole is done.
-        EXPECT_EQ(cupsd.Run({"lpstat", "-p", "Kill"}, &out), 0) << out;
-        return IsOneOf(versions, cupsd.PpdFile("Kill")) &&
-               TempDir::Entries(cupsd.root() + "/ppd") == folder;
-      });
 }
 
 struct Shared {
