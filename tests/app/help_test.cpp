@@ -17,8 +17,6 @@
 namespace tonalis::app {
 namespace {
 
-using ui::kEditorHelpContext;
-using ui::kMainHelpContext;
 using Map = std::map<std::uint32_t, std::string>;
 
 std::string Words(std::initializer_list<std::uint32_t> values) {  // little-endian
@@ -55,8 +53,8 @@ TEST(ChmReader, TopicPathsContextMapAndContentsAsCompilersStoreThem) {
 TEST(HelpFile, MapsTheWindowsContextsToTheirTopics) {
   const auto file = ChmFile::Open(TONALIS_HELP_FILE);
   ASSERT_NE(file, nullptr);
-  EXPECT_EQ(file->TopicOfContext(kMainHelpContext), "/main.html");
-  EXPECT_EQ(file->TopicOfContext(kEditorHelpContext), "/editor.html");
+  EXPECT_EQ(file->TopicOfContext(ui::kMainHelpContext), "/main.html");
+  EXPECT_EQ(file->TopicOfContext(ui::kEditorHelpContext), "/editor.html");
   EXPECT_EQ(file->TopicOfContext(5004), std::nullopt);
   EXPECT_EQ(file->StartTopic(), "/index.html");
   for (const auto& entry : file->Contents()) EXPECT_TRUE(file->ResolveTopic(entry.local));
@@ -73,10 +71,10 @@ TEST(ShowHelp, ShowsTheTopicBesideTheModuleOrNothingForAMissingFileOrContext) {
   const QString module = root.filePath("module/ZADA_VUV.rcc");
   const QString program = root.filePath("bin/tonalis");  // no help file there
   EXPECT_EQ(HelpFilePath(QString(), program), root.filePath("bin/QR_GRAD.chm"));
-  EXPECT_EQ(ShowHelpForContext(QString(), program, kMainHelpContext), 0);
+  EXPECT_EQ(ShowHelpForContext(QString(), program, ui::kMainHelpContext), 0);
   EXPECT_EQ(OpenHelpViewer(), nullptr);
 
-  ASSERT_NE(ShowHelpForContext(module, program, kEditorHelpContext), 0);
+  ASSERT_NE(ShowHelpForContext(module, program, ui::kEditorHelpContext), 0);
   HelpViewer* viewer = OpenHelpViewer();
   EXPECT_EQ(viewer->filePath(), root.filePath("module/QR_GRAD.chm"));
   EXPECT_EQ(viewer->browser()->documentTitle(), "The curve editor");

@@ -1,12 +1,8 @@
-// Start-up with and without a language module: where the module is looked
-// for, and where texts, templates and the icon then come from, seen in the
-// real main window, curve editor and About box.
-#include <QDir>
+// Start-up with and without a language module: where it is looked for, and where texts,
+// templates and the icon then come from, seen in the real main window, editor and About box.
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
-#include <QPushButton>
-#include <QTemporaryDir>
 #include <fstream>
 
 #include "app/about_dialog.h"
@@ -18,7 +14,6 @@
 namespace tonalis::test {
 namespace {
 
-// Puts a copy of module `source` into `folder` (made when missing).
 void PlaceModule(const QString& folder, const char* source) {
   QDir().mkpath(folder);
   EXPECT_TRUE(QFile::copy(source, QDir(folder).filePath(app::kLanguageModuleName))) << source;
@@ -54,9 +49,9 @@ class ShellStartup : public MainWindowTest, public ::testing::WithParamInterface
     if (shell_) shell_->ShutDown();
   }
   void StartShell(const QString& module) {
-    if (module == "german" || module == "partial")
-      PlaceModule(modules_.path(), module == "german" ? TONALIS_GERMAN_MODULE : TONALIS_TEST_MODULE);
-    if (module == "bogus") WriteBytes(modules_.filePath(app::kLanguageModuleName).toStdString(), "no");
+    const std::map<QString, const char*> sources = {{"german", TONALIS_GERMAN_MODULE},
+        {"partial", TONALIS_TEST_MODULE}, {"bogus", TONALIS_APP_TEST_DATA "/not-a-module.rcc"}};
+    if (sources.count(module)) PlaceModule(modules_.path(), sources.at(module));
     shell_ = std::make_unique<app::ApplicationShell>(QString(), QStringList{modules_.path()});
     shell_->Start();
     Write("demo.ppd", PpdText("Demo Color PS", {"Warm"}));
@@ -67,7 +62,8 @@ class ShellStartup : public MainWindowTest, public ::testing::WithParamInterface
     const QString arg = what.section(':', 1);
     const std::map<QString, int> controls = {
         {"printer", ids::kPrinterGroup}, {"library", ids::kLibraryGroup}, {"exit", ids::kExit}};
-    if (what == "module") return !s.module() ? "none" : s.module()->loaded() ? "loaded" : "released";
+    if (what == "module")
+      return !s.module() ? "none" : s.module()->loaded() ? "loaded" : "released";
     if (what == "problems") return QString::number(s.module()->problems().size());
     if (what == "strings") return &s.strings() == &DefaultStrings() ? "program's" : "module's";
     if (what == "icon-sizes") return QString::number(s.icon().availableSizes().size());

@@ -1,5 +1,4 @@
-// main() of the GUI tests: a QApplication on the offscreen platform, so the
-// tests run without a display, then every test.
+// The GUI tests run in a QApplication on the offscreen platform: no display needed.
 #include <gtest/gtest.h>
 
 #include <QApplication>

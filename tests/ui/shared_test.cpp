@@ -1,9 +1,7 @@
-// The GUI's shared pieces: dialog templates, message boxes, the file filter
-// and the command line.
+// The GUI's shared pieces: dialog templates, message boxes, the file filter, the command line.
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QBuffer>
+#include <QFile>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
@@ -18,32 +16,12 @@
 namespace tonalis::ui {
 namespace {
 
-const char kSmallTemplate[] = R"(<?xml version="1.0" encoding="UTF-8"?>
-<ui version="4.0">
- <class>dialog7</class>
- <widget class="QWidget" name="dialog7">
-  <layout class="QVBoxLayout">
-   <item><widget class="QListWidget" name="c1001">
-    <property name="dialogUnits" stdset="0"><size><width>100</width><height>80</height></size></property>
-   </widget></item>
-   <item><widget class="QPushButton" name="c12"/></item>
-  </layout>
- </widget>
-</ui>
-)";
-
-DialogTemplate LoadSmall(QWidget* parent) {
-  QByteArray bytes(kSmallTemplate);
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::ReadOnly);
-  return DialogTemplate(buffer, QStringLiteral("dialog7"), parent);
-}
-
 TEST(DialogTemplate, HandsOutControlsByIdAndFailsLoudlyOnMissingOrMistypedOnes) {
   QWidget parent;
-  DialogTemplate form = LoadSmall(&parent);
-  EXPECT_NE(form.Control<QListWidget>(1001), nullptr);
-  EXPECT_NE(form.Control<QPushButton>(12), nullptr);
+  QFile file(TONALIS_UI_TEST_DATA "/dialog7.ui");
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  DialogTemplate form(file, QStringLiteral("dialog7"), &parent);
+  EXPECT_TRUE(form.Control<QListWidget>(1001) && form.Control<QPushButton>(12));
   try {
     form.Control<QPushButton>(13);
     FAIL() << "a missing control was handed out";
@@ -63,11 +41,7 @@ TEST(FileFilter, TheStringTableFilterBecomesQtsForm) {
 }
 
 TEST(QtInteraction, EachKindOfMessageGetsItsIconAndButtons) {
-  struct Case {
-    MessageKind kind;
-    QMessageBox::Icon icon;
-    QMessageBox::StandardButtons buttons;
-  };
+  struct Case { MessageKind kind; QMessageBox::Icon icon; QMessageBox::StandardButtons buttons; };
   const Case cases[] = {
       {MessageKind::Information, QMessageBox::Information, QMessageBox::Ok},
       {MessageKind::Stop, QMessageBox::Critical, QMessageBox::Ok},

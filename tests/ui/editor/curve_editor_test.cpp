@@ -1,6 +1,5 @@
-// The real curve editor, driven by key and mouse events with scripted
-// message boxes: its controls and the mouse reach the edit session, and the
-// session's state and refusals reach the screen.
+// The real curve editor driven by key and mouse events, with scripted message
+// boxes: controls and mouse reach the edit session, its state and refusals the screen.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -11,7 +10,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
-#include <memory>
 
 #include "support/fixtures.h"
 #include "ui/editor/curve_editor_dialog.h"
@@ -26,8 +24,8 @@ class EditorTest : public ::testing::Test {
  protected:
   void OpenOn(const DensityDef& d) {
     def = d;
-    ui::CurveEditorSeams seams{&messages, DefaultStrings(), [this](int h) { help.push_back(h); }};
-    editor = std::make_unique<ui::CurveEditorDialog>(seams);
+    editor = std::make_unique<ui::CurveEditorDialog>(
+        ui::CurveEditorSeams{&messages, DefaultStrings(), [this](int h) { help.push_back(h); }});
     editor->Open(def);
     editor->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(editor.get()));
@@ -57,12 +55,6 @@ class EditorTest : public ::testing::Test {
   void Move(int x, int y) { QTest::mouseMove(Surface(), At(x, y)); }
   void Release(int x, int y) { QTest::mouseRelease(Surface(), Qt::LeftButton, {}, At(x, y)); }
   void ClickPlot(int x, int y) { Press(x, y), Release(x, y); }
-  // As the window system delivers it: press, release, double-click, release.
-  void DoubleClickPlot(int x, int y) {
-    ClickPlot(x, y);
-    QTest::mouseDClick(Surface(), Qt::LeftButton, {}, At(x, y));
-    Release(x, y);
-  }
 
   ScriptedInteraction messages;
   std::vector<int> help;
@@ -81,9 +73,8 @@ TEST_F(EditorTest, OpensOnTheDefinitionAndEachControlReachesItsCommand) {
   EXPECT_EQ(PointField(6)->text(), QStringLiteral("40.00"));
   Type(PointField(6), "1.5");
   EXPECT_EQ(Edited().channels[kMagenta].points[6], 150);
-  auto* gammaSetting = Control<QPushButton>(ids::kGammaSetting);
   Type(Control(ids::kGamma), "");
-  EXPECT_FALSE(gammaSetting->isEnabled());  // nothing to apply
+  EXPECT_FALSE(Control<QPushButton>(ids::kGammaSetting)->isEnabled());  // nothing to apply
   Type(Control(ids::kGamma), "100");        // no gamma: refused by the command
   Click(ids::kGammaSetting);
   EXPECT_EQ(messages.Ids(), (std::vector<int>{16}));
@@ -170,7 +161,11 @@ TEST_F(EditorTest, TheMouseSetsDragsAndClearsThePointOfItsColumn) {
   // A double-click clears an inner point and puts the end points back.
   ClickPlot(2, 120);
   ClickPlot(198, 120);
-  for (int x : {100, 198, 3}) DoubleClickPlot(x, 40);
+  for (int x : {100, 198, 3}) {  // as the window system delivers a double-click
+    ClickPlot(x, 40);
+    QTest::mouseDClick(Surface(), Qt::LeftButton, {}, At(x, 40));
+    Release(x, 40);
+  }
   EXPECT_EQ(Edited(), NewDefinition());
 }
 

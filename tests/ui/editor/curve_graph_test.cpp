@@ -1,7 +1,6 @@
-// The plot's mappings between pixels and values, and its drawing against the
-// pictures in tests/data/editor (the labels, which depend on the fonts, lie
-// outside the compared square). After a deliberate change of the drawing,
-// TONALIS_UPDATE_PICTURES=1 makes the pictures again: look at them.
+// The plot's mappings between pixels and values, and its drawing against the pictures in
+// tests/data/editor (the labels, which depend on the fonts, lie outside the compared square).
+// After a deliberate change of the drawing, TONALIS_UPDATE_PICTURES=1 makes them again: look.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -47,12 +46,16 @@ TEST(Plot, PixelsAndValuesMapBackOntoEachOtherAndMarkersSitOnThePoints) {
   EXPECT_EQ(MarkerCentre(3, 1234), (PlotPoint{40, 176}));  // 24.68 px truncates to 24
 }
 
-// The plot with the markers reaching over its frame, around the origin.
-const QRect kCompared(-1, -2, 203, 204);
-
-// Compares with the picture `name`; a drawing that differs is saved as
-// NAME-drawn.png in the working directory for a look.
-void ExpectPicture(const QImage& got, const char* name) {
+// Draws `def` with the plot's origin at (40, 40) and compares the plot, with
+// the markers reaching over its frame, with picture `name`; a drawing that
+// differs is saved as NAME-drawn.png in the working directory for a look.
+void ExpectPicture(const DensityDef& def, ui::GraphMode mode, const char* name) {
+  QImage image(300, 300, QImage::Format_RGB32);
+  image.fill(QApplication::palette().window().color());  // as the dialog around it
+  QPainter painter(&image);
+  ui::CurveGraph(DefaultStrings()).Paint(painter, QPoint(40, 40), def, mode, QFont());
+  painter.end();
+  const QImage got = image.copy(QRect(39, 38, 203, 204));
   const QString path = QStringLiteral(TONALIS_TEST_DATA "/editor/%1.png").arg(name);
   if (qEnvironmentVariableIsSet("TONALIS_UPDATE_PICTURES")) {
     ASSERT_TRUE(got.save(path));
@@ -62,19 +65,8 @@ void ExpectPicture(const QImage& got, const char* name) {
   }
 }
 
-// The definition drawn with the plot's origin at (40, 40), compared square.
-QImage Drawn(const DensityDef& def, ui::GraphMode mode) {
-  QImage image(300, 300, QImage::Format_RGB32);
-  image.fill(QApplication::palette().window().color());  // as the dialog around it
-  {
-    QPainter painter(&image);
-    ui::CurveGraph(DefaultStrings()).Paint(painter, QPoint(40, 40), def, mode, QFont());
-  }
-  return image.copy(kCompared.translated(40, 40));
-}
-
 TEST(CurveGraph, DrawsAsThePictures) {
-  ExpectPicture(Drawn(NewDefinition(), {true, kCyan}), "graph-new");
+  ExpectPicture(NewDefinition(), {true, kCyan}, "graph-new");
   // Per channel, the checked one on top with its markers; yellow's curve is
   // held at the top above 100 %, black's has no 0 % point and starts at its
   // first set point.
@@ -83,7 +75,7 @@ TEST(CurveGraph, DrawsAsThePictures) {
   for (int c = 0; c < kChannelCount; ++c) layered.channels[c].points[3 + 2 * c] = 2500 + 2000 * c;
   layered.channels[kYellow].points[5] = 10600;
   layered.channels[kBlack].points[0] = kUnset;
-  ExpectPicture(Drawn(layered, {false, kMagenta}), "graph-per-channel");
+  ExpectPicture(layered, {false, kMagenta}, "graph-per-channel");
 }
 
 }  // namespace

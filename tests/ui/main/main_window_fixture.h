@@ -1,5 +1,4 @@
-// Drives the real main window in a scratch folder: files on disk, scripted
-// message boxes and file dialog, a fake spooler.
+// Drives the real main window in a scratch folder, with scripted dialogs and a fake spooler.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,19 +8,16 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTemporaryDir>
-#include <filesystem>
 #include <functional>
-#include <memory>
-#include <string>
-#include <vector>
+#include <optional>
+#include <utility>
 
 #include "support/fake_spooler.h"
 #include "support/fixtures.h"
 #include "support/scripted_interaction.h"
+#include "ui/file_dialog.h"
 #include "ui/main/main_dialog.h"
-#include "ui/scripted_file_dialog.h"
 
 namespace tonalis::test {
 
@@ -29,12 +25,22 @@ namespace ids = ui::main_ids;
 namespace fs = std::filesystem;
 using Ids = std::vector<int>;
 
+// Confirms `path` once and records the folder each dialog starts in.
+class ScriptedFileDialog : public ui::FileDialog {
+ public:
+  std::optional<QString> OpenFile(QWidget*, const QString& directory, const QString&) override {
+    directories.push_back(directory);
+    EXPECT_TRUE(path) << "unscripted file dialog";
+    return std::exchange(path, std::nullopt);
+  }
+  std::optional<QString> path;
+  std::vector<QString> directories;
+};
+
 class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(scratch_.isValid());
-    previousDir_ = QDir::currentPath();
-    dir_ = fs::path(scratch_.path().toStdString());
     QDir::setCurrent(scratch_.path());
   }
   void TearDown() override {
@@ -42,26 +48,21 @@ class MainWindowTest : public ::testing::Test {
     QDir::setCurrent(previousDir_);
   }
 
-  fs::path Path(const std::string& name) const { return dir_ / name; }
-  std::string Read(const std::string& name) const { return ReadBytes(Path(name).string()); }
-  void Write(const std::string& name, const std::string& bytes) {
-    WriteBytes(Path(name).string(), bytes);
+  fs::path Path(const std::string& name) const {
+    return fs::path(scratch_.path().toStdString()) / name;
   }
+  std::string Read(const std::string& name) const { return ReadBytes(Path(name)); }
+  void Write(const std::string& name, const std::string& bytes) { WriteBytes(Path(name), bytes); }
 
-  // Creates the window and runs its start-up; returns whether it is to be
-  // shown (it then is).
+  // Creates the window and runs its start-up; returns whether it is shown.
   bool Start(std::optional<std::string> ppd = std::nullopt,
              const StringSource& strings = DefaultStrings()) {
-    if (ppd)
-      ppd = Path(*ppd).string();
-    ui::MainDialogSeams seams{interaction, fileDialog,       *activeSpooler,
-                              strings,     kLibraryFileName, std::move(ppd)};
-    seams.showHelp = showHelp;
-    seams.runEditor = runEditor;
-    dialog_ = std::make_unique<ui::MainDialog>(seams);
+    if (ppd) ppd = Path(*ppd).string();
+    dialog_ = std::make_unique<ui::MainDialog>(ui::MainDialogSeams{
+        .ui = interaction, .fileDialog = fileDialog, .spooler = *activeSpooler, .strings = strings,
+        .initialPpd = std::move(ppd), .runEditor = runEditor});
     const bool shown = dialog_->Initialize();
-    if (shown)
-      dialog_->show();
+    if (shown) dialog_->show();
     return shown;
   }
 
@@ -71,62 +72,40 @@ class MainWindowTest : public ::testing::Test {
     return dialog_->controls().Control<T>(id);
   }
   void Click(int id) { Control<QAbstractButton>(id)->click(); }
-  bool Enabled(int id) { return Control(id)->isEnabled(); }
   QListWidget* LibraryBox() { return Control<QListWidget>(ids::kLibraryList); }
   QListWidget* PrinterBox() { return Control<QListWidget>(ids::kPrinterList); }
   QComboBox* Combo() { return Control<QComboBox>(ids::kPrinterCombo); }
-  QString NicknameField() { return Control<QLineEdit>(ids::kPpdName)->text(); }
 
-  // The list commands as a string, N C A P E D for New, Copy, Add, Pick
-  // out, Edit and Delete where enabled, '-' where not.
+  // The list commands New, Copy, Add, Pick out, Edit, Delete as "NCAPED", '-' where disabled.
   std::string Commands() {
     std::string s;
     for (auto [id, c] : {std::pair{ids::kNew, 'N'}, {ids::kCopy, 'C'}, {ids::kAdd, 'A'},
                          {ids::kPickOut, 'P'}, {ids::kEdit, 'E'}, {ids::kDelete, 'D'}})
-      s += Enabled(id) ? c : '-';
+      s += Control(id)->isEnabled() ? c : '-';
     return s;
   }
-
-  static Names Entries(const QListWidget& box) {
+  static Names Entries(const QListWidget* box) {
     Names names;
-    for (int i = 0; i < box.count(); ++i) names.push_back(ui::MainDialog::EntryName(box, i));
+    for (int i = 0; i < box->count(); ++i) names.push_back(ui::MainDialog::EntryName(*box, i));
     return names;
   }
-  Names LibraryEntries() { return Entries(*LibraryBox()); }
-  Names PrinterEntries() { return Entries(*PrinterBox()); }
-
   void SelectLibrary(const std::string& name) {
-    const Names names = LibraryEntries();
+    const Names names = Entries(LibraryBox());
     const auto it = std::find(names.begin(), names.end(), name);
     ASSERT_NE(it, names.end()) << name;
     LibraryBox()->setCurrentRow(static_cast<int>(it - names.begin()));
-  }
-  void SelectPrinterEntry(int row) { PrinterBox()->setCurrentRow(row); }
-  // The user picks entry `index` of the printer combo box.
-  void ChoosePrinter(int index) {
-    Combo()->setCurrentIndex(index);
-    Q_EMIT Combo()->activated(index);
-  }
-  // Browse, confirming `name` in the scratch folder.
-  void Browse(const std::string& name) {
-    fileDialog.Choose(QString::fromStdString(Path(name).string()));
-    Click(ids::kBrowse);
   }
 
   ScriptedInteraction interaction;
   ScriptedFileDialog fileDialog;
   FakeSpooler spooler;
-  // The spooler the window is given: the fake unless a test says otherwise.
   tonalis::Spooler* activeSpooler = &spooler;
-  // Given to the window as they stand when it starts; an empty runEditor
-  // runs the real curve editor.
-  std::function<void(int)> showHelp;
+  // Empty: the window runs the real curve editor.
   std::function<int(DensityDef&)> runEditor;
 
  private:
   QTemporaryDir scratch_;
-  QString previousDir_;
-  fs::path dir_;
+  QString previousDir_ = QDir::currentPath();
   std::unique_ptr<ui::MainDialog> dialog_;
 };
 

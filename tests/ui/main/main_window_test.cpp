@@ -1,7 +1,6 @@
-// The main window's wiring: each control reaches its command of the
-// workspace (whose rules tests/workspace checks), the enable rules, the
-// start-up on printers or a PPD file, and a few whole sessions that end in
-// the files.
+// The main window's wiring: each control reaches its workspace command (whose
+// rules tests/workspace checks), the enable rules, start-up on printers or a
+// PPD file, and a few whole sessions that end in the files.
 #include <QTest>
 #include <deque>
 
@@ -24,15 +23,11 @@ class Window : public MainWindowTest {
       if (names.empty()) ADD_FAILURE() << "the editor opened once more than scripted";
       const std::string name = names.empty() ? "" : names.front();
       if (!names.empty()) names.pop_front();
-      if (name.empty()) return ui::kEditorCancelled;
-      SetName(def, name);
-      return ui::kEditorAccepted;
+      if (!name.empty()) SetName(def, name);
+      return name.empty() ? ui::kEditorCancelled : ui::kEditorAccepted;
     };
   }
-  int Row(QListWidget* box) {
-    const auto selected = box->selectedItems();
-    return selected.isEmpty() ? -1 : box->row(selected.front());
-  }
+  int Row(QListWidget* box) { return box->row(box->selectedItems().value(0)); }  // -1: none
   std::deque<std::string> names;
   std::vector<DensityDef> opened;
 };
@@ -40,13 +35,13 @@ class Window : public MainWindowTest {
 TEST_F(Window, StartsOnAPpdFileWithTheLibrarySortedAndSelectionDrivingTheCommands) {
   ASSERT_TRUE(Start("demo.ppd"));
   EXPECT_TRUE(interaction.Empty());
-  EXPECT_EQ(LibraryEntries(), (Names{"Neutral", "Soft", "vivid"}));
-  EXPECT_EQ(PrinterEntries(), (Names{"Warm", "Cool"}));
-  EXPECT_EQ(NicknameField(), "Demo Color PS");
+  EXPECT_EQ(Entries(LibraryBox()), (Names{"Neutral", "Soft", "vivid"}));
+  EXPECT_EQ(Entries(PrinterBox()), (Names{"Warm", "Cool"}));
+  EXPECT_EQ(Control<QLineEdit>(ids::kPpdName)->text(), "Demo Color PS");
   EXPECT_EQ(Commands(), "N-----");
   SelectLibrary("Soft");
   EXPECT_EQ(Commands(), "NCA-ED");
-  SelectPrinterEntry(1);
+  PrinterBox()->setCurrentRow(1);
   EXPECT_EQ(Row(LibraryBox()), -1);
   EXPECT_EQ(Commands(), "N--PED");
 }
@@ -55,30 +50,30 @@ TEST_F(Window, EachListCommandReachesTheWorkspace) {
   ASSERT_TRUE(Start("demo.ppd"));
   names = {"Fresh", "", "Soft", "Soft 2", "Hot"};
   Click(ids::kNew);  // stored, and selected
-  EXPECT_EQ(LibraryEntries(), (Names{"Fresh", "Neutral", "Soft", "vivid"}));
+  EXPECT_EQ(Entries(LibraryBox()), (Names{"Fresh", "Neutral", "Soft", "vivid"}));
   EXPECT_EQ(Row(LibraryBox()), 0);
   EXPECT_EQ(opened.at(0), NewDefinition());
 
   SelectLibrary("Soft");
   Click(ids::kEdit);  // cancelled: as it was
-  EXPECT_EQ(LibraryEntries(), (Names{"Fresh", "Neutral", "Soft", "vivid"}));
+  EXPECT_EQ(Entries(LibraryBox()), (Names{"Fresh", "Neutral", "Soft", "vivid"}));
   EXPECT_EQ(Row(LibraryBox()), 2);
 
   Click(ids::kCopy);  // the copy meets its source's name, then is renamed
   EXPECT_EQ(interaction.Ids(), Ids{sid::kNameTaken});
-  EXPECT_EQ(LibraryEntries(), (Names{"Fresh", "Neutral", "Soft", "Soft 2", "vivid"}));
+  EXPECT_EQ(Entries(LibraryBox()), (Names{"Fresh", "Neutral", "Soft", "Soft 2", "vivid"}));
   EXPECT_EQ(Row(LibraryBox()), -1);
   interaction.Clear();
 
   SelectLibrary("vivid");
   Click(ids::kAdd);
-  EXPECT_EQ(PrinterEntries(), (Names{"Warm", "Cool", "vivid"}));
-  SelectPrinterEntry(0);
+  EXPECT_EQ(Entries(PrinterBox()), (Names{"Warm", "Cool", "vivid"}));
+  PrinterBox()->setCurrentRow(0);
   Click(ids::kPickOut);
-  EXPECT_EQ(LibraryEntries(), (Names{"Fresh", "Neutral", "Soft", "Soft 2", "vivid", "Warm"}));
+  EXPECT_EQ(Entries(LibraryBox()), (Names{"Fresh", "Neutral", "Soft", "Soft 2", "vivid", "Warm"}));
   interaction.Answer(true);
   Click(ids::kDelete);
-  EXPECT_EQ(PrinterEntries(), (Names{"Cool", "vivid"}));
+  EXPECT_EQ(Entries(PrinterBox()), (Names{"Cool", "vivid"}));
   EXPECT_EQ(interaction.Ids(), Ids{sid::kDeleteQuestion});
   EXPECT_TRUE(window().workspace().libraryModified());
   EXPECT_TRUE(window().workspace().targetModified());
@@ -87,27 +82,27 @@ TEST_F(Window, EachListCommandReachesTheWorkspace) {
   EXPECT_EQ(DefinitionsIn(Read("demo.ppd")), (Names{"Cool", "vivid"}));
   EXPECT_FALSE(window().workspace().libraryModified());
 
-  SelectPrinterEntry(0);
+  PrinterBox()->setCurrentRow(0);
   Click(ids::kEdit);  // a printer entry keeps its place and the selection
-  EXPECT_EQ(PrinterEntries(), (Names{"Hot", "vivid"}));
+  EXPECT_EQ(Entries(PrinterBox()), (Names{"Hot", "vivid"}));
   EXPECT_EQ(Row(PrinterBox()), 0);
 }
 
 TEST_F(Window, ADoubleClickOnAnEntryEditsItButBelowTheLastOneNothing) {
   ASSERT_TRUE(Start("demo.ppd"));
   names = {""};
-  auto doubleClick = [](QWidget* widget, QPoint at) {
+  QListWidget* printers = PrinterBox();
+  QWidget* library = LibraryBox()->viewport();
+  const QPoint cool = printers->visualItemRect(printers->item(1)).center();
+  for (auto [widget, at] :
+       {std::pair{printers->viewport(), cool}, {library, QPoint(5, library->height() - 3)}}) {
     QTest::mouseClick(widget, Qt::LeftButton, {}, at);
     QTest::mouseDClick(widget, Qt::LeftButton, {}, at);
     QTest::mouseRelease(widget, Qt::LeftButton, {}, at);
     QCoreApplication::processEvents();
-  };
-  QListWidget* box = PrinterBox();
-  doubleClick(box->viewport(), box->visualItemRect(box->item(1)).center());
-  ASSERT_EQ(opened.size(), 1u);
+  }
+  ASSERT_EQ(opened.size(), 1u);  // the printer entry's, not one for below the library's last
   EXPECT_EQ(NameOf(opened[0]), "Cool");
-  doubleClick(LibraryBox()->viewport(), QPoint(5, LibraryBox()->viewport()->height() - 3));
-  EXPECT_EQ(opened.size(), 1u);
 }
 
 TEST_F(Window, AFullLibraryDisablesNew) {
@@ -117,7 +112,7 @@ TEST_F(Window, AFullLibraryDisablesNew) {
   ASSERT_TRUE(Start("demo.ppd"));
   SelectLibrary("Def 7");
   EXPECT_EQ(Commands(), "--A-ED");
-  SelectPrinterEntry(0);
+  PrinterBox()->setCurrentRow(0);
   EXPECT_EQ(Commands(), "----ED");
 }
 
@@ -146,14 +141,15 @@ TEST_F(Window, BrowseStartsHereMovesToTheChosenFolderAndAnotherMakeIsNeverWritte
   ASSERT_TRUE(Start("demo.ppd"));
   fs::create_directory(Path("other"));
   Write("other/plain.ppd", PpdText("Plain PS", {"X"}, ""));
-  Browse("other/plain.ppd");
-  EXPECT_EQ(fileDialog.calls().at(0).directory.toStdString(), Path("").parent_path().string());
+  fileDialog.path = QString::fromStdString(Path("other/plain.ppd").string());
+  Click(ids::kBrowse);
+  EXPECT_EQ(fileDialog.directories.at(0).toStdString(), Path("").parent_path().string());
   EXPECT_EQ(QDir::currentPath().toStdString(), Path("other").string());
   EXPECT_EQ(interaction.Ids(), Ids{sid::kUnsupportedPpd});
-  EXPECT_EQ(NicknameField(), "Demo Color PS");  // the field keeps the file read before
+  EXPECT_EQ(Control<QLineEdit>(ids::kPpdName)->text(), "Demo Color PS");  // as read before
   EXPECT_FALSE(window().workspace().hasTarget());
   SelectLibrary("Soft");
-  EXPECT_FALSE(Enabled(ids::kAdd));
+  EXPECT_FALSE(Control(ids::kAdd)->isEnabled());
 }
 
 class PrinterWindow : public MainWindowTest {
@@ -176,7 +172,7 @@ TEST_F(PrinterWindow, StartsOnTheDefaultPrinterAndLeavesOtherMakesOut) {
   ASSERT_EQ(Combo()->count(), 2);
   EXPECT_EQ(Combo()->itemText(0), "AlphaBeta (Tonalis PS)");
   EXPECT_EQ(Combo()->currentIndex(), 1);
-  EXPECT_EQ(PrinterEntries(), Names{"Light"});
+  EXPECT_EQ(Entries(PrinterBox()), Names{"Light"});
 }
 
 TEST_F(PrinterWindow, SwitchingWithChangesAsksAndYesWritesThePreviousPrinter) {
@@ -184,10 +180,11 @@ TEST_F(PrinterWindow, SwitchingWithChangesAsksAndYesWritesThePreviousPrinter) {
   SelectLibrary("Soft");
   Click(ids::kAdd);
   interaction.Answer(true);
-  ChoosePrinter(0);
+  Combo()->setCurrentIndex(0);
+  Q_EMIT Combo()->activated(0);
   EXPECT_EQ(interaction.Ids(), (Ids{sid::kSaveBeforeSwitch, sid::kPpdWritten}));
   EXPECT_EQ(DefinitionsIn(spooler.Ppd("Beta")), (Names{"Light", "Soft"}));
-  EXPECT_EQ(PrinterEntries(), Names{"Std"});
+  EXPECT_EQ(Entries(PrinterBox()), Names{"Std"});
 }
 
 TEST_F(PrinterWindow, NoPrinterEndsTheWindowAFailedListingLeavesItIncomplete) {
@@ -213,7 +210,7 @@ TEST_F(PrinterWindow, APpdFileToStartOnNeedsNoScheduler) {
   Write("demo.ppd", PpdText("Demo Color PS", {"Warm"}));
   ASSERT_TRUE(Start("demo.ppd"));
   EXPECT_TRUE(interaction.Empty());
-  EXPECT_EQ(PrinterEntries(), Names{"Warm"});
+  EXPECT_EQ(Entries(PrinterBox()), Names{"Warm"});
 }
 
 }  // namespace
