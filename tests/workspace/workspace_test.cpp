@@ -1,19 +1,12 @@
 // The commands of the workspace, run as the scripts of data/workspace.
-#include <gtest/gtest.h>
-
-#include <filesystem>
 #include <map>
 #include <sstream>
 
-#include "formats/library_file.h"
 #include "support/fixtures.h"
-#include "support/scripted_interaction.h"
 #include "workspace/workspace.h"
 
 namespace tonalis::test {
 namespace {
-
-namespace fs = std::filesystem;
 
 // The words of `text`, with \xNN as the byte.
 Names Split(const std::string& text) {
@@ -27,12 +20,10 @@ Names Split(const std::string& text) {
 
 // "*N" stands for N names D0, D1, ... .
 Names Expand(const std::string& text) {
-  if (!text.empty() && text[0] == '*') {
-    Names names;
-    for (int i = 0; i < std::stoi(text.substr(1)); ++i) names.push_back("D" + std::to_string(i));
-    return names;
-  }
-  return Split(text);
+  if (!text.starts_with('*')) return Split(text);
+  Names names;
+  for (int i = 0; i < std::stoi(text.substr(1)); ++i) names.push_back("D" + std::to_string(i));
+  return names;
 }
 
 std::string Joined(const auto& names) {
@@ -62,8 +53,7 @@ void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 Names Fields(const std::string& text, std::size_t count) {
   Names fields;
   std::istringstream in(text);
-  for (std::string f; std::getline(in, f, '|');)
-    fields.push_back(Joined(Split(f)));
+  for (std::string f; std::getline(in, f, '|');) fields.push_back(Joined(Split(f)));
   fields.resize(std::max(fields.size(), count));
   return fields;
 }
@@ -97,61 +87,57 @@ std::vector<Case> Cases() {
   return cases;
 }
 
-class WorkspaceScript : public ::testing::TestWithParam<Case> {
- protected:
-  std::string Run(Workspace& ws, const std::string& command) {
-    const Names w = Split(command);
-    const Side side = w.size() > 1 && w[1] == "T" ? Side::Target : Side::Library;
-    if (w[0] == "new") return Text(ws.StoreNew(Definition(w[1])));
-    if (w[0] == "new-magenta-unset") {
-      DensityDef def = Definition(w[1]);
-      def.allChannels = 0;
-      def.channels[kMagenta].points[kPointCount - 1] = kUnset;
-      return Text(ws.StoreNew(def));
-    }
-    if (w[0] == "edit") return Text(ws.StoreEdited(side, w[2], Definition(w[3], 4242)));
-    if (w[0] == "delete") return ws.Delete(side, w[2]) ? "true" : "false";
-    if (w[0] == "add") return Text(ws.Add(w[1]));
-    if (w[0] == "pick") return Text(ws.PickOut(w[1]));
-    if (w[0] == "put") return Text(ws.Put(Definition(w[1], 4242)));
-    if (w[0] == "set") return Text(ws.SetTargetDefinitions(Names(w.begin() + 1, w.end())));
-    if (w[0] == "apply") return ws.Apply(), "-";
-    if (w[0] == "switch") return ws.SaveBeforeSwitch(), "-";
-    if (w[0] == "exit") return ws.SaveBeforeExit(), "-";
-    ADD_FAILURE() << "unknown command " << command;
-    return "";
+std::string Execute(Workspace& ws, const std::string& command) {
+  const Names w = Split(command);
+  const Side side = w.size() > 1 && w[1] == "T" ? Side::Target : Side::Library;
+  if (w[0] == "new") return Text(ws.StoreNew(Definition(w[1])));
+  if (w[0] == "new-magenta-unset") {
+    DensityDef def = Definition(w[1]);
+    def.allChannels = 0;
+    def.channels[kMagenta].points[kPointCount - 1] = kUnset;
+    return Text(ws.StoreNew(def));
   }
+  if (w[0] == "edit") return Text(ws.StoreEdited(side, w[2], Definition(w[3], 4242)));
+  if (w[0] == "delete") return ws.Delete(side, w[2]) ? "true" : "false";
+  if (w[0] == "add") return Text(ws.Add(w[1]));
+  if (w[0] == "pick") return Text(ws.PickOut(w[1]));
+  if (w[0] == "put") return Text(ws.Put(Definition(w[1], 4242)));
+  if (w[0] == "set") return Text(ws.SetTargetDefinitions(Names(w.begin() + 1, w.end())));
+  if (w[0] == "apply") return ws.Apply(), "-";
+  if (w[0] == "switch") return ws.SaveBeforeSwitch(), "-";
+  if (w[0] == "exit") return ws.SaveBeforeExit(), "-";
+  ADD_FAILURE() << "unknown command " << command;
+  return "";
+}
 
-  TempDir scratch_;
-  fs::path dir_ = scratch_.path();
-};
+using WorkspaceScript = ::testing::TestWithParam<Case>;
 
 TEST_P(WorkspaceScript, Runs) {
   const Case& c = GetParam();
-  WriteBytes((dir_ / "QR_grad.dat").string(), LibraryImage(Expand(c.library)));
-  WriteBytes((dir_ / "printer.ppd").string(), PpdText("Colour Laser", Split(c.target)));
+  TempDir dir;
+  const std::string library = dir / "QR_grad.dat", ppd = dir / "printer.ppd";
+  WriteBytes(library, LibraryImage(Expand(c.library)));
+  WriteBytes(ppd, PpdText("Colour Laser", Split(c.target)));
   ScriptedInteraction ui;
-  auto ws = std::make_unique<Workspace>(WorkspaceSeams{ui, DefaultStrings(), (dir_ / "QR_grad.dat").string()});
+  auto ws = std::make_unique<Workspace>(WorkspaceSeams{ui, DefaultStrings(), library});
   ASSERT_TRUE(ws->OpenLibrary());
-  ASSERT_EQ(ws->ReadTarget(FileTarget((dir_ / "printer.ppd").string())), kPpdLoaded);
+  ASSERT_EQ(ws->ReadTarget(FileTarget(ppd)), kPpdLoaded);
   ASSERT_TRUE(ui.Empty());
-
   for (const Step& step : c.steps) {
     SCOPED_TRACE(step.command);
     for (bool a : step.answers) ui.Answer(a);
-    EXPECT_EQ(Run(*ws, step.command), step.result);
+    EXPECT_EQ(Execute(*ws, step.command), step.result);
     EXPECT_EQ(Joined(ws->Names(Side::Library)), Joined(Expand(step.library)));
     EXPECT_EQ(Joined(ws->Names(Side::Target)), step.target);
     EXPECT_EQ(ui.Ids(), step.messages);
     EXPECT_EQ(ui.PendingAnswers(), 0u);
     ui.Clear();
   }
-
   ws.reset();  // releases the library's lock
   ScriptedInteraction quiet;
-  Workspace disk({quiet, DefaultStrings(), (dir_ / "QR_grad.dat").string()});
+  Workspace disk({quiet, DefaultStrings(), library});
   disk.OpenLibrary();
-  disk.ReadTarget(FileTarget((dir_ / "printer.ppd").string()));
+  disk.ReadTarget(FileTarget(ppd));
   EXPECT_EQ(Joined(disk.Names(Side::Library)), Joined(Expand(c.libraryOnDisk)));
   EXPECT_EQ(Joined(disk.Names(Side::Target)), c.targetOnDisk);
 }
