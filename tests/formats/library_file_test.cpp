@@ -1,5 +1,4 @@
-// The library file: images of both formats, however damaged, and the file on
-// disk held by one running copy.
+// The library file: images of both formats however damaged, and the file held by one copy.
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -80,8 +79,7 @@ int OpenInChild(const std::string& path) {
   if (pid == 0) {
     ScriptedInteraction ui;
     auto lib = std::make_unique<DefinitionLibrary>();
-    LibraryFile file(path);
-    const bool opened = file.Open(*lib, ui);
+    const bool opened = LibraryFile(path).Open(*lib, ui);
     _exit(opened && ui.Empty() ? 0 : !opened && ui.Ids() == std::vector<int>{24} ? 24 : 99);
   }
   int status = 0;

@@ -1,6 +1,5 @@
-// The section as text and the writer: golden sections and files (lists in
-// written.json), names in the translation string, keywords, refusals, the
-// check by CUPS's parser and the questions before a read-only file.
+// The section and the writer: golden sections and files (lists in written.json), names,
+// keywords, refusals, the check by CUPS's parser and the questions before a read-only file.
 #include <sys/stat.h>
 
 #include "formats/definition_json.h"
@@ -15,19 +14,15 @@ using cli::Json;
 // Only the reader makes a LoadedPpd, so nothing else can be written.
 static_assert(!std::is_default_constructible_v<LoadedPpd>);
 
-const Json& Cases() {
-  static const Json cases = Json::parse(Golden("written.json"));
-  return cases;
-}
+const Json& Cases() { static const Json c = Json::parse(Golden("written.json")); return c; }
 // A list of written.json (its "_" tells the form).
 PrinterDefinitionList JsonList(const Json& defs) {
   PrinterDefinitionList list = ListOf({});
   for (const Json& d : defs) {
     std::array<ToneCurve, 4> ch;
     for (int c = 0; c < kChannelCount; ++c) {
-      const Json& p = d["channels"][d["channels"].size() == 1 ? 0 : c];
-      for (int i = 0; i < kPointCount; ++i) ch[c].points[i] = p[i];
-      ch[c].gamma = p[kPointCount];
+      const std::vector<int32_t> p = d["channels"][d["channels"].size() == 1 ? 0 : c];
+      std::copy(p.begin(), p.begin() + kPointCount, ch[c].points), ch[c].gamma = p.at(kPointCount);
     }
     InsertDefinition(list, Def(*cli::Utf8ToLatin1(d["name"].get<std::string>()), d["same"], ch),
                      d.contains("slot") ? InsertMode::AtSlot(d["slot"]) : InsertMode::AddMode());
@@ -97,8 +92,7 @@ TEST_F(Writer, AsksBeforeReadingOrWritingAReadOnlyFile) {
   EXPECT_EQ(ui.Ids(), (std::vector<int>{sid::kPpdReadOnly, sid::kPpdOpenFailed, sid::kPpdReadOnly}))
       << "asked, refused, asked again";
   chmod(path.c_str(), 0444);
-  ui.Clear();
-  ui.Answer(false).Answer(true);
+  ui.Clear(), ui.Answer(false).Answer(true);
   EXPECT_FALSE(SetPPDToneInfo(ppd, ListOf({Standard()}), {ui}));
   EXPECT_EQ(ReadBytes(path), original);
   EXPECT_TRUE(SetPPDToneInfo(ppd, ListOf({Standard()}), {ui}));

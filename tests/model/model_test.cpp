@@ -1,5 +1,4 @@
-// The data and rules: tables of definitions, the record's byte image, the
-// curve arithmetic, the value texts and the rule for names and curves.
+// The data and rules: definition tables, the record's bytes, curves, value texts, validation.
 #include <climits>
 #include <cstring>
 
@@ -141,16 +140,12 @@ TEST(ValueText, FormatAndParseHundredths) {
 
 TEST(ValueText, IntegerLists) {
   struct Case { std::string text; std::size_t room; std::vector<int32_t> values; } cases[] = {
-      {"0 500 1000\n", 13, {0, 500, 1000}},
+      {"0 500 1000\n", 13, {0, 500, 1000}}, {"1,2,3,", 2, {1, 2}}, {"12 34\n", 0, {}},
       {"7 8", 13, {7}},  // a token still open at the end is not stored
-      {"1,2,3,", 2, {1, 2}},
-      {"-12\t5-3\t-\t--4\t3-\r\n", 13, {-12, 5, 0, 0, 3}},
-      {"12\0" "34\n"s, 13, {12, 34}},
+      {"-12\t5-3\t-\t--4\t3-\r\n", 13, {-12, 5, 0, 0, 3}}, {"12\0" "34\n"s, 13, {12, 34}},
       {"-" + std::string(29, '0') + "1" + std::string(9, '7') + " 5\n", 13, {-1, 5}},
       {std::string(31, '9') + "\n", 13, {INT32_MAX}},
-      {"-" + std::string(30, '9') + "\n", 13, {INT32_MIN}},
-      {"12 34\n", 0, {}},
-  };
+      {"-" + std::string(30, '9') + "\n", 13, {INT32_MIN}}};
   for (const Case& c : cases) {
     std::vector<int32_t> out(14, 999);
     const int n = ParseIntegerList(c.text, std::span<int32_t>(out.data(), c.room));

@@ -41,9 +41,8 @@ TEST(CurveEdit, AcceptChecksWhatTheFieldsShowAndEveryChannelThatTakesPart) {
     c.edits(edit);
     const DensityDef before = edit.definition();
     const std::optional<Refusal> refusal = edit.Accept();
-    const Outcome got =
-        refusal ? Outcome{refusal->stringId, refusal->channel, refusal->point} : Outcome{0, 0, 0};
-    EXPECT_EQ(got, c.outcome) << c.what;
+    EXPECT_EQ(refusal ? Outcome(refusal->stringId, refusal->channel, refusal->point) : Outcome(),
+              c.outcome) << c.what;
     EXPECT_TRUE(!refusal || edit.definition() == before) << c.what;  // refused: no change
   }
 }

@@ -8,21 +8,17 @@
 namespace tonalis::test {
 namespace {
 
-// The words of `text`, with \xNN as the byte.
+// The words of `text`, with \xNN as the byte and "*N" as N names D0, D1, ... .
 Names Split(const std::string& text) {
   std::istringstream in(text);
   Names names;
-  for (std::string word; in >> word; names.push_back(word))
+  for (std::string word; in >> word;) {
+    for (int i = 0; word.starts_with('*') && i < std::stoi(word.substr(1)); ++i)
+      names.push_back("D" + std::to_string(i));
     for (std::size_t at; (at = word.find("\\x")) != std::string::npos;)
       word.replace(at, 4, 1, char(std::stoi(word.substr(at + 2, 2), nullptr, 16)));
-  return names;
-}
-
-// "*N" stands for N names D0, D1, ... .
-Names Expand(const std::string& text) {
-  if (!text.starts_with('*')) return Split(text);
-  Names names;
-  for (int i = 0; i < std::stoi(text.substr(1)); ++i) names.push_back("D" + std::to_string(i));
+    if (!word.starts_with('*')) names.push_back(word);
+  }
   return names;
 }
 
@@ -38,15 +34,9 @@ std::string Text(StoreResult r) {
   return kTexts[static_cast<int>(r)];
 }
 
-struct Step {
-  std::string command, result, library = {}, target = {};
-  std::vector<int> messages = {};
-  std::vector<bool> answers = {};
-};
-struct Case {
-  std::string name, library = {}, target = {}, libraryOnDisk = {}, targetOnDisk = {};
-  std::vector<Step> steps = {};
-};
+// A step: its command and the fields after "=>"; start and disk: the library and the PPD.
+struct Step { std::string command; Names fields; };
+struct Case { std::string name; Names start, disk; std::vector<Step> steps; };
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 // The fields between '|', trimmed; as many as asked for.
@@ -60,29 +50,16 @@ Names Fields(const std::string& text, std::size_t count) {
 
 // The cases of data/workspace/scripts.txt (its head tells the form).
 std::vector<Case> Cases() {
-  const std::map<std::string, int> ids = {
-      {"taken", sid::kNameTaken},          {"full", sid::kTableFull},
-      {"replace?", sid::kReplaceQuestion}, {"switch?", sid::kSaveBeforeSwitch},
-      {"exit?", sid::kSaveBeforeExit},     {"written", sid::kPpdWritten},
-      {"no-end-points", sid::kNoEndPoints}, {"0", 0}};
   std::vector<Case> cases;
   std::istringstream in(ReadBytes(TONALIS_TEST_DATA "/workspace/scripts.txt"));
   for (std::string line; std::getline(in, line);) {
     if (line.starts_with('#')) continue;
     const std::string word = line.substr(0, line.find(' ')), rest = line.substr(word.size());
-    if (word == "case") cases.push_back({Joined(Split(rest))});
-    if (word == "start" || word == "disk") {
-      const Names f = Fields(rest, 2);
-      (word == "start" ? cases.back().library : cases.back().libraryOnDisk) = f[0];
-      (word == "start" ? cases.back().target : cases.back().targetOnDisk) = f[1];
-    }
-    if (const std::size_t arrow = line.find("=>"); arrow != std::string::npos) {
-      const Names f = Fields(line.substr(arrow + 2), 5);
-      Step step{Joined(Split(line.substr(0, arrow))), f[0], f[1], f[2]};
-      for (const std::string& m : Split(f[3])) step.messages.push_back(ids.at(m));
-      for (const std::string& a : Split(f[4])) step.answers.push_back(a == "yes");
-      cases.back().steps.push_back(step);
-    }
+    if (word == "case") cases.push_back({Joined(Split(rest)), Names(2), Names(2), {}});
+    if (word == "start" || word == "disk")
+      (word == "start" ? cases.back().start : cases.back().disk) = Fields(rest, 2);
+    if (const std::size_t arrow = line.find("=>"); arrow != std::string::npos)
+      cases.back().steps.push_back({line.substr(0, arrow), Fields(line.substr(arrow + 2), 5)});
   }
   return cases;
 }
@@ -93,8 +70,7 @@ std::string Execute(Workspace& ws, const std::string& command) {
   if (w[0] == "new") return Text(ws.StoreNew(Definition(w[1])));
   if (w[0] == "new-magenta-unset") {
     DensityDef def = Definition(w[1]);
-    def.allChannels = 0;
-    def.channels[kMagenta].points[kPointCount - 1] = kUnset;
+    def.allChannels = 0, def.channels[kMagenta].points[kPointCount - 1] = kUnset;
     return Text(ws.StoreNew(def));
   }
   if (w[0] == "edit") return Text(ws.StoreEdited(side, w[2], Definition(w[3], 4242)));
@@ -116,30 +92,35 @@ TEST_P(WorkspaceScript, Runs) {
   const Case& c = GetParam();
   TempDir dir;
   const std::string library = dir / "QR_grad.dat", ppd = dir / "printer.ppd";
-  WriteBytes(library, LibraryImage(Expand(c.library)));
-  WriteBytes(ppd, PpdText("Colour Laser", Split(c.target)));
+  WriteBytes(library, LibraryImage(Split(c.start[0])));
+  WriteBytes(ppd, PpdText("Colour Laser", Split(c.start[1])));
   ScriptedInteraction ui;
   auto ws = std::make_unique<Workspace>(WorkspaceSeams{ui, DefaultStrings(), library});
   ASSERT_TRUE(ws->OpenLibrary());
   ASSERT_EQ(ws->ReadTarget(FileTarget(ppd)), kPpdLoaded);
   ASSERT_TRUE(ui.Empty());
-  for (const Step& step : c.steps) {
-    SCOPED_TRACE(step.command);
-    for (bool a : step.answers) ui.Answer(a);
-    EXPECT_EQ(Execute(*ws, step.command), step.result);
-    EXPECT_EQ(Joined(ws->Names(Side::Library)), Joined(Expand(step.library)));
-    EXPECT_EQ(Joined(ws->Names(Side::Target)), step.target);
-    EXPECT_EQ(ui.Ids(), step.messages);
+  const std::map<std::string, int> ids = {{"taken", sid::kNameTaken}, {"full", sid::kTableFull},
+      {"replace?", sid::kReplaceQuestion}, {"switch?", sid::kSaveBeforeSwitch},
+      {"exit?", sid::kSaveBeforeExit}, {"written", sid::kPpdWritten},
+      {"no-end-points", sid::kNoEndPoints}, {"0", 0}};
+  for (const auto& [command, f] : c.steps) {  // RESULT | LIBRARY | TARGET | MESSAGES | ANSWERS
+    SCOPED_TRACE(command);
+    std::vector<int> messages;
+    for (const std::string& m : Split(f[3])) messages.push_back(ids.at(m));
+    for (const std::string& a : Split(f[4])) ui.Answer(a == "yes");
+    EXPECT_EQ(Execute(*ws, command), f[0]);
+    EXPECT_EQ(Joined(ws->Names(Side::Library)), f[1]);
+    EXPECT_EQ(Joined(ws->Names(Side::Target)), f[2]);
+    EXPECT_EQ(ui.Ids(), messages);
     EXPECT_EQ(ui.PendingAnswers(), 0u);
     ui.Clear();
   }
   ws.reset();  // releases the library's lock
   ScriptedInteraction quiet;
   Workspace disk({quiet, DefaultStrings(), library});
-  disk.OpenLibrary();
-  disk.ReadTarget(FileTarget(ppd));
-  EXPECT_EQ(Joined(disk.Names(Side::Library)), Joined(Expand(c.libraryOnDisk)));
-  EXPECT_EQ(Joined(disk.Names(Side::Target)), c.targetOnDisk);
+  disk.OpenLibrary(), disk.ReadTarget(FileTarget(ppd));
+  EXPECT_EQ(Joined(disk.Names(Side::Library)), c.disk[0]);
+  EXPECT_EQ(Joined(disk.Names(Side::Target)), c.disk[1]);
 }
 
 INSTANTIATE_TEST_SUITE_P(Commands, WorkspaceScript, ::testing::ValuesIn(Cases()),
