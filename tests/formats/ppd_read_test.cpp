@@ -1,29 +1,22 @@
-// Reading PPD files against golden files: every NAME.ppd under the data
-// folders has a NAME.json beside it that says what the reader made of it (the
-// result, the messages, the NickName, the choices, the definitions, the line
-// break, head and tail; a channel is its thirteen points and its gamma) and
-// whether writing the definitions read back was allowed, or the refusal. Text
-// is Latin-1. With TONALIS_REGENERATE_GOLDEN=1 the .json files are written
-// instead of checked.
-#include <gtest/gtest.h>
-
+// Reading PPD files against golden files: every NAME.ppd under the data folders has a
+// NAME.json beside it that says what the reader made of it (result, messages, NickName,
+// choices, definitions as [13 points, gamma] per channel, line break, head and tail) and
+// whether writing back what was read was allowed, or the refusal. Text is Latin-1. With
+// TONALIS_REGENERATE_GOLDEN=1 the .json files are written instead of checked.
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 
 #include "formats/definition_json.h"
 #include "support/fixtures.h"
 
-namespace tonalis {
+namespace tonalis::test {
 namespace {
 
-using namespace test;
 namespace fs = std::filesystem;
 using cli::Json;
 using cli::Latin1ToUtf8;
 
-// Size and FNV-1a hash: the split is checked byte for byte without holding
-// megabytes in the golden file.
+// Size and FNV-1a hash: the split is checked byte for byte without megabytes of golden file.
 std::string Digest(std::string_view bytes) {
   uint64_t h = 1469598103934665603ull;
   for (const char c : bytes) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
@@ -40,21 +33,15 @@ std::string Describe(const PpdReadOutcome& outcome, const PrinterDefinitionList&
   Json defs = Json::array();
   if (outcome.loaded) {
     const PPDToneState& s = outcome.loaded->state();
-    j["lineBreak"] = s.lineBreak;
-    j["head"] = Digest(s.headText);
-    j["tail"] = Digest(s.tailText);
-    j["endsInQuote"] = s.endsInQuote;
-    j["default"] = Latin1ToUtf8(s.defaultChoice);
-    j["languages"] = s.languages;
-    j["choices"] = Json::array();
+    j.update({{"lineBreak", s.lineBreak}, {"head", Digest(s.headText)},
+              {"tail", Digest(s.tailText)}, {"endsInQuote", s.endsInQuote},
+              {"default", Latin1ToUtf8(s.defaultChoice)}, {"languages", s.languages},
+              {"choices", Json::array()}});
     for (const ChoiceRead& c : s.choices) j["choices"].push_back({c.keyword, Latin1ToUtf8(c.name)});
     for (int slot : VisibleSlots(list)) {
       const DensityDef& d = list.slots[slot];
       Json channels = Json::array();
-      for (const ToneCurve& c : d.channels) {
-        channels.push_back(Json(std::vector<int32_t>(c.points, c.points + kPointCount)));
-        channels.back().push_back(c.gamma);
-      }
+      for (const ToneCurve& c : d.channels) channels.emplace_back(c.points).push_back(c.gamma);
       defs.push_back(
           {{"name", Latin1ToUtf8(NameOf(d))}, {"same", d.allChannels}, {"channels", channels}});
     }
@@ -100,4 +87,4 @@ TEST(ReadGolden, EveryFileReadsAsItsGoldenSays) {
 }
 
 }  // namespace
-}  // namespace tonalis
+}  // namespace tonalis::test

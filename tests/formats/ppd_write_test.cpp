@@ -1,36 +1,28 @@
-// The section as text and the writer: golden sections and files (lists in
-// written.json), names in the translation string, keywords, refusals, the
-// check by CUPS's parser and the questions before a read-only file.
-#include <gtest/gtest.h>
+// The section and the writer: golden sections and files (lists in written.json), names,
+// keywords, refusals, the check by CUPS's parser and the questions before a read-only file.
 #include <sys/stat.h>
 
 #include "formats/definition_json.h"
-#include "support/fixtures.h"
-#include "formats/ppd_section.h"
 #include "formats/ppd_verify.h"
+#include "support/fixtures.h"
 
-namespace tonalis {
+namespace tonalis::test {
 namespace {
 
-using namespace test;
 using cli::Json;
 
 // Only the reader makes a LoadedPpd, so nothing else can be written.
 static_assert(!std::is_default_constructible_v<LoadedPpd>);
 
-const Json& Cases() {
-  static const Json cases = Json::parse(Golden("written.json"));
-  return cases;
-}
-// A list of written.json: a channel is [13 points, gamma]; one serves all four.
+const Json& Cases() { static const Json c = Json::parse(Golden("written.json")); return c; }
+// A list of written.json (its "_" tells the form).
 PrinterDefinitionList JsonList(const Json& defs) {
   PrinterDefinitionList list = ListOf({});
   for (const Json& d : defs) {
     std::array<ToneCurve, 4> ch;
     for (int c = 0; c < kChannelCount; ++c) {
-      const Json& p = d["channels"][d["channels"].size() == 1 ? 0 : c];
-      for (int i = 0; i < kPointCount; ++i) ch[c].points[i] = p[i];
-      ch[c].gamma = p[kPointCount];
+      const std::vector<int32_t> p = d["channels"][d["channels"].size() == 1 ? 0 : c];
+      std::copy(p.begin(), p.begin() + kPointCount, ch[c].points), ch[c].gamma = p.at(kPointCount);
     }
     InsertDefinition(list, Def(*cli::Utf8ToLatin1(d["name"].get<std::string>()), d["same"], ch),
                      d.contains("slot") ? InsertMode::AtSlot(d["slot"]) : InsertMode::AddMode());
@@ -99,10 +91,8 @@ TEST_F(Writer, AsksBeforeReadingOrWritingAReadOnlyFile) {
   LoadedPpd ppd = MustLoad(FileTarget(path), list, ui);
   EXPECT_EQ(ui.Ids(), (std::vector<int>{sid::kPpdReadOnly, sid::kPpdOpenFailed, sid::kPpdReadOnly}))
       << "asked, refused, asked again";
-
   chmod(path.c_str(), 0444);
-  ui.Clear();
-  ui.Answer(false).Answer(true);
+  ui.Clear(), ui.Answer(false).Answer(true);
   EXPECT_FALSE(SetPPDToneInfo(ppd, ListOf({Standard()}), {ui}));
   EXPECT_EQ(ReadBytes(path), original);
   EXPECT_TRUE(SetPPDToneInfo(ppd, ListOf({Standard()}), {ui}));
@@ -110,7 +100,6 @@ TEST_F(Writer, AsksBeforeReadingOrWritingAReadOnlyFile) {
                                         sid::kPpdWritten}));
   EXPECT_EQ(ui.shown()[1].detail, SystemReason(EACCES));
   EXPECT_EQ(ReadBytes(path), Golden("anchor_first_written.ppd"));
-
   std::remove(path.c_str());  // a file that is gone is never created
   ui.Clear();
   EXPECT_FALSE(SetPPDToneInfo(ppd, ListOf({}), {ui}));
@@ -136,8 +125,9 @@ TEST_F(Writer, RefusesNamesWithControlCharactersAndTouchesNothing) {
 
 TEST(Verify, RefusesWhatCupsWouldReadDifferently) {
   for (const Json& c : Cases()["verify"])
-    EXPECT_EQ(VerifyWrittenPpd(c[1].get<std::string>(), c[2].get<std::string>(), {"None", "Gumma2"}).empty(), c[3].get<bool>()) << c[0];
+    EXPECT_EQ(VerifyWrittenPpd(c[1].get<std::string>(), c[2].get<std::string>(),
+                               {"None", "Gumma2"}).empty(), c[3].get<bool>()) << c[0];
 }
 
 }  // namespace
-}  // namespace tonalis
+}  // namespace tonalis::test

@@ -1,23 +1,17 @@
-// The data and rules: tables of definitions, the record's byte image, the
-// curve arithmetic, the value texts and the rule for names and curves.
-#include <gtest/gtest.h>
-
+// The data and rules: definition tables, the record's bytes, curves, value texts, validation.
 #include <climits>
 #include <cstring>
-#include <memory>
 
-#include "model/definition_table.h"
 #include "model/string_table.h"
 #include "model/tone_curve.h"
 #include "model/validate.h"
 #include "model/value_text.h"
 #include "support/fixtures.h"
 
-namespace tonalis {
+namespace tonalis::test {
 namespace {
 
 using namespace std::string_literals;
-using namespace test;
 using Names = std::vector<std::string_view>;
 
 TEST(DefinitionTable, WalksStopAfterCountUsedSlotsAndFillTheLowestHole) {
@@ -35,24 +29,24 @@ TEST(DefinitionTable, WalksStopAfterCountUsedSlotsAndFillTheLowestHole) {
 
 TEST(DefinitionTable, InsertRules) {
   auto t = ListOf({});
-  ASSERT_EQ(InsertDefinition(t, Definition("abc", 1), InsertMode::AddMode()), InsertResult::Stored);
-  ASSERT_EQ(InsertDefinition(t, Definition("ABC"), InsertMode::AddMode()), InsertResult::Stored);
-  EXPECT_EQ(InsertDefinition(t, Definition("abc", 3), InsertMode::AddMode()), InsertResult::NameTaken);
-  EXPECT_EQ(InsertDefinition(t, Definition("abc", 3), InsertMode::AtSlot(4)), InsertResult::NameTaken);
+  const InsertMode add = InsertMode::AddMode(), replace = InsertMode::ReplaceMode();
+  ASSERT_EQ(InsertDefinition(t, Definition("abc", 1), add), InsertResult::Stored);
+  ASSERT_EQ(InsertDefinition(t, Definition("ABC"), add), InsertResult::Stored);
+  for (InsertMode taken : {add, InsertMode::AtSlot(4)})
+    EXPECT_EQ(InsertDefinition(t, Definition("abc", 3), taken), InsertResult::NameTaken);
   ASSERT_EQ(t.slots[0].channels[0].points[6], 1);
-  ASSERT_EQ(InsertDefinition(t, Definition("abc", 3), InsertMode::ReplaceMode()), InsertResult::Stored);
+  ASSERT_EQ(InsertDefinition(t, Definition("abc", 3), replace), InsertResult::Stored);
   EXPECT_EQ(t.slots[0].channels[0].points[6], 3);
   // A given slot must be free and inside the table.
   for (int slot : {1, 6, -1})
     EXPECT_EQ(InsertDefinition(t, Definition("x"), InsertMode::AtSlot(slot)), InsertResult::Full);
   EXPECT_EQ(InsertDefinition(t, Definition("x"), InsertMode::AtSlot(5)), InsertResult::Stored);
   EXPECT_EQ(t.count, 3);
-  for (auto n : {"d", "e", "f"}) InsertDefinition(t, Definition(n), InsertMode::AddMode());
+  for (auto n : {"d", "e", "f"}) InsertDefinition(t, Definition(n), add);
   // A full table says so before looking at the name.
-  EXPECT_EQ(InsertDefinition(t, Definition("abc"), InsertMode::AddMode()), InsertResult::Full);
-  EXPECT_EQ(InsertDefinition(t, Definition("abc"), InsertMode::ReplaceMode()), InsertResult::Full);
+  for (InsertMode m : {add, replace})
+    EXPECT_EQ(InsertDefinition(t, Definition("abc"), m), InsertResult::Full);
   EXPECT_EQ(t.count, 6);
-
   FreeSlot(t, 0);
   ASSERT_EQ(t.slots[0].name[1], 'b');  // only the first byte is cleared
   CompactAfter(t, 0);
@@ -64,14 +58,13 @@ TEST(DefinitionTable, InsertRules) {
 TEST(DensityDef, ByteImageAndNameField) {
   DensityDef d = NewDefinition();
   EXPECT_EQ(d.allChannels, 1);
-  EXPECT_EQ(d.channels[3], Curve({0, U, U, U, U, U, U, U, U, U, U, U, 10000}));
+  EXPECT_EQ(d.channels[3], Curve(Ends(0, 10000)));
   std::memset(d.name, 'x', sizeof d.name);
   EXPECT_EQ(NameOf(d).size(), kNameFieldSize);  // no terminator: the whole field
   SetName(d, "AB");
   EXPECT_EQ(NameOf(d), "AB");
   EXPECT_EQ(d.name[3], 'x');  // bytes after the terminator stay
-  d.allChannels = 0x01020304;
-  d.channels[kMagenta].points[1] = 0x11223344;
+  d.allChannels = 0x01020304, d.channels[kMagenta].points[1] = 0x11223344;
   d.channels[kBlack].gamma = -2;
   uint8_t bytes[kDensityDefBytes];
   EncodeDensityDef(d, bytes);
@@ -80,18 +73,16 @@ TEST(DensityDef, ByteImageAndNameField) {
   for (auto [at, byte] : expected) EXPECT_EQ(bytes[at], byte) << at;
   const DensityDef back = DecodeDensityDef(bytes);
   EXPECT_EQ(std::memcmp(&back, &d, sizeof d), 0);
-
   SetName(d, std::string(50, 'y'));
   EXPECT_EQ(NameOf(d), std::string(36, 'y'));
   d.allChannels = 0, d.channels[2].gamma = 150, d.channels[2].points[4] = 77;
   ResetCurves(d);
   EXPECT_EQ(d.allChannels, 1);
-  EXPECT_EQ(d.channels[2], Curve({0, U, U, U, U, U, U, U, U, U, U, U, 10000}, 150));
+  EXPECT_EQ(d.channels[2], Curve(Ends(0, 10000), 150));
 }
 
 TEST(ToneCurve, GammaPointsAreTruncatedPowers) {
-  EXPECT_EQ(ApplyGamma(220),
-            (Points{0, 13, 63, 289, 707, 1332, 2176, 3250, 4562, 6120, 7931, 8932, 10000}));
+  EXPECT_EQ(ApplyGamma(220), kGamma22);
   EXPECT_EQ(ApplyGamma(45),
             (Points{0, 2597, 3548, 4846, 5817, 6621, 7320, 7946, 8517, 9044, 9536, 9771, 10000}));
   EXPECT_EQ(ApplyGamma(9999), (Points{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 59, 10000}));
@@ -117,11 +108,8 @@ TEST(ToneCurve, SplineThroughTheSetPointsLimitedToTheScale) {
 
 TEST(ToneCurve, TransferTables) {
   struct Case { Points points; int32_t first, step; /* entry k: first + k * step */ } cases[] = {
-      {{0, 500, 1000, 2000, 3000, 4000, 5000, 6000, 7000, 8000, 9000, 9500, 10000}, 0, 100},
-      {{0, U, U, U, U, U, U, U, U, U, U, U, 5000}, 12750, 50},
-      {{2000, U, U, U, U, U, U, U, U, U, U, U, 10000}, 0, 80},
-      {{U, U, U, U, U, U, 3000, U, U, U, U, U, U}, 0, 100},  // one point: no adjustment
-  };
+      {kIdentity, 0, 100}, {Ends(0, 5000), 12750, 50}, {Ends(2000, 10000), 0, 80},
+      {{U, U, U, U, U, U, 3000, U, U, U, U, U, U}, 0, 100}};  // one point: no adjustment
   for (const Case& c : cases) {
     const auto t = TransferTable(Curve(c.points));
     for (int k = 0; k < kTableSize; ++k) ASSERT_EQ(t[k], c.first + k * c.step) << k;
@@ -152,19 +140,14 @@ TEST(ValueText, FormatAndParseHundredths) {
 
 TEST(ValueText, IntegerLists) {
   struct Case { std::string text; std::size_t room; std::vector<int32_t> values; } cases[] = {
-      {"0 500 1000\n", 13, {0, 500, 1000}},
+      {"0 500 1000\n", 13, {0, 500, 1000}}, {"1,2,3,", 2, {1, 2}}, {"12 34\n", 0, {}},
       {"7 8", 13, {7}},  // a token still open at the end is not stored
-      {"1,2,3,", 2, {1, 2}},
-      {"-12\t5-3\t-\t--4\t3-\r\n", 13, {-12, 5, 0, 0, 3}},
-      {"12\0" "34\n"s, 13, {12, 34}},
+      {"-12\t5-3\t-\t--4\t3-\r\n", 13, {-12, 5, 0, 0, 3}}, {"12\0" "34\n"s, 13, {12, 34}},
       {"-" + std::string(29, '0') + "1" + std::string(9, '7') + " 5\n", 13, {-1, 5}},
       {std::string(31, '9') + "\n", 13, {INT32_MAX}},
-      {"-" + std::string(30, '9') + "\n", 13, {INT32_MIN}},
-      {"12 34\n", 0, {}},
-  };
+      {"-" + std::string(30, '9') + "\n", 13, {INT32_MIN}}};
   for (const Case& c : cases) {
-    std::array<int32_t, 14> out;
-    out.fill(999);
+    std::vector<int32_t> out(14, 999);
     const int n = ParseIntegerList(c.text, std::span<int32_t>(out.data(), c.room));
     EXPECT_EQ(std::vector<int32_t>(out.begin(), out.begin() + n), c.values) << c.text;
     EXPECT_EQ(out[n], 999);
@@ -179,24 +162,18 @@ TEST(Validate, TheRuleForNamesAndCurves) {
     EXPECT_TRUE(ValidateName(bad)) << bad;
   EXPECT_EQ(ValidateName("")->stringId, sid::kNameThisSetting);
   EXPECT_NE(ValidateName("c1\x85")->text.find("0x85"), std::string::npos);
-
+  const Points e = Ends(0, 10000);
   struct Case { Points points; int32_t gamma; int id, point; /* id 0: accepted */ } curves[] = {
-      {{0, U, U, U, U, U, U, U, U, U, U, U, 10000}, 1, 0, -1},
-      {{0, U, U, U, U, U, U, U, U, U, U, U, 10000}, 9999, 0, -1},
-      {{U, U, U, U, U, U, U, U, U, U, U, U, 10000}, U, sid::kNoEndPoints, 0},
-      {{0, U, U, U, U, U, U, U, U, U, U, U, U}, U, sid::kNoEndPoints, 12},
+      {e, 1, 0, -1}, {e, 9999, 0, -1}, {e, 0, sid::kGammaOutOfRange, -1},
+      {e, 10000, sid::kGammaOutOfRange, -1},
+      {Ends(U, 10000), U, sid::kNoEndPoints, 0}, {Ends(0, U), U, sid::kNoEndPoints, 12},
       {{0, U, U, U, U, U, 10001, U, U, U, U, U, 10000}, U, sid::kFirstPointOutOfRange + 6, 6},
-      {{0, -2, U, U, U, U, U, U, U, U, U, U, 10000}, U, sid::kFirstPointOutOfRange + 1, 1},
-      {{0, U, U, U, U, U, U, U, U, U, U, U, 10000}, 0, sid::kGammaOutOfRange, -1},
-      {{0, U, U, U, U, U, U, U, U, U, U, U, 10000}, 10000, sid::kGammaOutOfRange, -1},
-  };
+      {{0, -2, U, U, U, U, U, U, U, U, U, U, 10000}, U, sid::kFirstPointOutOfRange + 1, 1}};
   for (const Case& c : curves) {
     const auto refusal = ValidateCurve(Curve(c.points, c.gamma), kYellow);
     EXPECT_EQ(refusal ? refusal->stringId : 0, c.id) << c.gamma;
-    if (refusal) {
-      EXPECT_EQ(refusal->point, c.point);
-      EXPECT_EQ(refusal->text, DefaultStrings().Load(c.id));
-    }
+    EXPECT_TRUE(!refusal || (refusal->point == c.point &&
+                             refusal->text == DefaultStrings().Load(c.id))) << c.id;
   }
   // One curve for all colours: only cyan counts.
   DensityDef d = Definition("ok");
@@ -216,4 +193,4 @@ TEST(StringTable, HoldsEveryUsedIdAndFillsPlaceholders) {
 }
 
 }  // namespace
-}  // namespace tonalis
+}  // namespace tonalis::test

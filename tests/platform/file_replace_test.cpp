@@ -1,21 +1,18 @@
+// Replacing a file's contents safely: mode, links, failing steps and stale temporaries.
 #include "platform/file_replace.h"
 
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <filesystem>
-
 #include "support/fault_ops.h"
 #include "support/fixtures.h"
 
-namespace tonalis {
+namespace tonalis::test {
 namespace {
 
 namespace fs = std::filesystem;
-using namespace test;
 using Step = FaultOps::Step;
 ReplaceResult Replace(const std::string& p, const std::string& s, FileOps& ops = SystemFileOps(),
                       const ReplaceOptions& o = {}) {
@@ -95,4 +92,4 @@ TEST(StaleTemporaries, EveryReplacementRemovesWhatNobodyHoldsAndNothingElse) {
 }
 
 }  // namespace
-}  // namespace tonalis
+}  // namespace tonalis::test

@@ -1,43 +1,29 @@
 // The edit session behind the curve editor: typing, the commands and Accept.
 #include "workspace/curve_edit.h"
-#include "support/fixtures.h"
-
-#include <gtest/gtest.h>
 
 #include <functional>
-#include <string>
 #include <tuple>
-#include <vector>
 
-namespace tonalis {
+#include "support/fixtures.h"
+
+namespace tonalis::test {
 namespace {
-
-using namespace test;
 
 // Leaves magenta without its 100 % point, cyan on show.
 void UnsetMagenta100(CurveEdit& e) {
-  e.SelectChannel(kMagenta);
-  e.SetPointText(12, "");
-  e.SelectChannel(kCyan);
+  e.SelectChannel(kMagenta), e.SetPointText(12, ""), e.SelectChannel(kCyan);
 }
 
-// string id (0: accepted), channel, point
-using Outcome = std::tuple<int, int, int>;
-
 TEST(CurveEdit, AcceptChecksWhatTheFieldsShowAndEveryChannelThatTakesPart) {
-  struct Case {
-    const char* what;
-    std::function<void(CurveEdit&)> edits;
-    Outcome outcome;
-  };
-  const std::vector<Case> cases = {
+  using Outcome = std::tuple<int, int, int>;  // string id (0: accepted), channel, point
+  struct Case { const char* what; std::function<void(CurveEdit&)> edits; Outcome outcome; };
+  const Case cases[] = {
       {"no name", [](CurveEdit& e) { e.SetName(""); }, {sid::kNameThisSetting, -1, -1}},
       {"blanks are a name", [](CurveEdit& e) { e.SetName("  "); }, {0, 0, 0}},
       {"100 % unset", [](CurveEdit& e) { e.SetPointText(12, ""); }, {2, kCyan, 12}},
       {"a number out of range", [](CurveEdit& e) { e.SetPointText(4, "101"); }, {7, kCyan, 4}},
       {"no number", [](CurveEdit& e) { e.SetPointText(0, "1..2"); }, {3, kCyan, 0}},
-      {"ends first",
-       [](CurveEdit& e) { e.SetPointText(3, "x"), e.SetPointText(0, ""); },
+      {"ends first", [](CurveEdit& e) { e.SetPointText(3, "x"), e.SetPointText(0, ""); },
        {2, 0, 0}},
       {"gamma 100", [](CurveEdit& e) { e.SetGammaText("100"); }, {16, kCyan, -1}},
       {"gamma 0", [](CurveEdit& e) { e.SetGammaText("0.00"); }, {16, kCyan, -1}},
@@ -45,9 +31,8 @@ TEST(CurveEdit, AcceptChecksWhatTheFieldsShowAndEveryChannelThatTakesPart) {
       {"gamma .01", [](CurveEdit& e) { e.SetGammaText(".01"); }, {0, 0, 0}},
       // A channel not on show is checked too.
       {"magenta's 100 %", [](CurveEdit& e) { UnsetMagenta100(e); }, {2, kMagenta, 12}},
-      {"black's gamma",
-       [](CurveEdit& e) { e.SelectChannel(kBlack), e.SetGammaText("0"), e.SelectChannel(kYellow); },
-       {16, kBlack, -1}},
+      {"black's gamma", [](CurveEdit& e) { e.SelectChannel(kBlack), e.SetGammaText("0"),
+                                           e.SelectChannel(kYellow); }, {16, kBlack, -1}},
       // With one curve for all colours the other channels do not count.
       {"one curve", [](CurveEdit& e) { UnsetMagenta100(e), e.SetAllChannels(true); }, {0, 0, 0}},
   };
@@ -56,9 +41,8 @@ TEST(CurveEdit, AcceptChecksWhatTheFieldsShowAndEveryChannelThatTakesPart) {
     c.edits(edit);
     const DensityDef before = edit.definition();
     const std::optional<Refusal> refusal = edit.Accept();
-    const Outcome got =
-        refusal ? Outcome{refusal->stringId, refusal->channel, refusal->point} : Outcome{0, 0, 0};
-    EXPECT_EQ(got, c.outcome) << c.what;
+    EXPECT_EQ(refusal ? Outcome(refusal->stringId, refusal->channel, refusal->point) : Outcome(),
+              c.outcome) << c.what;
     EXPECT_TRUE(!refusal || edit.definition() == before) << c.what;  // refused: no change
   }
 }
@@ -103,8 +87,7 @@ TEST(CurveEdit, OneCurveForAllColoursTakesTheCurveOnShowAndGivesItToAll) {
   EXPECT_EQ(edit.currentChannel(), kCyan);
   for (const ToneCurve& c : edit.definition().channels) EXPECT_EQ(c, FourCurves().channels[2]);
   // Edits go to the one curve; asking again keeps them.
-  edit.SetPoint(4, 2500);
-  edit.SetAllChannels(true);
+  edit.SetPoint(4, 2500), edit.SetAllChannels(true);
   EXPECT_EQ(edit.definition().channels[kCyan].points[4], 2500);
   EXPECT_FALSE(edit.Accept());
   for (const ToneCurve& c : edit.definition().channels) EXPECT_EQ(c.points[4], 2500);
@@ -115,9 +98,7 @@ TEST(CurveEdit, OneCurveForAllColoursTakesTheCurveOnShowAndGivesItToAll) {
 
 TEST(CurveEdit, ResetAndClearPoint) {
   CurveEdit edit(FourCurves());
-  edit.SelectChannel(kBlack);
-  edit.SetGammaText("1.5");
-  edit.Reset();
+  edit.SelectChannel(kBlack), edit.SetGammaText("1.5"), edit.Reset();
   const DensityDef& d = edit.definition();
   EXPECT_TRUE(edit.allChannels() && edit.selectedChannel() == kCyan);
   EXPECT_EQ(edit.gammaText() + edit.pointText(6) + std::string(edit.name()), "1.5Four");
@@ -136,4 +117,4 @@ TEST(CurveEdit, ResetAndClearPoint) {
 }
 
 }  // namespace
-}  // namespace tonalis
+}  // namespace tonalis::test

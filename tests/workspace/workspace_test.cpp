@@ -1,38 +1,25 @@
 // The commands of the workspace, run as the scripts of data/workspace.
-#include <gtest/gtest.h>
-
-#include <filesystem>
 #include <map>
 #include <sstream>
 
-#include "formats/library_file.h"
 #include "support/fixtures.h"
-#include "support/scripted_interaction.h"
 #include "workspace/workspace.h"
 
 namespace tonalis::test {
 namespace {
 
-namespace fs = std::filesystem;
-
-// The words of `text`, with \xNN as the byte.
+// The words of `text`, with \xNN as the byte and "*N" as N names D0, D1, ... .
 Names Split(const std::string& text) {
   std::istringstream in(text);
   Names names;
-  for (std::string word; in >> word; names.push_back(word))
+  for (std::string word; in >> word;) {
+    for (int i = 0; word.starts_with('*') && i < std::stoi(word.substr(1)); ++i)
+      names.push_back("D" + std::to_string(i));
     for (std::size_t at; (at = word.find("\\x")) != std::string::npos;)
       word.replace(at, 4, 1, char(std::stoi(word.substr(at + 2, 2), nullptr, 16)));
-  return names;
-}
-
-// "*N" stands for N names D0, D1, ... .
-Names Expand(const std::string& text) {
-  if (!text.empty() && text[0] == '*') {
-    Names names;
-    for (int i = 0; i < std::stoi(text.substr(1)); ++i) names.push_back("D" + std::to_string(i));
-    return names;
+    if (!word.starts_with('*')) names.push_back(word);
   }
-  return Split(text);
+  return names;
 }
 
 std::string Joined(const auto& names) {
@@ -47,113 +34,93 @@ std::string Text(StoreResult r) {
   return kTexts[static_cast<int>(r)];
 }
 
-struct Step {
-  std::string command, result, library = {}, target = {};
-  std::vector<int> messages = {};
-  std::vector<bool> answers = {};
-};
-struct Case {
-  std::string name, library = {}, target = {}, libraryOnDisk = {}, targetOnDisk = {};
-  std::vector<Step> steps = {};
-};
+// A step: its command and the fields after "=>"; start and disk: the library and the PPD.
+struct Step { std::string command; Names fields; };
+struct Case { std::string name; Names start, disk; std::vector<Step> steps; };
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 // The fields between '|', trimmed; as many as asked for.
 Names Fields(const std::string& text, std::size_t count) {
   Names fields;
   std::istringstream in(text);
-  for (std::string f; std::getline(in, f, '|');)
-    fields.push_back(Joined(Split(f)));
+  for (std::string f; std::getline(in, f, '|');) fields.push_back(Joined(Split(f)));
   fields.resize(std::max(fields.size(), count));
   return fields;
 }
 
 // The cases of data/workspace/scripts.txt (its head tells the form).
 std::vector<Case> Cases() {
-  const std::map<std::string, int> ids = {
-      {"taken", sid::kNameTaken},          {"full", sid::kTableFull},
-      {"replace?", sid::kReplaceQuestion}, {"switch?", sid::kSaveBeforeSwitch},
-      {"exit?", sid::kSaveBeforeExit},     {"written", sid::kPpdWritten},
-      {"no-end-points", sid::kNoEndPoints}, {"0", 0}};
   std::vector<Case> cases;
   std::istringstream in(ReadBytes(TONALIS_TEST_DATA "/workspace/scripts.txt"));
   for (std::string line; std::getline(in, line);) {
     if (line.starts_with('#')) continue;
     const std::string word = line.substr(0, line.find(' ')), rest = line.substr(word.size());
-    if (word == "case") cases.push_back({Joined(Split(rest))});
-    if (word == "start" || word == "disk") {
-      const Names f = Fields(rest, 2);
-      (word == "start" ? cases.back().library : cases.back().libraryOnDisk) = f[0];
-      (word == "start" ? cases.back().target : cases.back().targetOnDisk) = f[1];
-    }
-    if (const std::size_t arrow = line.find("=>"); arrow != std::string::npos) {
-      const Names f = Fields(line.substr(arrow + 2), 5);
-      Step step{Joined(Split(line.substr(0, arrow))), f[0], f[1], f[2]};
-      for (const std::string& m : Split(f[3])) step.messages.push_back(ids.at(m));
-      for (const std::string& a : Split(f[4])) step.answers.push_back(a == "yes");
-      cases.back().steps.push_back(step);
-    }
+    if (word == "case") cases.push_back({Joined(Split(rest)), Names(2), Names(2), {}});
+    if (word == "start" || word == "disk")
+      (word == "start" ? cases.back().start : cases.back().disk) = Fields(rest, 2);
+    if (const std::size_t arrow = line.find("=>"); arrow != std::string::npos)
+      cases.back().steps.push_back({line.substr(0, arrow), Fields(line.substr(arrow + 2), 5)});
   }
   return cases;
 }
 
-class WorkspaceScript : public ::testing::TestWithParam<Case> {
- protected:
-  std::string Run(Workspace& ws, const std::string& command) {
-    const Names w = Split(command);
-    const Side side = w.size() > 1 && w[1] == "T" ? Side::Target : Side::Library;
-    if (w[0] == "new") return Text(ws.StoreNew(Definition(w[1])));
-    if (w[0] == "new-magenta-unset") {
-      DensityDef def = Definition(w[1]);
-      def.allChannels = 0;
-      def.channels[kMagenta].points[kPointCount - 1] = kUnset;
-      return Text(ws.StoreNew(def));
-    }
-    if (w[0] == "edit") return Text(ws.StoreEdited(side, w[2], Definition(w[3], 4242)));
-    if (w[0] == "delete") return ws.Delete(side, w[2]) ? "true" : "false";
-    if (w[0] == "add") return Text(ws.Add(w[1]));
-    if (w[0] == "pick") return Text(ws.PickOut(w[1]));
-    if (w[0] == "put") return Text(ws.Put(Definition(w[1], 4242)));
-    if (w[0] == "set") return Text(ws.SetTargetDefinitions(Names(w.begin() + 1, w.end())));
-    if (w[0] == "apply") return ws.Apply(), "-";
-    if (w[0] == "switch") return ws.SaveBeforeSwitch(), "-";
-    if (w[0] == "exit") return ws.SaveBeforeExit(), "-";
-    ADD_FAILURE() << "unknown command " << command;
-    return "";
+std::string Execute(Workspace& ws, const std::string& command) {
+  const Names w = Split(command);
+  const Side side = w.size() > 1 && w[1] == "T" ? Side::Target : Side::Library;
+  if (w[0] == "new") return Text(ws.StoreNew(Definition(w[1])));
+  if (w[0] == "new-magenta-unset") {
+    DensityDef def = Definition(w[1]);
+    def.allChannels = 0, def.channels[kMagenta].points[kPointCount - 1] = kUnset;
+    return Text(ws.StoreNew(def));
   }
+  if (w[0] == "edit") return Text(ws.StoreEdited(side, w[2], Definition(w[3], 4242)));
+  if (w[0] == "delete") return ws.Delete(side, w[2]) ? "true" : "false";
+  if (w[0] == "add") return Text(ws.Add(w[1]));
+  if (w[0] == "pick") return Text(ws.PickOut(w[1]));
+  if (w[0] == "put") return Text(ws.Put(Definition(w[1], 4242)));
+  if (w[0] == "set") return Text(ws.SetTargetDefinitions(Names(w.begin() + 1, w.end())));
+  if (w[0] == "apply") return ws.Apply(), "-";
+  if (w[0] == "switch") return ws.SaveBeforeSwitch(), "-";
+  if (w[0] == "exit") return ws.SaveBeforeExit(), "-";
+  ADD_FAILURE() << "unknown command " << command;
+  return "";
+}
 
-  TempDir scratch_;
-  fs::path dir_ = scratch_.path();
-};
+using WorkspaceScript = ::testing::TestWithParam<Case>;
 
 TEST_P(WorkspaceScript, Runs) {
   const Case& c = GetParam();
-  WriteBytes((dir_ / "QR_grad.dat").string(), LibraryImage(Expand(c.library)));
-  WriteBytes((dir_ / "printer.ppd").string(), PpdText("Colour Laser", Split(c.target)));
+  TempDir dir;
+  const std::string library = dir / "QR_grad.dat", ppd = dir / "printer.ppd";
+  WriteBytes(library, LibraryImage(Split(c.start[0])));
+  WriteBytes(ppd, PpdText("Colour Laser", Split(c.start[1])));
   ScriptedInteraction ui;
-  auto ws = std::make_unique<Workspace>(WorkspaceSeams{ui, DefaultStrings(), (dir_ / "QR_grad.dat").string()});
+  auto ws = std::make_unique<Workspace>(WorkspaceSeams{ui, DefaultStrings(), library});
   ASSERT_TRUE(ws->OpenLibrary());
-  ASSERT_EQ(ws->ReadTarget(FileTarget((dir_ / "printer.ppd").string())), kPpdLoaded);
+  ASSERT_EQ(ws->ReadTarget(FileTarget(ppd)), kPpdLoaded);
   ASSERT_TRUE(ui.Empty());
-
-  for (const Step& step : c.steps) {
-    SCOPED_TRACE(step.command);
-    for (bool a : step.answers) ui.Answer(a);
-    EXPECT_EQ(Run(*ws, step.command), step.result);
-    EXPECT_EQ(Joined(ws->Names(Side::Library)), Joined(Expand(step.library)));
-    EXPECT_EQ(Joined(ws->Names(Side::Target)), step.target);
-    EXPECT_EQ(ui.Ids(), step.messages);
+  const std::map<std::string, int> ids = {{"taken", sid::kNameTaken}, {"full", sid::kTableFull},
+      {"replace?", sid::kReplaceQuestion}, {"switch?", sid::kSaveBeforeSwitch},
+      {"exit?", sid::kSaveBeforeExit}, {"written", sid::kPpdWritten},
+      {"no-end-points", sid::kNoEndPoints}, {"0", 0}};
+  for (const auto& [command, f] : c.steps) {  // RESULT | LIBRARY | TARGET | MESSAGES | ANSWERS
+    SCOPED_TRACE(command);
+    std::vector<int> messages;
+    for (const std::string& m : Split(f[3])) messages.push_back(ids.at(m));
+    for (const std::string& a : Split(f[4])) ui.Answer(a == "yes");
+    EXPECT_EQ(Execute(*ws, command), f[0]);
+    EXPECT_EQ(Joined(ws->Names(Side::Library)), f[1]);
+    EXPECT_EQ(Joined(ws->Names(Side::Target)), f[2]);
+    EXPECT_EQ(ui.Ids(), messages);
     EXPECT_EQ(ui.PendingAnswers(), 0u);
     ui.Clear();
   }
-
   ws.reset();  // releases the library's lock
   ScriptedInteraction quiet;
-  Workspace disk({quiet, DefaultStrings(), (dir_ / "QR_grad.dat").string()});
-  disk.OpenLibrary();
-  disk.ReadTarget(FileTarget((dir_ / "printer.ppd").string()));
-  EXPECT_EQ(Joined(disk.Names(Side::Library)), Joined(Expand(c.libraryOnDisk)));
-  EXPECT_EQ(Joined(disk.Names(Side::Target)), c.targetOnDisk);
+  Workspace disk({quiet, DefaultStrings(), library});
+  disk.OpenLibrary(), disk.ReadTarget(FileTarget(ppd));
+  EXPECT_EQ(Joined(disk.Names(Side::Library)), c.disk[0]);
+  EXPECT_EQ(Joined(disk.Names(Side::Target)), c.disk[1]);
 }
 
 INSTANTIATE_TEST_SUITE_P(Commands, WorkspaceScript, ::testing::ValuesIn(Cases()),
