@@ -4,9 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <filesystem>
-#include <memory>
-
 #include "formats/library_file.h"
 #include "support/fixtures.h"
 #include "support/fault_ops.h"
