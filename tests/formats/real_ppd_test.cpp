@@ -1,9 +1,8 @@
-// The engine on real vendor PPDs (tests/data/vendor, cases.txt), checked by the real print
-// system: a write changes nothing but the section and cupstestppd finds nothing new; each
-// printer's whole CUPS filter chain carries the chosen definition onto the CMYK step wedge
-// (wedge.ps) that Ghostscript renders. PPD text is read here apart from the engine, as a second
-// opinion. TONALIS_CHAIN_SAMPLE=all renders every file; built with TONALIS_CHAIN_TOOL this is
-// tonalis-chain-measure, for scripts/ppd-chain-table.
+// Real vendor PPDs (tests/data/vendor, cases.txt) against the real print system: a write changes
+// only the section and cupstestppd finds nothing new; each printer's CUPS filter chain carries the
+// chosen definition onto the CMYK wedge (wedge.ps) that Ghostscript renders. PPD text is read here
+// apart from the engine, as a second opinion. TONALIS_CHAIN_SAMPLE=all renders every file; built
+// with TONALIS_CHAIN_TOOL this is tonalis-chain-measure (scripts/ppd-chain-table).
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -99,8 +98,8 @@ std::string Output(const std::vector<std::string>& argv, const std::string& scra
   return r.out;
 }
 
-// The definitions of definitions.json: the two rendered ones (one curve for all colorants, a
-// curve per colorant), a gamma-only one, a full-length name, bytes that translations escape.
+// definitions.json: the two rendered ones (one curve for all colorants, a curve per colorant),
+// a gamma-only one, a full-length name, bytes that translations escape.
 PrinterDefinitionList Definitions() {
   cli::JsonError error;
   const auto json = cli::ParseJson(ReadBytes(TONALIS_VENDOR_DATA "/definitions.json"), error);
@@ -111,9 +110,7 @@ PrinterDefinitionList Definitions() {
   return defs;
 }
 
-std::string ToLf(const std::string& text) {
-  return std::regex_replace(text, std::regex("\r\n?"), "\n");
-}
+std::string ToLf(const std::string& s) { return std::regex_replace(s, std::regex("\r\n?"), "\n"); }
 // The first group of `pattern` in `text`.
 std::string Match(const std::string& text, const std::string& pattern) {
   std::smatch m;
@@ -203,12 +200,11 @@ void Measure(const CmykRaster& page, const DensityDef& def, bool ps, Printed& p)
   }
 }
 
-// The wedge through the chain of the PPD at `writtenPath`, which holds the two rendered
-// definitions and was written from `original`. The one-table job asks for the case's other
-// page size and duplex and resets the transfer (settransfer, as Poppler's pdftops does); the
-// four-table one is on a page of its own size (a PDF prints on the printer's) and resets all
-// four. A PDF carries no transfer function (desktop applications write none): Poppler adds
-// the reset, Ghostscript's renderer binds the real operators in its prolog.
+// The wedge through the chain of the PPD at `writtenPath` (`original` with the two rendered
+// definitions): one table on the case's other page size, two-sided, resetting the transfer as
+// Poppler's pdftops does; four on a page of their own size (a PDF prints on the printer's),
+// resetting all four. A PDF has no reset (desktop applications write none): Poppler adds one,
+// Ghostscript's renderer binds the real operators in its prolog.
 std::vector<Printed> PrintWedges(const VendorCase& vendor, const std::string& original,
                                  const std::string& writtenPath, JobInput input,
                                  const std::string& scratch) {
@@ -340,7 +336,9 @@ TEST_P(RealPpd, AWriteChangesOnlyTheSectionAndCupsTestPpdFindsNothingNew) {
   // The section uses the file's own line break (foomatic-rip joins continued lines only with
   // LF) and stands right before the first font anchor, or at the end of a file without one.
   std::size_t end = std::string::npos, anchor = written.size();
+  std::vector<std::string> texts = {"Translation VLTone/"};  // of the option, in each language
   for (const Line& l : Scan(written)) {
+    if (l.text.starts_with("*VLTone ")) texts.emplace_back(l.text.substr(1, l.text.find('/')));
     if (l.section) {
       EXPECT_EQ(l.text.substr(l.text.find_last_not_of("\r\n") + 1), lineBreak) << l.text;
       if (end == std::string::npos && l.text.starts_with("*CloseUI: *VLTone"))
@@ -356,9 +354,6 @@ TEST_P(RealPpd, AWriteChangesOnlyTheSectionAndCupsTestPpdFindsNothingNew) {
   // Every language of *cupsLanguages gets the option's texts.
   const std::size_t at = original.find("*cupsLanguages: \"") + 17;
   std::istringstream languages(at < 17 ? "" : original.substr(at, original.find('"', at) - at));
-  std::vector<std::string> texts = {"Translation VLTone/"};
-  for (const Line& l : Scan(written))
-    if (l.text.starts_with("*VLTone ")) texts.emplace_back(l.text.substr(1, l.text.find('/')));
   for (std::string ll; languages >> ll;)
     for (const std::string& text : texts)
       EXPECT_NE(written.find(lineBreak + "*" + ll + "." + text), std::string::npos) << ll << text;
@@ -414,9 +409,8 @@ INSTANTIATE_TEST_SUITE_P(Vendor, RealChain, ::testing::ValuesIn(VendorCases(true
 }  // namespace tonalis::test
 
 #ifdef TONALIS_CHAIN_TOOL
-// tonalis-chain-measure ORIGINAL WRITTEN, for scripts/ppd-chain-table: per definition, input
-// and printer of WRITTEN (the first two definitions written into the vendor file ORIGINAL) the
-// worst patch's distance in 1/255, marked "+ink", "+size", "+duplex"; or "fail" and the reason.
+// tonalis-chain-measure ORIGINAL WRITTEN (the vendor file with the two definitions): for each
+// definition, input and printer the worst patch's distance in 1/255 and its marks, or "fail".
 int main(int argc, char** argv) {
   using namespace tonalis::test;
   if (argc != 3) return std::cerr << "usage: tonalis-chain-measure ORIGINAL WRITTEN\n", 2;

@@ -55,11 +55,10 @@ bool IsOneOf(const std::vector<std::string>& versions, const std::string& file) 
   return whole;
 }
 
-// Starts `writer` (which writes the file at `path` for ever) and SIGKILLs its process group
-// after a delay spread over the orders of magnitude from 20 us to 50 ms, 50 times. After each
-// kill `reopen` opens the file as the next start does; the file must be one of `versions`, and
-// alone in its folder. Prints the figures as the reliability report quotes them and returns
-// how often the new version was found.
+// Starts `writer` (writing the file at `path` for ever) and SIGKILLs its process group after a
+// delay spread over the orders of magnitude from 20 us to 50 ms, 50 times; then `reopen` opens
+// the file as the next start does, and it must be one of `versions`, alone in its folder. Prints
+// the figures as the reliability report quotes them; returns how often the new version was found.
 int KillRepeatedly(const char* what, const std::string& path, const Names& versions,
                    const std::function<int()>& writer, const std::function<void()>& reopen) {
   const char* runsEnv = std::getenv("TONALIS_KILL_RUNS");
@@ -180,7 +179,7 @@ TEST(TwoCopies, OnlyOneHoldsTheLibraryAndTheOtherIsRefused) {
   Shared* s = new (mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE,
                        MAP_SHARED | MAP_ANONYMOUS, -1, 0)) Shared{};
   std::vector<pid_t> copies;
-  for (int c = 0; c < 3; ++c) {
+  for (int c = 0; c < 3; ++c)
     copies.push_back(StartChild([&, c] {
       auto lib = std::make_unique<DefinitionLibrary>();
       for (int round = 0; round < 150; ++round) {
@@ -200,7 +199,6 @@ TEST(TwoCopies, OnlyOneHoldsTheLibraryAndTheOtherIsRefused) {
       }
       return 0;
     }));
-  }
   for (pid_t pid : copies) EXPECT_EQ(WaitChild(pid), 0);
   EXPECT_EQ(s->overlaps.load(), 0);
   EXPECT_GT(s->refused.load(), 0);
@@ -212,7 +210,7 @@ TEST(TwoCopies, OnlyOneHoldsTheLibraryAndTheOtherIsRefused) {
     std::remove(path.c_str());
     s->holders = 0;
     copies.clear();
-    for (int c = 0; c < 4; ++c) {
+    for (int c = 0; c < 4; ++c)
       copies.push_back(StartChild([&] {
         auto lib = std::make_unique<DefinitionLibrary>();
         LibraryFile file(path);
@@ -220,7 +218,6 @@ TEST(TwoCopies, OnlyOneHoldsTheLibraryAndTheOtherIsRefused) {
         if (TryOpen(file, *lib, *s)) usleep(2000);  // hold it while the others try
         return 0;
       }));
-    }
     for (pid_t pid : copies) ASSERT_EQ(WaitChild(pid), 0);
   }
   EXPECT_EQ(s->wrong.load(), 0);
@@ -234,7 +231,7 @@ TEST(TwoCopies, TwoWritersOfOnePpdEndWithOneWholeVersion) {
   const auto versions = PpdVersions(path, "sample_written.ppd", {&kA, &kB});
   for (int round = 0; round < 20; ++round) {
     std::vector<pid_t> writers;
-    for (int w = 0; w < 2; ++w) {
+    for (int w = 0; w < 2; ++w)
       writers.push_back(StartChild([&, w] {
         // Each read sees one whole version, the other writer's or its own.
         auto mine = [&](int count) { return count == 1 || count == 2 ? lists[w] : nullptr; };
@@ -242,7 +239,6 @@ TEST(TwoCopies, TwoWritersOfOnePpdEndWithOneWholeVersion) {
           if (const int failed = Rewrite(path, mine)) return failed;
         return 0;
       }));
-    }
     for (pid_t pid : writers) ASSERT_EQ(WaitChild(pid), 0) << "round " << round;
     ASSERT_TRUE(IsOneOf(versions, ReadBytes(path))) << "round " << round;
     ASSERT_EQ(dir.Entries(), Names{"printer.ppd"});

@@ -137,11 +137,6 @@ int PrivateCupsd::Run(const std::vector<std::string>& argv, std::string* output)
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-void PrivateCupsd::RunChecked(const std::vector<std::string>& argv) const {
-  std::string output;
-  if (Run(argv, &output) != 0) throw std::runtime_error(argv[0] + " failed:\n" + output);
-}
-
 std::string PrivateCupsd::PpdFile(const std::string& name) const {
   return ReadBytes(root_ + "/ppd/" + name + ".ppd");
 }

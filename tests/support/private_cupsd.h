@@ -3,6 +3,7 @@
 // with the object, and it dies with the test process if that is killed.
 #pragma once
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -35,7 +36,10 @@ class PrivateCupsd {
 
  private:
   std::string Socket() const { return root_ + "/cups.sock"; }
-  void RunChecked(const std::vector<std::string>& argv) const;
+  void RunChecked(const std::vector<std::string>& argv) const {
+    if (std::string output; Run(argv, &output) != 0)
+      throw std::runtime_error(argv[0] + " failed:\n" + output);
+  }
   void Stop();  // ends the scheduler and removes its folder
 
   std::string root_;
