@@ -11,9 +11,8 @@ tonalis-cli under test first on PATH. In a transcript:
   # TEXT         a comment; blank lines are ignored
 
 Usage: run_transcripts.py CLI SOURCE-DIR CASE... [--update]
-SAMPLES, PPDS and CLIDATA name resources/samples, tests/data/ppd and
-tests/data/cli. With --update the
-expected lines are rewritten from what the commands did.
+SAMPLES, PPDS and CLIDATA name resources/samples, tests/data/ppd and tests/data/cli.
+With --update the expected lines are rewritten from what the commands did.
 """
 import os
 import pathlib

@@ -1,13 +1,7 @@
-// Replays every saved fuzz finding (tests/data/fuzz/TARGET/*) through the
-// target it was found by, and every PPD and library file of tests/data
-// through the readers' targets, with the checks the fuzzers make.
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <stdexcept>
-
+// Replays every saved fuzz finding (tests/data/fuzz/TARGET/*) through the target it was found
+// by, and every PPD and library file of tests/data through the readers' targets, with the
+// checks the fuzzers make.
+#include "support/fixtures.h"
 #include "targets.h"
 
 namespace tonalis {
@@ -20,8 +14,7 @@ int Replay(fuzz::Target target, const fs::path& dir, const std::string& extensio
   int replayed = 0;
   for (const auto& e : fs::recursive_directory_iterator(dir)) {
     if (!e.is_regular_file() || !e.path().string().ends_with(extension)) continue;
-    std::ifstream in(e.path(), std::ios::binary);
-    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    const std::string bytes = test::ReadBytes(e.path());
     try {
       target(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     } catch (const std::runtime_error& broken) {

@@ -1,9 +1,8 @@
-// Processes at once and processes killed. Of running copies at most one holds
-// the library, the others are refused with string 24; two writers of one PPD
-// end with one whole version. A process writing a PPD file or the library,
-// SIGKILLed after a random delay, leaves it byte for byte its old or its new
-// version, and the next start leaves no temporary file. TONALIS_KILL_RUNS
-// sets the number of kills, TONALIS_KILL_SEED repeats a run.
+// Processes at once and processes killed. Of running copies at most one holds the library, the
+// others are refused with string 24; two writers of one PPD end with one whole version. A process
+// writing a PPD file or the library, SIGKILLed after a random delay, leaves it byte for byte its
+// old or its new version, and the next start leaves no temporary file. TONALIS_KILL_RUNS sets
+// the number of kills, TONALIS_KILL_SEED repeats a run.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -25,7 +24,6 @@ namespace tonalis {
 namespace {
 
 using namespace test;
-using Files = std::vector<std::string>;
 
 // A child of its own process group that dies with the test; `body`'s value is its exit status.
 pid_t StartChild(const std::function<int()>& body) {
@@ -51,33 +49,40 @@ struct QuietInteraction final : UserInteraction {
   Message last;
 };
 
-// Starts `writer` (which writes for ever) and SIGKILLs its process group after
-// a delay spread over the orders of magnitude from `minUs` to `maxUs`, `runs`
-// times. After each kill `check` gets the file and must see one whole version;
-// it returns false to stop. Prints the figures as the reliability report
-// quotes them and returns how often the new version was found.
-int KillRepeatedly(const char* what, int runs, double minUs, double maxUs,
-                   const std::function<std::string()>& current, const std::function<int()>& writer,
-                   const std::function<bool(const std::string& after)>& check) {
-  if (const char* env = std::getenv("TONALIS_KILL_RUNS"); env && std::atoi(env) > 0)
-    runs = std::atoi(env);
-  const char* env = std::getenv("TONALIS_KILL_SEED");
-  const unsigned long long seed =
-      env ? std::strtoull(env, nullptr, 10) : std::chrono::steady_clock::now().time_since_epoch().count();
+bool IsOneOf(const std::vector<std::string>& versions, const std::string& file) {
+  const bool whole = std::find(versions.begin(), versions.end(), file) != versions.end();
+  EXPECT_TRUE(whole) << "a file of " << file.size() << " bytes";
+  return whole;
+}
+
+// Starts `writer` (writing the file at `path` for ever) and SIGKILLs its process group after a
+// delay spread over the orders of magnitude from 20 us to 50 ms, 50 times; then `reopen` opens
+// the file as the next start does, and it must be one of `versions`, alone in its folder. Prints
+// the figures as the reliability report quotes them; returns how often the new version was found.
+int KillRepeatedly(const char* what, const std::string& path, const Names& versions,
+                   const std::function<int()>& writer, const std::function<void()>& reopen) {
+  const char* runsEnv = std::getenv("TONALIS_KILL_RUNS");
+  const int runs = runsEnv && std::atoi(runsEnv) > 0 ? std::atoi(runsEnv) : 50;
+  const char* seedEnv = std::getenv("TONALIS_KILL_SEED");
+  const unsigned long long now = std::chrono::steady_clock::now().time_since_epoch().count();
+  const unsigned long long seed = seedEnv ? std::strtoull(seedEnv, nullptr, 10) : now;
   std::mt19937_64 rng(seed);
-  std::uniform_real_distribution<double> spread(std::log(minUs), std::log(maxUs));
+  std::uniform_real_distribution<double> spread(std::log(20.0), std::log(50000.0));
+  const std::filesystem::path file(path);
   int kills = 0, same = 0;
   for (; kills < runs; ++kills) {
-    const std::string before = current();
+    const std::string before = ReadBytes(path);
     const pid_t child = StartChild(writer);
     usleep(static_cast<useconds_t>(std::exp(spread(rng))));
-    kill(-child, SIGKILL);
-    kill(child, SIGKILL);
+    kill(-child, SIGKILL), kill(child, SIGKILL);
     const int status = WaitChild(child);
     EXPECT_EQ(status, 128 + SIGKILL) << "the writer stopped by itself, seed " << seed;
-    const std::string after = current();
+    const std::string after = ReadBytes(path);
     same += after == before;
-    if (status != 128 + SIGKILL || !check(after)) break;
+    if (status != 128 + SIGKILL) break;
+    reopen();
+    EXPECT_EQ(TempDir::Entries(file.parent_path()), Names{file.filename()}) << "seed " << seed;
+    if (!IsOneOf(versions, after) || ::testing::Test::HasFailure()) break;
   }
   std::printf("kill-figures: %s kills=%d old=%d new=%d seed=%llu\n", what, kills, same,
               kills - same, seed);
@@ -85,13 +90,15 @@ int KillRepeatedly(const char* what, int runs, double minUs, double maxUs,
 }
 
 const PrinterDefinitionList kA = ListOf({Def("Alpha", 1, Curve(kGamma22, 220))});
-const PrinterDefinitionList kB = ListOf({Def("Beta", 0, {Curve(kIdentity), Curve(kGamma22),
-                                                         Curve(Ends(0, 9000)), Curve(Ends(500, 10000))}),
-                                         Def("Gamma", 1, Curve(Ends(0, 8000)))});
+const PrinterDefinitionList kB =
+    ListOf({Def("Beta", 0, {Curve(kIdentity), Curve(kGamma22), Curve(Ends(0, 9000)),
+                            Curve(Ends(500, 10000))}),
+            Def("Gamma", 1, Curve(Ends(0, 8000)))});
 
 // Reads the PPD file and writes `next(what it read)` into it: 0, or 3 when
 // the read failed or saw no whole version, 4 when the write failed.
-int Rewrite(const std::string& path, const std::function<const PrinterDefinitionList*(int count)>& next) {
+int Rewrite(const std::string& path,
+            const std::function<const PrinterDefinitionList*(int count)>& next) {
   QuietInteraction ui;
   auto list = std::make_unique<PrinterDefinitionList>();
   PpdReadOutcome read = GetPPDToneInfo(FileTarget(path), *list, {ui});
@@ -113,30 +120,21 @@ std::vector<std::string> PpdVersions(const std::string& path, const char* golden
   }
   return versions;
 }
-bool IsOneOf(const std::vector<std::string>& versions, const std::string& file) {
-  const bool whole = std::find(versions.begin(), versions.end(), file) != versions.end();
-  EXPECT_TRUE(whole) << "a file of " << file.size() << " bytes";
-  return whole;
-}
 
 TEST(KillWhileWriting, PpdFileIsAlwaysOneWholeVersion) {
   TempDir dir;
   const std::string path = dir / "printer.ppd";
   const auto versions = PpdVersions(path, "sample_lf.ppd", {&kB, &kA});
-  const int fresh = KillRepeatedly(
-      "ppd-file", 50, 20, 50000, [&] { return ReadBytes(path); },
-      [&] {
-        for (;;)
-          if (const int failed = Rewrite(path, [](int count) { return count == 1 ? &kB : &kA; }))
-            return failed;
-      },
-      [&](const std::string& after) {
-        ScriptedInteraction ui;
-        PrinterDefinitionList list;
-        MustLoad(FileTarget(path), list, ui);  // clears what the killed writer left
-        return IsOneOf(versions, after) && dir.Entries() == Files{"printer.ppd"};
-      });
-  EXPECT_GT(fresh, 0);
+  const auto rewrite = [&] {
+    for (;;)
+      if (const int failed = Rewrite(path, [](int count) { return count == 1 ? &kB : &kA; }))
+        return failed;
+  };
+  EXPECT_GT(KillRepeatedly("ppd-file", path, versions, rewrite, [&] {
+              ScriptedInteraction ui;
+              PrinterDefinitionList list;
+              MustLoad(FileTarget(path), list, ui);  // clears what the killed writer left
+            }), 0);
 }
 
 TEST(KillWhileWriting, LibraryIsAlwaysOneWholeVersion) {
@@ -147,25 +145,19 @@ TEST(KillWhileWriting, LibraryIsAlwaysOneWholeVersion) {
   DecodeLibrary(std::vector<uint8_t>(versions[0].begin(), versions[0].end()), *libA);
   DecodeLibrary(std::vector<uint8_t>(versions[1].begin(), versions[1].end()), *libB);
   WriteBytes(path, versions[0]);
-  const int fresh = KillRepeatedly(
-      "library", 50, 20, 50000, [&] { return ReadBytes(path); },
-      [&] {
-        QuietInteraction ui;
-        auto lib = std::make_unique<DefinitionLibrary>();
-        LibraryFile file(path);
-        if (!file.Open(*lib, ui)) return 3;
-        for (bool isA = lib->count == 1;; isA = !isA)
-          if (!file.Write(isA ? *libB : *libA, ui)) return 4;
-      },
-      [&](const std::string& after) {
-        // The dead writer's lock is gone and its temporary file is cleared.
-        ScriptedInteraction ui;
-        auto lib = std::make_unique<DefinitionLibrary>();
-        LibraryFile file(path);
-        EXPECT_TRUE(file.Open(*lib, ui));
-        return IsOneOf(versions, after) && dir.Entries() == Files{kLibraryFileName};
-      });
-  EXPECT_GT(fresh, 0);
+  const auto alternate = [&] {
+    QuietInteraction ui;
+    auto lib = std::make_unique<DefinitionLibrary>();
+    LibraryFile file(path);
+    if (!file.Open(*lib, ui)) return 3;
+    for (bool isA = lib->count == 1;; isA = !isA)
+      if (!file.Write(isA ? *libB : *libA, ui)) return 4;
+  };
+  EXPECT_GT(KillRepeatedly("library", path, versions, alternate, [&] {
+              ScriptedInteraction ui;  // the dead writer's lock is gone
+              auto lib = std::make_unique<DefinitionLibrary>();
+              EXPECT_TRUE(LibraryFile(path).Open(*lib, ui));
+            }), 0);
 }
 
 struct Shared {
@@ -176,8 +168,7 @@ struct Shared {
 bool TryOpen(LibraryFile& file, DefinitionLibrary& lib, Shared& s) {
   QuietInteraction ui;
   if (file.Open(lib, ui)) return true;
-  ++s.refused;
-  // Refused by the other copy's lock, not by a system error.
+  ++s.refused;  // by the other copy's lock, not by a system error
   if (ui.last.stringId != sid::kLibraryOpenFailed || !ui.last.detail.empty()) ++s.wrong;
   return false;
 }
@@ -185,10 +176,10 @@ bool TryOpen(LibraryFile& file, DefinitionLibrary& lib, Shared& s) {
 TEST(TwoCopies, OnlyOneHoldsTheLibraryAndTheOtherIsRefused) {
   TempDir dir;
   const std::string path = dir / kLibraryFileName;
-  void* mapped = mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-  Shared* s = new (mapped) Shared{};
+  Shared* s = new (mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE,
+                       MAP_SHARED | MAP_ANONYMOUS, -1, 0)) Shared{};
   std::vector<pid_t> copies;
-  for (int c = 0; c < 3; ++c) {
+  for (int c = 0; c < 3; ++c)
     copies.push_back(StartChild([&, c] {
       auto lib = std::make_unique<DefinitionLibrary>();
       for (int round = 0; round < 150; ++round) {
@@ -208,11 +199,10 @@ TEST(TwoCopies, OnlyOneHoldsTheLibraryAndTheOtherIsRefused) {
       }
       return 0;
     }));
-  }
   for (pid_t pid : copies) EXPECT_EQ(WaitChild(pid), 0);
   EXPECT_EQ(s->overlaps.load(), 0);
   EXPECT_GT(s->refused.load(), 0);
-  EXPECT_EQ(dir.Entries(), Files{kLibraryFileName});
+  EXPECT_EQ(dir.Entries(), Names{kLibraryFileName});
 
   // Copies started together on a missing library: one makes it, the others
   // are refused by its lock (and never take the new file for a dangling link).
@@ -220,20 +210,18 @@ TEST(TwoCopies, OnlyOneHoldsTheLibraryAndTheOtherIsRefused) {
     std::remove(path.c_str());
     s->holders = 0;
     copies.clear();
-    for (int c = 0; c < 4; ++c) {
+    for (int c = 0; c < 4; ++c)
       copies.push_back(StartChild([&] {
         auto lib = std::make_unique<DefinitionLibrary>();
         LibraryFile file(path);
-        for (++s->holders; s->holders.load() < 4;) {
-        }
+        for (++s->holders; s->holders.load() < 4;) continue;
         if (TryOpen(file, *lib, *s)) usleep(2000);  // hold it while the others try
         return 0;
       }));
-    }
     for (pid_t pid : copies) ASSERT_EQ(WaitChild(pid), 0);
   }
   EXPECT_EQ(s->wrong.load(), 0);
-  munmap(mapped, sizeof(Shared));
+  munmap(s, sizeof(Shared));
 }
 
 TEST(TwoCopies, TwoWritersOfOnePpdEndWithOneWholeVersion) {
@@ -243,7 +231,7 @@ TEST(TwoCopies, TwoWritersOfOnePpdEndWithOneWholeVersion) {
   const auto versions = PpdVersions(path, "sample_written.ppd", {&kA, &kB});
   for (int round = 0; round < 20; ++round) {
     std::vector<pid_t> writers;
-    for (int w = 0; w < 2; ++w) {
+    for (int w = 0; w < 2; ++w)
       writers.push_back(StartChild([&, w] {
         // Each read sees one whole version, the other writer's or its own.
         auto mine = [&](int count) { return count == 1 || count == 2 ? lists[w] : nullptr; };
@@ -251,10 +239,9 @@ TEST(TwoCopies, TwoWritersOfOnePpdEndWithOneWholeVersion) {
           if (const int failed = Rewrite(path, mine)) return failed;
         return 0;
       }));
-    }
     for (pid_t pid : writers) ASSERT_EQ(WaitChild(pid), 0) << "round " << round;
     ASSERT_TRUE(IsOneOf(versions, ReadBytes(path))) << "round " << round;
-    ASSERT_EQ(dir.Entries(), Files{"printer.ppd"});
+    ASSERT_EQ(dir.Entries(), Names{"printer.ppd"});
   }
 }
 

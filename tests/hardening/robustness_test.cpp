@@ -4,9 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <filesystem>
-#include <memory>
-
 #include "formats/library_file.h"
 #include "support/fixtures.h"
 #include "support/fault_ops.h"
@@ -17,15 +14,13 @@ namespace {
 using namespace test;
 using Step = FaultOps::Step;
 
-// Every byte count up to 600, then spread over the file, and every step with
-// a few errors; each write call lets a different number of bytes through.
+// Every byte count up to 600, then spread over the file, and every step with a few errors;
+// each write call lets a different number of bytes through.
 std::vector<FaultOps> FaultsFor(size_t size) {
   constexpr int kErrors[] = {ENOSPC, EIO, EDQUOT, EFBIG, EROFS};
   std::vector<FaultOps> faults;
-  for (size_t n = 0; n < size; n += n < 600 ? 1 : 211) {
-    faults.emplace_back(Step::Write, kErrors[n % 4], n);
-    faults.back().chunk = 1 + n % 4096;
-  }
+  for (size_t n = 0; n < size; n += n < 600 ? 1 : 211)
+    faults.emplace_back(Step::Write, kErrors[n % 4], n).chunk = 1 + n % 4096;
   for (Step step : {Step::Create, Step::Chmod, Step::Fsync, Step::Rename})
     for (int error : kErrors) faults.emplace_back(step, error);
   return faults;
@@ -43,7 +38,7 @@ TEST(Faults, PpdWriteAndLibrarySaveFailingAnywhereLeaveTheFileAndSayWhy) {
     const bool told = !written && ui.Ids() == std::vector<int>{id} &&
                       ui.shown()[0].detail == SystemReason(ops.error);
     ui.Clear();
-    return told && dir.Entries() == std::vector<std::string>{kLibraryFileName, "printer.ppd"};
+    return told && dir.Entries() == Names{kLibraryFileName, "printer.ppd"};
   };
   PrinterDefinitionList read;
   WriteBytes(ppd, original);

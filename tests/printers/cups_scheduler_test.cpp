@@ -3,7 +3,6 @@
 #include "printers/cups_spooler.h"
 #include "printers/queue_target.h"
 #include "support/private_cupsd.h"
-#include "support/fixtures.h"
 
 namespace tonalis::test {
 namespace {

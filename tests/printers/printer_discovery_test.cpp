@@ -9,9 +9,7 @@
 namespace tonalis::test {
 namespace {
 
-std::string Ppd(const std::string& name) {
-  return ReadBytes(TONALIS_CUPS_TEST_DATA "/" + name + ".ppd");
-}
+std::string Ppd(std::string name) { return ReadBytes(TONALIS_CUPS_TEST_DATA "/" + name + ".ppd"); }
 
 // Marked (keyword), Oem (accepted make and model, no keyword), Plain
 // (neither), Twin (Marked's driver), in the scheduler's order.

@@ -1,6 +1,5 @@
-// A spooler in memory for unit tests: queues with PPDs held as bytes, and
-// any call made to fail on demand, for one queue or for all. It keeps no
-// saved options.
+// A spooler in memory for unit tests: queues with PPDs held as bytes, and any call made to fail
+// on demand, for one queue or for all. It keeps no saved options.
 #pragma once
 
 #include <map>
@@ -43,9 +42,7 @@ class FakeSpooler final : public Spooler {
       if (q.scope == scope) queues.push_back({q.name, q.makeAndModel, q.hasPpd, {q.server, q.name}});
     return {};
   }
-  SpoolerStatus OpenQueue(const SpoolerQueue& queue) override {
-    return Planned(openFailure, queue.name);
-  }
+  SpoolerStatus OpenQueue(const SpoolerQueue& q) override { return Planned(openFailure, q.name); }
   SpoolerStatus GetQueueDriver(const SpoolerQueue& queue, QueueDriver& driver) override {
     driver = {queue.makeAndModel, queue.hasPpd};
     return Planned(driverFailure, queue.name);

@@ -1,5 +1,5 @@
-// What the tests share: files and scratch folders, golden files, curves,
-// definitions, lists, library images and small supported PPDs.
+// What the tests share: files, scratch folders, golden files, curves, definitions, lists,
+// library images and small supported PPDs.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -146,9 +146,8 @@ inline std::string LibraryImage(const Names& names) {
   return {image.begin(), image.end()};
 }
 
-// A supported PPD with CR LF line endings and a section holding `names`. An
-// empty nickname leaves the *NickName line out; an empty `marker` makes it a
-// PPD of another make.
+// A supported PPD with CR LF line endings and a section holding `names`. An empty nickname
+// leaves the *NickName line out; an empty `marker` makes it a PPD of another make.
 inline std::string PpdText(const std::string& nickName, const Names& names,
                            const std::string& marker = "*QRHTUtility: True") {
   std::string text = "*PPD-Adobe: \"4.3\"\r\n" + (marker.empty() ? "" : marker + "\r\n");

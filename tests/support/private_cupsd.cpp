@@ -1,7 +1,5 @@
 #include "support/private_cupsd.h"
 
-#include "support/fixtures.h"
-
 #include <cups/cups.h>
 #include <fcntl.h>
 #include <grp.h>
@@ -14,11 +12,9 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <stdexcept>
 #include <thread>
+
+#include "support/fixtures.h"
 
 namespace tonalis::test {
 namespace fs = std::filesystem;
@@ -44,23 +40,23 @@ void WriteConfig(const fs::path& root, const std::string& name,
   for (const auto& [key, value] : values)
     for (auto at = text.find(key); at != std::string::npos; at = text.find(key, at + value.size()))
       text.replace(at, key.size(), value);
-  std::ofstream out(root / name, std::ios::binary);
-  if (text.empty() || !(out << text)) throw std::runtime_error("cannot write " + name);
+  WriteBytes(root / name, text);
+  if (text.empty() || ReadBytes(root / name) != text)
+    throw std::runtime_error("cannot write " + name);
 }
 
-// Starts `argv` with no input and its output and errors into `out`. The
-// child gets SIGTERM when the test process ends, however that ends.
+// Starts `argv` with no input and its output and errors into `out`. The child gets SIGTERM
+// when the test process ends, however that ends.
 pid_t Spawn(std::vector<std::string> argv, const std::string& out) {
   std::vector<char*> args;
   for (std::string& a : argv) args.push_back(a.data());
   args.push_back(nullptr);
-  const pid_t parent = ::getpid();
-  const pid_t pid = ::fork();
+  const pid_t parent = ::getpid(), pid = ::fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid > 0) return pid;
   ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-  const int in = ::open("/dev/null", O_RDONLY);
-  const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const int in = ::open("/dev/null", O_RDONLY),
+            fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (::getppid() != parent || in < 0 || fd < 0) ::_exit(126);
   ::dup2(in, 0), ::dup2(fd, 1), ::dup2(fd, 2);
   ::execvp(args[0], args.data());
@@ -103,24 +99,20 @@ PrivateCupsd::PrivateCupsd() {
   if (ended) pid_ = -1;
   const std::string log = ReadBytes(root_ + "/log/error_log") + ReadBytes(root_ + "/log/cupsd.out");
   Stop();
-  fs::remove_all(root_);
   throw std::runtime_error("cupsd did not start:\n" + log);
 }
 
-PrivateCupsd::~PrivateCupsd() {
-  Stop();
+void PrivateCupsd::Stop() {
+  if (pid_ > 0) {
+    ::kill(pid_, SIGTERM);
+    bool ended = false;
+    for (int i = 0; i < 250 && !(ended = ::waitpid(pid_, nullptr, WNOHANG) == pid_); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (!ended) ::kill(pid_, SIGKILL), ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
   std::error_code ignored;
   fs::remove_all(root_, ignored);
-}
-
-void PrivateCupsd::Stop() {
-  if (pid_ <= 0) return;
-  ::kill(pid_, SIGTERM);
-  bool ended = false;
-  for (int i = 0; i < 250 && !(ended = ::waitpid(pid_, nullptr, WNOHANG) == pid_); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  if (!ended) ::kill(pid_, SIGKILL), ::waitpid(pid_, nullptr, 0);
-  pid_ = -1;
 }
 
 void PrivateCupsd::UseAsConfigured() {
@@ -143,11 +135,6 @@ int PrivateCupsd::Run(const std::vector<std::string>& argv, std::string* output)
   ::waitpid(Spawn(args, out), &status, 0);
   if (output) *output = ReadBytes(out);
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-void PrivateCupsd::RunChecked(const std::vector<std::string>& argv) const {
-  std::string output;
-  if (Run(argv, &output) != 0) throw std::runtime_error(argv[0] + " failed:\n" + output);
 }
 
 std::string PrivateCupsd::PpdFile(const std::string& name) const {

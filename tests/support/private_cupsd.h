@@ -1,8 +1,9 @@
-// A CUPS scheduler of the test's own: its server root in a temporary folder, a loopback
-// port and a local socket, file: devices allowed, no authentication. It stops and its
-// folder goes with the object, and it dies with the test process if that is killed.
+// A CUPS scheduler of the test's own: its server root in a temporary folder, a loopback port
+// and a local socket, file: devices allowed, no authentication. It stops and its folder goes
+// with the object, and it dies with the test process if that is killed.
 #pragma once
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -10,15 +11,13 @@ namespace tonalis::test {
 
 class PrivateCupsd {
  public:
-  // Starts the scheduler and waits until it answers; throws
-  // std::runtime_error, with the scheduler's log, when it does not.
+  // Starts the scheduler and waits until it answers; throws std::runtime_error, with the
+  // scheduler's log, when it does not.
   PrivateCupsd();
-  ~PrivateCupsd();
+  ~PrivateCupsd() { Stop(); }
   PrivateCupsd(const PrivateCupsd&) = delete;
   PrivateCupsd& operator=(const PrivateCupsd&) = delete;
 
-  const std::string& root() const { return root_; }
-  std::string Socket() const { return root_ + "/cups.sock"; }
   std::string Loopback() const { return "127.0.0.1:" + std::to_string(port_); }
   // Points the test process's CUPS_SERVER, CUPS_SERVERROOT and HOME here.
   void UseAsConfigured();
@@ -36,8 +35,12 @@ class PrivateCupsd {
   std::string PpdFile(const std::string& name) const;
 
  private:
-  void RunChecked(const std::vector<std::string>& argv) const;
-  void Stop();
+  std::string Socket() const { return root_ + "/cups.sock"; }
+  void RunChecked(const std::vector<std::string>& argv) const {
+    if (std::string output; Run(argv, &output) != 0)
+      throw std::runtime_error(argv[0] + " failed:\n" + output);
+  }
+  void Stop();  // ends the scheduler and removes its folder
 
   std::string root_;
   int port_ = 0;
