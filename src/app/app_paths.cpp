@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include "formats/library_file.h"
+
 namespace tonalis::app {
 
 QString ProgramFile() {
@@ -20,11 +22,8 @@ QString InstalledDataFolder(const QString& programFile) {
 }
 
 QString UserDataFolder() {
-  // $XDG_DATA_HOME when set and absolute, else ~/.local/share.
-  QString base = QString::fromLocal8Bit(qgetenv("XDG_DATA_HOME"));
-  if (base.isEmpty() || QDir::isRelativePath(base))
-    base = QDir::home().filePath(QStringLiteral(".local/share"));
-  return QDir::cleanPath(QDir(base).filePath(QStringLiteral("tonalis")));
+  // The command line's rule, so that both find the same library.
+  return QString::fromLocal8Bit(tonalis::UserDataFolder());
 }
 
 QStringList ModuleSearchFolders(const QString& programFile) {

@@ -8,13 +8,7 @@ void CliInteraction::Print(const Message& message) {
   const std::string& subject = subject_.empty() ? message.subject : subject_;
   if (!subject.empty() && message.text.find(subject) == std::string::npos)
     err_ << subject << ": ";
-  // The confirmation of a PPD write goes on with instructions for a print
-  // dialog; on a terminal its first paragraph is the message.
-  if (message.stringId == sid::kPpdWritten) {
-    err_ << message.text.substr(0, message.text.find("\n\n")) << '\n';
-  } else {
-    err_ << message.text << '\n';
-  }
+  err_ << message.text << '\n';
   if (!message.detail.empty())
     err_ << program_ << ": reason: " << message.detail << '\n';
 }

@@ -8,6 +8,7 @@
 
 #include "cli/cli_interaction.h"
 #include "cli/commands.h"
+#include "cli/library_option.h"
 #include "formats/definition_json.h"
 #include "platform/file_replace.h"
 #include "workspace/workspace.h"
@@ -16,16 +17,23 @@ namespace tonalis::cli {
 namespace {
 
 constexpr std::string_view kHelp =
-    "Usage: tonalis-cli library LIB [--json]\n"
-    "       tonalis-cli library LIB put FILE.json\n"
-    "       tonalis-cli library LIB delete NAME...\n"
+    "Usage: tonalis-cli library [LIB] [--json]\n"
+    "       tonalis-cli library [LIB] put FILE.json\n"
+    "       tonalis-cli library [LIB] delete NAME...\n"
     "\n"
-    "Works on the library file LIB, the file in which Tonalis keeps the user's\n"
-    "density controls (QR_grad.dat in the folder Tonalis is started from). A\n"
-    "missing LIB is created empty. LIB is held under an exclusive lock while the\n"
-    "command runs: when another running copy of Tonalis holds it, the command\n"
-    "fails. A read-only LIB is made writable only with --yes.\n"
+    "Works on the library file LIB (or --library LIB), the file in which Tonalis\n"
+    "keeps the user's density controls. Without LIB it is the library of the\n"
+    "window started from the desktop menu, $XDG_DATA_HOME/tonalis/QR_grad.dat\n"
+    "(~/.local/share/tonalis/QR_grad.dat); a library named put or delete is given\n"
+    "as ./put or with --library.\n"
     "\n"
+    "Showing only reads LIB: a missing LIB is an error, and '-' reads the library\n"
+    "from standard input. put creates a missing LIB (and the default library's\n"
+    "folder). put and delete hold LIB under an exclusive lock while they run:\n"
+    "when another running copy of Tonalis holds it, they fail. A read-only LIB is\n"
+    "made writable only with --yes.\n"
+    "\n"
+    "  -l, --library LIB     the library file, instead of LIB before the action\n"
     "  library LIB           show the definitions as a table: for each, its name,\n"
     "                        whether one curve serves all colours, and the points\n"
     "                        (in percent, '-' for unset) and gamma of each curve\n"
@@ -55,7 +63,7 @@ constexpr std::string_view kHelp =
 
 int Show(CommandContext& ctx, const std::string& path, bool asJson) {
   Workspace ws(WorkspaceSeams{ctx.ui, ctx.strings, path});
-  if (!ws.OpenLibrary())
+  if (!ReadLibraryFor(ctx, ws, path))
     return kExitFailure;
   std::vector<const DensityDef*> defs;
   for (int i : VisibleSlots(ws.library())) defs.push_back(&ws.library().slots[i]);
@@ -72,7 +80,7 @@ int Show(CommandContext& ctx, const std::string& path, bool asJson) {
 std::optional<std::vector<JsonDefinition>> ReadDefinitions(CommandContext& ctx,
                                                            const std::string& file) {
   std::string text;
-  if (file == "-") {
+  if (IsStandardInput(file)) {
     std::ostringstream all;
     all << ctx.in.rdbuf();
     text = all.str();
@@ -80,6 +88,10 @@ std::optional<std::vector<JsonDefinition>> ReadDefinitions(CommandContext& ctx,
     Failure(ctx, file + ": cannot be read: " + SystemReason(error));
     return std::nullopt;
   }
+  // Some editors start a UTF-8 file with a byte-order mark.
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (text.starts_with(kByteOrderMark))
+    text.erase(0, kByteOrderMark.size());
   JsonError parseError;
   const std::optional<Json> doc = ParseJson(text, parseError);
   if (!doc) {
@@ -131,6 +143,7 @@ int Put(CommandContext& ctx, const std::string& path, const std::string& file) {
   if (!defs)
     return kExitFailure;
 
+  PrepareLibraryFolder(path);
   Workspace ws(WorkspaceSeams{ctx.ui, ctx.strings, path});
   if (!ws.OpenLibrary())
     return kExitFailure;
@@ -151,8 +164,9 @@ int Put(CommandContext& ctx, const std::string& path, const std::string& file) {
 }
 
 int Delete(CommandContext& ctx, const std::string& path, const std::vector<std::string>& names) {
+  // Deleting from a library that is not there creates none.
   Workspace ws(WorkspaceSeams{ctx.ui, ctx.strings, path});
-  if (!ws.OpenLibrary())
+  if (!ws.ReadLibrary() || !ws.OpenLibrary())
     return kExitFailure;
   std::vector<std::string> deleted;
   for (const std::string& arg : names) {
@@ -170,29 +184,43 @@ int Delete(CommandContext& ctx, const std::string& path, const std::vector<std::
 }
 
 CommandRun DefineLibrary(CLI::App& command) {
-  auto json = std::make_shared<bool>(false);
-  command.add_flag("-j,--json", *json);
-  return [json](CommandContext& ctx) {
-    const std::vector<std::string>& pos = ctx.arguments;
+  struct Options {
+    bool json = false;
+    std::string library;
+    CLI::Option* libraryOption = nullptr;
+  };
+  auto options = std::make_shared<Options>();
+  command.add_flag("-j,--json", options->json);
+  options->libraryOption = command.add_option("-l,--library", options->library);
+  return [options](CommandContext& ctx) {
+    std::vector<std::string> pos = ctx.arguments;
+    std::optional<std::string> given;
+    if (options->libraryOption->count()) {
+      given = options->library;
+    } else if (!pos.empty() && pos[0] != "put" && pos[0] != "delete") {
+      given = pos[0];
+      pos.erase(pos.begin());
+    }
+    const std::string path = LibraryPath(given);
+    if (path.empty())
+      return UsageError(ctx, "the library file LIB must not be empty");
     if (pos.empty())
-      return UsageError(ctx, "expected the library file LIB");
-    const std::string& path = pos[0];
-    if (pos.size() == 1)
-      return Show(ctx, path, *json);
-    if (*json)
+      return Show(ctx, path, options->json);
+    if (options->json)
       return UsageError(ctx, "unknown option '--json'");
-    const std::string& action = pos[1];
+    const std::string& action = pos[0];
+    if (action != "put" && action != "delete")
+      return UsageError(ctx, "unknown action '" + action + "'; expected put or delete");
+    if (IsStandardInput(path))
+      return RefuseStandardInput(ctx, "the library");
     if (action == "put") {
-      if (pos.size() != 3)
+      if (pos.size() != 2)
         return UsageError(ctx, "put takes one JSON file");
-      return Put(ctx, path, pos[2]);
+      return Put(ctx, path, pos[1]);
     }
-    if (action == "delete") {
-      if (pos.size() < 3)
-        return UsageError(ctx, "delete takes one or more names");
-      return Delete(ctx, path, std::vector<std::string>(pos.begin() + 2, pos.end()));
-    }
-    return UsageError(ctx, "unknown action '" + action + "'; expected put or delete");
+    if (pos.size() < 2)
+      return UsageError(ctx, "delete takes one or more names");
+    return Delete(ctx, path, std::vector<std::string>(pos.begin() + 1, pos.end()));
   };
 }
 

@@ -6,12 +6,15 @@
 // writes it. `list` alone only looks.
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cerrno>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "cli/cli_interaction.h"
 #include "cli/commands.h"
+#include "cli/library_option.h"
 #include "cli/ppd_target_option.h"
 #include "formats/definition_json.h"
 #include "formats/ppd_section.h"
@@ -24,6 +27,11 @@ namespace {
 constexpr std::string_view kTargetUsage =
     "PPD is a PPD file; --printer QUEUE [--server HOST[:PORT]] names a print\n"
     "queue instead, whose PPD is read and replaced through the scheduler.\n"
+    "PPD '-' reads the PPD from standard input where it is only read (list,\n"
+    "pick). --library LIB defaults to the library of the window started from the\n"
+    "desktop menu, $XDG_DATA_HOME/tonalis/QR_grad.dat; a library that is only\n"
+    "read (apply, add) is never created, and '-' reads it from standard input.\n"
+    "Every option may be given as --option=VALUE.\n"
     "Short forms: -p QUEUE, -s HOST, -l LIB, -r (--replace), -j (--json).\n";
 
 // The arguments common to the PPD commands.
@@ -34,16 +42,45 @@ struct PpdArguments {
   CLI::Option* libraryOption = nullptr;
   bool replace = false;
   bool json = false;
+  int takes = 0;
 
   // Filled by Resolve:
   std::shared_ptr<PpdTarget> target;
   std::vector<std::string> names;  // ISO 8859-1 bytes
 };
 
-enum Takes { kLibrary = 1, kReplace = 2, kJson = 4 };
+enum Takes { kLibrary = 1, kReplace = 2, kJson = 4, kReadsPpdOnly = 8, kWritesLibrary = 16 };
+
+// A PPD given on standard input, for the commands that only read it.
+class StandardInputTarget final : public PpdTarget {
+ public:
+  explicit StandardInputTarget(std::istream& in) : in_(in) {}
+  std::string Describe() const override { return "standard input"; }
+  int Read(std::string& bytes) const override {
+    if (!read_) {
+      bytes_.assign(std::istreambuf_iterator<char>(in_), std::istreambuf_iterator<char>());
+      read_ = true;
+    }
+    bytes = bytes_;
+    return in_.bad() ? EIO : 0;
+  }
+  ReplaceResult Replace(const std::string&) const override {
+    ReplaceResult result;
+    result.error = EBADF;
+    return result;
+  }
+  bool IsReadOnly() const override { return false; }
+  int MakeWritable() const override { return 0; }
+
+ private:
+  std::istream& in_;
+  mutable bool read_ = false;
+  mutable std::string bytes_;
+};
 
 std::shared_ptr<PpdArguments> Declare(CLI::App& command, int takes) {
   auto args = std::make_shared<PpdArguments>();
+  args->takes = takes;
   args->printerOption = command.add_option("-p,--printer", args->printer);
   args->serverOption = command.add_option("-s,--server", args->server);
   if (takes & kLibrary)
@@ -67,8 +104,18 @@ std::optional<int> Resolve(CommandContext& ctx, PpdArguments& args) {
                                   Given(args.serverOption, args.server), pos, error);
   if (!args.target)
     return UsageError(ctx, error);
-  if (args.libraryOption && !args.libraryOption->count())
-    return UsageError(ctx, "expected --library LIB");
+  if (args.target->Describe() == "-") {
+    if (!(args.takes & kReadsPpdOnly))
+      return RefuseStandardInput(ctx, "the PPD");
+    args.target = std::make_shared<StandardInputTarget>(ctx.in);
+  }
+  if (args.libraryOption) {
+    args.library = LibraryPath(Given(args.libraryOption, args.library));
+    if (args.library.empty())
+      return UsageError(ctx, "--library needs a file name");
+    if (IsStandardInput(args.library) && (args.takes & kWritesLibrary))
+      return RefuseStandardInput(ctx, "the library");
+  }
   for (const std::string& p : pos) args.names.push_back(NameArgument(p));
   return std::nullopt;
 }
@@ -84,8 +131,14 @@ void ShowString(CommandContext& ctx, int id, const std::string& subject) {
 std::unique_ptr<Workspace> WithLibrary(CommandContext& ctx, const PpdArguments& args,
                                        const std::vector<std::string>& names) {
   auto ws = std::make_unique<Workspace>(WorkspaceSeams{ctx.ui, ctx.strings, args.library});
-  if (!ws->OpenLibrary())
+  // A library that is only read is never created or changed.
+  if (args.takes & kWritesLibrary) {
+    PrepareLibraryFolder(args.library);
+    if (!ws->OpenLibrary())
+      return nullptr;
+  } else if (!ReadLibraryFor(ctx, *ws, args.library)) {
     return nullptr;
+  }
   for (const std::string& name : names) {
     if (!ws->Find(Side::Library, name)) {
       Failure(ctx, ws->libraryPath() + ": there is no definition named " + Quoted(name));
@@ -128,7 +181,10 @@ int List(CommandContext& ctx, const PpdArguments& args) {
     return kExitFailure;
   }
   if (!IsSupportedPpdText(bytes)) {
-    ShowString(ctx, sid::kUnsupportedPpd, where);
+    Message m = StringMessage(ctx.strings, sid::kUnsupportedPpd);
+    m.subject = where;
+    m.detail = UnsupportedPpdReason();
+    ctx.ui.Show(m);
     return kExitFailure;
   }
   auto list = std::make_unique<PrinterDefinitionList>();
@@ -141,21 +197,92 @@ int List(CommandContext& ctx, const PpdArguments& args) {
   }
   std::vector<const DensityDef*> defs;
   for (int i : VisibleSlots(*list)) defs.push_back(&list->slots[i]);
-  if (!args.json) {
-    ctx.out << where;
-    if (split.nickNameFound)
-      ctx.out << " (" << DisplayName(state.nickName) << ")";
-    ctx.out << (defs.empty() ? ": no density controls\n" : ":\n");
+  if (args.json) {
+    PrintDefinitions(ctx.out, defs, true);
+    return kExitOk;
   }
-  if (args.json || !defs.empty())
-    PrintDefinitions(ctx.out, defs, args.json);
+  ctx.out << where;
+  if (split.nickNameFound)
+    ctx.out << " (" << DisplayName(state.nickName) << ")";
+  if (defs.empty()) {
+    ctx.out << ": no density controls\n";
+    return kExitOk;
+  }
+  // The keyword of each choice, which `lp -o VLTone=KEYWORD` takes, and the
+  // default choice.
+  ctx.out << ": option VLTone, '*' marks the default choice\n";
+  auto row = [&](const std::string& keyword, const std::string& text) {
+    ctx.out << (keyword == state.defaultChoice ? "* " : "  ") << keyword
+            << std::string(keyword.size() < 8 ? 8 - keyword.size() : 1, ' ') << text << '\n';
+  };
+  row("None", ctx.strings.Load(sid::kNoneChoice));
+  for (const DensityDef* def : defs) {
+    const std::string_view name = NameOf(*def);
+    std::string keyword = "-";
+    for (const ChoiceRead& choice : state.choices) {
+      if (choice.name == name && choice.keyword > 0) {
+        keyword = "Gumma" + std::to_string(choice.keyword);
+        break;
+      }
+    }
+    row(keyword, DisplayName(name));
+  }
+  ctx.out << '\n';
+  PrintDefinitions(ctx.out, defs, false);
+  return kExitOk;
+}
+
+// --- default ---
+
+constexpr std::string_view kDefaultHelp =
+    "Usage: tonalis-cli default PPD NAME\n"
+    "       tonalis-cli default PPD none\n"
+    "\n"
+    "Makes the density control NAME (or the choice with the keyword NAME, such\n"
+    "as Gumma2) the default choice of the PPD's option VLTone, which print\n"
+    "dialogs preselect and jobs without a choice of their own use; 'none' makes\n"
+    "it \"Not Specified\" (no density control). This writes the PPD's\n"
+    "*DefaultVLTone line, as 'lpadmin -p QUEUE -o VLTone=Gumma2' does; the\n"
+    "density controls stay as they are. 'tonalis-cli list' shows the default.\n"
+    "\n";
+
+int SetDefault(CommandContext& ctx, const PpdArguments& args) {
+  if (args.names.size() != 1)
+    return UsageError(ctx, "expected one NAME, or none");
+  const std::string& wanted = args.names.front();
+  Workspace ws(WorkspaceSeams{ctx.ui, ctx.strings});
+  if (ws.ReadTarget(args.target) != kPpdLoaded)
+    return kExitFailure;
+  // The keywords the write gives the definitions (each keeps its own).
+  std::vector<std::string> names;
+  for (std::string_view name : ws.Names(Side::Target)) names.emplace_back(name);
+  const std::vector<int> keywords = ppd::AssignKeywords(names, ws.loaded()->state().choices);
+  std::string choice, label;
+  for (std::size_t i = 0; i < names.size() && choice.empty(); ++i) {
+    const std::string keyword = "Gumma" + std::to_string(keywords[i]);
+    if (names[i] == wanted || keyword == wanted) {
+      choice = keyword;
+      label = Quoted(names[i]) + " (" + keyword + ")";
+    }
+  }
+  if (choice.empty() && (wanted == "none" || wanted == "None")) {
+    choice = "None";
+    label = "\"" + ctx.strings.Load(sid::kNoneChoice) + "\" (None)";
+  }
+  if (choice.empty()) {
+    return Failure(
+        ctx, args.target->Describe() + ": there is no density control named " + Quoted(wanted));
+  }
+  if (!ws.WriteTarget(choice))
+    return kExitFailure;
+  ctx.out << "default " << label << '\n';
   return kExitOk;
 }
 
 // --- apply ---
 
 constexpr std::string_view kApplyHelp =
-    "Usage: tonalis-cli apply PPD --library LIB [NAME...]\n"
+    "Usage: tonalis-cli apply PPD [--library LIB] [NAME...]\n"
     "\n"
     "Makes the density controls of the PPD exactly the library definitions\n"
     "NAME..., in this order (at most six). Without names the PPD's density\n"
@@ -184,7 +311,7 @@ int Apply(CommandContext& ctx, const PpdArguments& args) {
 // --- add and pick: copying between the library and the PPD ---
 
 constexpr std::string_view kAddHelp =
-    "Usage: tonalis-cli add PPD --library LIB [--replace] NAME...\n"
+    "Usage: tonalis-cli add PPD [--library LIB] [--replace] NAME...\n"
     "\n"
     "Adds the library definitions NAME... to the PPD's density controls, after\n"
     "those it holds (at most six in all). A name the PPD already holds is\n"
@@ -193,7 +320,7 @@ constexpr std::string_view kAddHelp =
     "\n";
 
 constexpr std::string_view kPickHelp =
-    "Usage: tonalis-cli pick PPD --library LIB [--replace] NAME...\n"
+    "Usage: tonalis-cli pick PPD [--library LIB] [--replace] NAME...\n"
     "\n"
     "Copies the PPD's density controls NAME... into the library (at most 100\n"
     "definitions). A name the library already holds is refused unless --replace\n"
@@ -275,7 +402,7 @@ int PickNames(CommandContext& ctx, const PpdArguments& args) {
 }
 
 CommandRun DefineList(CLI::App& c) {
-  return Define<List>(c, kJson);
+  return Define<List>(c, kJson | kReadsPpdOnly);
 }
 CommandRun DefineApply(CLI::App& c) {
   return Define<Apply>(c, kLibrary);
@@ -284,10 +411,13 @@ CommandRun DefineAdd(CLI::App& c) {
   return Define<AddNames>(c, kLibrary | kReplace);
 }
 CommandRun DefinePick(CLI::App& c) {
-  return Define<PickNames>(c, kLibrary | kReplace);
+  return Define<PickNames>(c, kLibrary | kReplace | kReadsPpdOnly | kWritesLibrary);
 }
 CommandRun DefineRemove(CLI::App& c) {
   return Define<Remove>(c, 0);
+}
+CommandRun DefineDefault(CLI::App& c) {
+  return Define<SetDefault>(c, 0);
 }
 
 std::string WithTargetUsage(std::string_view help) {
@@ -299,6 +429,7 @@ const std::string kApplyText = WithTargetUsage(kApplyHelp);
 const std::string kAddText = WithTargetUsage(kAddHelp);
 const std::string kPickText = WithTargetUsage(kPickHelp);
 const std::string kRemoveText = WithTargetUsage(kRemoveHelp);
+const std::string kDefaultText = WithTargetUsage(kDefaultHelp);
 
 const CommandRegistration kRegisterList{
     {"list", "show the density controls of a PPD file or print queue", kListText, DefineList}};
@@ -310,6 +441,8 @@ const CommandRegistration kRegisterPick{
     {"pick", "copy density controls of a PPD into a library", kPickText, DefinePick}};
 const CommandRegistration kRegisterRemove{
     {"remove", "delete density controls from a PPD", kRemoveText, DefineRemove}};
+const CommandRegistration kRegisterDefault{
+    {"default", "set the default choice of a PPD's density controls", kDefaultText, DefineDefault}};
 
 }  // namespace
 }  // namespace tonalis::cli

@@ -1,12 +1,14 @@
 #include "formats/library_file.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
@@ -46,7 +48,91 @@ std::string AbsolutePath(const std::string& path) {
   return std::string(cwd) + "/" + path;
 }
 
+void ShowOpenFailure(const std::string& path, UserInteraction& ui, const StringSource& strings,
+                     int error) {
+  Message m = StringMessage(strings, sid::kLibraryOpenFailed);
+  m.text = FillPlaceholders(m.text, path);
+  m.subject = path;
+  if (error == EWOULDBLOCK)
+    m.detail = "another running copy of Tonalis (the window or tonalis-cli) holds it open";
+  else if (error != 0)
+    m.detail = SystemReason(error);
+  ui.Show(m);
+}
+
+// Reads at most `bytes` bytes from the start of `fd`; returns 0 or errno.
+int ReadUpTo(int fd, std::vector<uint8_t>& image, std::size_t bytes) {
+  image.resize(bytes);
+  std::size_t got = 0;
+  while (got < image.size()) {
+    const ssize_t n = ::pread(fd, image.data() + got, image.size() - got, static_cast<off_t>(got));
+    if (n < 0) {
+      if (errno == EINTR)
+        continue;
+      return errno;
+    }
+    if (n == 0)
+      break;
+    got += static_cast<std::size_t>(n);
+  }
+  image.resize(got);
+  return 0;
+}
+
 }  // namespace
+
+std::string UserDataFolderFor(const char* xdgDataHome, const char* home) {
+  auto trimmed = [](std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+  };
+  if (xdgDataHome && xdgDataHome[0] == '/')
+    return trimmed(xdgDataHome) + "/tonalis";
+  std::string base = trimmed(home ? home : "");
+  if (base == "/")
+    base.clear();
+  return base + "/.local/share/tonalis";
+}
+
+std::string UserDataFolder() {
+  const char* home = std::getenv("HOME");
+  if (!home || !*home) {
+    const struct passwd* entry = ::getpwuid(::getuid());
+    home = entry ? entry->pw_dir : nullptr;
+  }
+  return UserDataFolderFor(std::getenv("XDG_DATA_HOME"), home);
+}
+
+std::string DefaultLibraryPath() {
+  return UserDataFolder() + "/" + kLibraryFileName;
+}
+
+bool ReadLibraryFile(const std::string& path, DefinitionLibrary& library, UserInteraction& ui,
+                     const StringSource& strings) {
+  EmptyTable(library);
+  library.version = kLibraryVersion;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);  // a FIFO must not block
+  int error = fd < 0 ? errno : 0;
+  std::vector<uint8_t> image;
+  if (fd >= 0) {
+    struct stat held;
+    if (::fstat(fd, &held) != 0)
+      error = errno;
+    else if (S_ISDIR(held.st_mode))
+      error = EISDIR;
+    else if (!S_ISREG(held.st_mode))
+      error = EINVAL;
+    else
+      error = ReadUpTo(fd, image, kLibraryFileBytes);
+    ::close(fd);
+  }
+  if (error != 0) {
+    ShowOpenFailure(path, ui, strings, error);
+    return false;
+  }
+  DecodeLibrary(image, library);
+  return true;
+}
 
 LibraryFormat DecodeLibrary(std::span<const uint8_t> image, DefinitionLibrary& library) {
   EmptyTable(library);
@@ -109,14 +195,7 @@ void LibraryFile::Close() {
 
 void LibraryFile::ReportOpenFailure(UserInteraction& ui, const StringSource& strings,
                                     int error) const {
-  Message m = StringMessage(strings, sid::kLibraryOpenFailed);
-  m.text = FillPlaceholders(m.text, path_);
-  m.subject = path_;
-  // A lock held by another copy is what the text itself says; other
-  // failures carry the system's reason.
-  if (error != 0 && error != EWOULDBLOCK)
-    m.detail = SystemReason(error);
-  ui.Show(m);
+  ShowOpenFailure(path_, ui, strings, error);
 }
 
 // Opens the file, takes the exclusive lock and makes sure the locked file is
@@ -199,23 +278,12 @@ bool LibraryFile::Open(DefinitionLibrary& library, UserInteraction& ui,
 
   // A file of either format is at most one current-format block long; more
   // bytes than that belong to no format and are not read.
-  std::vector<uint8_t> image(kLibraryFileBytes);
-  std::size_t got = 0;
-  while (got < image.size()) {
-    const ssize_t n = ::pread(fd, image.data() + got, image.size() - got, static_cast<off_t>(got));
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      error = errno;
-      ::close(fd);
-      ReportOpenFailure(ui, strings, error);
-      return false;
-    }
-    if (n == 0)
-      break;
-    got += static_cast<std::size_t>(n);
+  std::vector<uint8_t> image;
+  if ((error = ReadUpTo(fd, image, kLibraryFileBytes)) != 0) {
+    ::close(fd);
+    ReportOpenFailure(ui, strings, error);
+    return false;
   }
-  image.resize(got);
 
   fd_ = fd;
   format_ = DecodeLibrary(image, library);

@@ -25,6 +25,18 @@ namespace tonalis {
 
 inline constexpr const char* kLibraryFileName = "QR_grad.dat";
 
+// The user's data folder of the program, where the window started from the
+// desktop menu keeps its library: `xdgDataHome`/tonalis when that is set and
+// absolute, otherwise `home`/.local/share/tonalis. Trailing slashes of
+// either are dropped.
+std::string UserDataFolderFor(const char* xdgDataHome, const char* home);
+// The same for this process: $XDG_DATA_HOME, and $HOME or else the home
+// folder of the password database.
+std::string UserDataFolder();
+// The library of the user's data folder, the library of the command line
+// when none is named.
+std::string DefaultLibraryPath();
+
 inline constexpr int16_t kLibraryVersion = 2;
 inline constexpr std::size_t kLibraryFileBytes = 26408;
 inline constexpr std::size_t kOldLibraryFileBytes = 9208;
@@ -47,6 +59,15 @@ LibraryFormat DecodeLibrary(std::span<const uint8_t> image, DefinitionLibrary& l
 // as they stand (free ones included) and the reserved bytes.
 std::vector<uint8_t> EncodeLibrary(const DefinitionLibrary& library);
 
+// Reads the library file at `path` into `library` without creating,
+// locking or changing it, for commands that only look (the window and every
+// command that writes use LibraryFile). Saves replace the file whole, so what
+// is read is one saved state even while another copy holds the file. A file
+// that cannot be read (missing, a folder, no permission) shows string 24
+// with the system's reason and leaves the library empty.
+bool ReadLibraryFile(const std::string& path, DefinitionLibrary& library, UserInteraction& ui,
+                     const StringSource& strings = DefaultStrings());
+
 class LibraryFile {
  public:
   // `path` is used as given (a bare name is relative to the current
@@ -59,7 +80,8 @@ class LibraryFile {
   // Empties `library`, then opens the file for reading and writing (creating
   // it empty when missing, never truncating it), locks it and loads it.
   // A read-only file asks string 82 first; declining, or any failure to open,
-  // lock or read, shows string 24 and leaves the library empty. Returns
+  // lock or read, shows string 24 and leaves the library empty (a lock held
+  // by another running copy is named as the reason). Returns
   // whether the file is now held open.
   bool Open(DefinitionLibrary& library, UserInteraction& ui,
             const StringSource& strings = DefaultStrings());

@@ -32,6 +32,16 @@ bool IsSupportedPpdText(std::string_view text) {
          ppd::ContainsAcceptedProductText(text);
 }
 
+std::string UnsupportedPpdReason() {
+  std::string products;
+  std::string_view list = ppd::kAcceptedProductTexts;
+  for (std::size_t end; (end = list.find(';')) != std::string_view::npos; list.remove_prefix(end + 1))
+    products += (products.empty() ? "\"" : ", \"") + std::string(list.substr(0, end)) + "\"";
+  return "the PPD carries neither the supported-product keyword " +
+         std::string(ppd::kSupportKeyword) + " nor an accepted make and model (" + products +
+         ")";
+}
+
 bool HasPPDKeyword(const PpdTarget& target, std::string_view keyword,
                    const PpdServices& services) {
   std::string bytes;

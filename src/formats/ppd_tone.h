@@ -102,6 +102,11 @@ PpdReadOutcome GetPPDToneInfo(std::shared_ptr<PpdTarget> target, PrinterDefiniti
 // of the user follows its definition the same way.
 bool SetPPDToneInfo(const LoadedPpd& ppd, const PrinterDefinitionList& list,
                     const PpdServices& services);
+// The same with `defaultChoice` ("Gumma2", or "None") written as the
+// option's default choice (*DefaultVLTone) instead of the file's, as
+// `lpadmin -p QUEUE -o VLTone=Gumma2` sets it.
+bool SetPPDToneInfo(const LoadedPpd& ppd, const PrinterDefinitionList& list,
+                    const PpdServices& services, const std::string& defaultChoice);
 
 // Whether the file's text contains `keyword`. Reports string 22 when the file
 // cannot be opened.
@@ -111,6 +116,8 @@ bool HasPPDKeyword(const PpdTarget& target, std::string_view keyword, const PpdS
 
 // The supported-product test on a file's text.
 bool IsSupportedPpdText(std::string_view text);
+// What a PPD needs to pass that test, as the reason of string 21.
+std::string UnsupportedPpdReason();
 
 // The density-control section for `list`, byte for byte, with CR LF line
 // breaks and keywords Gumma1, 2, ... unless `layout` says otherwise.

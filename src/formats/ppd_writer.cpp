@@ -46,12 +46,8 @@ std::string UnwritableNameReason(const PrinterDefinitionList& list) {
   return {};
 }
 
-}  // namespace
-
-bool SetPPDToneInfo(const LoadedPpd& ppd, const PrinterDefinitionList& list,
-                    const PpdServices& services) {
-  const PpdTarget& target = ppd.target();
-  const PPDToneState& state = ppd.state();
+bool WritePpd(const PpdTarget& target, const PPDToneState& state,
+              const PrinterDefinitionList& list, const PpdServices& services) {
   const std::string& where = state.ppdPath;
 
   auto failed = [&](std::string detail) {
@@ -99,6 +95,20 @@ bool SetPPDToneInfo(const LoadedPpd& ppd, const PrinterDefinitionList& list,
     done.detail = "Your saved default choice for this printer could not be updated: " + reason;
   services.ui.Show(done);
   return true;
+}
+
+}  // namespace
+
+bool SetPPDToneInfo(const LoadedPpd& ppd, const PrinterDefinitionList& list,
+                    const PpdServices& services) {
+  return WritePpd(ppd.target(), ppd.state(), list, services);
+}
+
+bool SetPPDToneInfo(const LoadedPpd& ppd, const PrinterDefinitionList& list,
+                    const PpdServices& services, const std::string& defaultChoice) {
+  PPDToneState state = ppd.state();
+  state.defaultChoice = defaultChoice;
+  return WritePpd(ppd.target(), state, list, services);
 }
 
 }  // namespace tonalis

@@ -33,6 +33,18 @@ void Workspace::CloseLibrary() {
   libraryFile_.Close();
 }
 
+bool Workspace::ReadLibrary() {
+  CloseLibrary();
+  libraryModified_ = false;
+  return ReadLibraryFile(libraryFile_.path(), *library_, ui_, strings_);
+}
+
+void Workspace::ReadLibraryImage(std::span<const uint8_t> image) {
+  CloseLibrary();
+  libraryModified_ = false;
+  DecodeLibrary(image, *library_);
+}
+
 // --- The target -------------------------------------------------------------
 
 int Workspace::ReadTarget(std::shared_ptr<PpdTarget> target) {
@@ -48,8 +60,12 @@ int Workspace::ReadTarget(std::shared_ptr<PpdTarget> target) {
   // Nothing of a target that was not read may be listed, added to or
   // written back.
   EmptyTable(*targetList_);
-  if (outcome.result == kPpdUnsupported)
-    Show(sid::kUnsupportedPpd, where);
+  if (outcome.result == kPpdUnsupported) {
+    Message m = StringMessage(strings_, sid::kUnsupportedPpd);
+    m.subject = where;
+    m.detail = UnsupportedPpdReason();
+    ui_.Show(m);
+  }
   return outcome.result;
 }
 
@@ -293,6 +309,17 @@ bool Workspace::WriteTarget() {
     return false;
   }
   const bool written = SetPPDToneInfo(*loaded_, *targetList_, {ui_, strings_});
+  if (written)
+    targetModified_ = false;
+  return written;
+}
+
+bool Workspace::WriteTarget(const std::string& defaultChoice) {
+  if (!loaded_) {
+    Show(sid::kPpdWriteFailed);
+    return false;
+  }
+  const bool written = SetPPDToneInfo(*loaded_, *targetList_, {ui_, strings_}, defaultChoice);
   if (written)
     targetModified_ = false;
   return written;

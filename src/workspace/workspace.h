@@ -71,6 +71,12 @@ class Workspace {
   // library is empty when that fails. Returns whether it is open.
   bool OpenLibrary();
   void CloseLibrary();
+  // For commands that only look: reads the library file without creating,
+  // locking or changing it (see ReadLibraryFile), or takes the library from
+  // a file image read elsewhere. The library is not open afterwards, so it
+  // cannot be written.
+  bool ReadLibrary();
+  void ReadLibraryImage(std::span<const uint8_t> image);
   bool libraryOpen() const { return libraryFile_.isOpen(); }
   const std::string& libraryPath() const { return libraryFile_.path(); }
   const DefinitionLibrary& library() const { return *library_; }
@@ -132,6 +138,9 @@ class Workspace {
   // Each writes now and clears its flag on success; failures are reported.
   bool WriteLibrary();
   bool WriteTarget();
+  // Writes the target with `defaultChoice` ("Gumma2", "None") as its
+  // default choice.
+  bool WriteTarget(const std::string& defaultChoice);
   // Apply: writes whatever changed. Both flags are cleared either way.
   void Apply();
   // Before another target is read: offers to write the target's changes
