@@ -6,6 +6,7 @@
 #include <iterator>
 #include <limits>
 
+#include "model/latin1_compose.h"
 #include "model/value_text.h"
 
 namespace tonalis::cli {
@@ -17,6 +18,20 @@ std::optional<std::string> Utf8ToLatin1(std::string_view utf8) {
     if (b < 0x80) {
       out.push_back(static_cast<char>(b));
       continue;
+    }
+    // A letter written decomposed (NFD) is the same name as the
+    // precomposed one: a combining mark U+0300..U+0327 (CC 80 .. CC A7)
+    // joins the ASCII letter before it.
+    if (b == 0xCC && i + 1 < utf8.size() && !out.empty() &&
+        static_cast<uint8_t>(out.back()) < 0x80) {
+      const auto next = static_cast<uint8_t>(utf8[i + 1]);
+      if (next >= 0x80 && next <= 0xA7) {
+        if (const uint8_t letter = ComposeLatin1(out.back(), 0x0300 + (next & 0x3F))) {
+          out.back() = static_cast<char>(letter);
+          ++i;
+          continue;
+        }
+      }
     }
     // Only two-byte sequences C2 80 .. C3 BF encode U+0080..U+00FF.
     if ((b == 0xC2 || b == 0xC3) && i + 1 < utf8.size() &&
@@ -388,10 +403,12 @@ bool ReadShape(const Json& value, JsonDefinition& def, std::string& error) {
   def.name = std::move(*bytes);
 
   DensityDef& record = def.record;
-  if (!Int32Of(value["allChannels"], "\"allChannels\"", record.allChannels, error))
+  if (const Json& all = value["allChannels"]; all.is_boolean())
+    record.allChannels = all.get<bool>() ? 1 : 0;
+  else if (!Int32Of(all, "\"allChannels\"", record.allChannels, error))
     return false;
   if (record.allChannels != 0 && record.allChannels != 1) {
-    error = "\"allChannels\" must be 0 or 1";
+    error = "\"allChannels\" must be 0 or 1 (or false or true)";
     return false;
   }
   const Json& channels = value["channels"];

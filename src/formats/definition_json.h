@@ -30,7 +30,8 @@ using Json = nlohmann::ordered_json;
 // ISO 8859-1 bytes -> UTF-8 (the PPD section's conversion).
 using ppd::Latin1ToUtf8;
 // UTF-8 -> ISO 8859-1 bytes; nullopt when a character lies above U+00FF or
-// the text is not UTF-8.
+// the text is not UTF-8. A letter and a combining mark (NFD) become the
+// precomposed Latin-1 letter.
 std::optional<std::string> Utf8ToLatin1(std::string_view utf8);
 
 // The name for a terminal: ISO 8859-1 as UTF-8, the bytes a name may not
@@ -69,8 +70,8 @@ struct JsonDefinition {
 };
 
 // Reads one definition object: exactly the members above, integers exact
-// and in the 32-bit range, allChannels 0 or 1, names within ISO 8859-1. The
-// name is checked by the name rule before it goes into the record (so it is
+// and in the 32-bit range, allChannels 0 or 1 (or false or true), names
+// within ISO 8859-1. The name is checked by the name rule before it goes into the record (so it is
 // never cut short), then the record by the whole rule.
 JsonDefinition DefinitionFromJson(const Json& value, const StringSource& strings);
 
