@@ -87,6 +87,13 @@ int OpenInChild(const std::string& path) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+TEST(LibraryFile, TheDefaultLibraryFollowsXdgDataHome) {
+  EXPECT_EQ(UserDataFolderFor("/data/", "/home/u"), "/data/tonalis");
+  EXPECT_EQ(UserDataFolderFor("relative", "/home/u/"), "/home/u/.local/share/tonalis");
+  EXPECT_EQ(UserDataFolderFor("", "/home/u"), "/home/u/.local/share/tonalis");
+  EXPECT_EQ(UserDataFolderFor(nullptr, "/"), "/.local/share/tonalis");
+}
+
 TEST(LibraryFile, IsHeldByOneCopyAndReplacedUnderItsLock) {
   TempDir dir;
   const std::string path = dir / kLibraryFileName;

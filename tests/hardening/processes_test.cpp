@@ -168,8 +168,10 @@ struct Shared {
 bool TryOpen(LibraryFile& file, DefinitionLibrary& lib, Shared& s) {
   QuietInteraction ui;
   if (file.Open(lib, ui)) return true;
-  ++s.refused;  // by the other copy's lock, not by a system error
-  if (ui.last.stringId != sid::kLibraryOpenFailed || !ui.last.detail.empty()) ++s.wrong;
+  ++s.refused;  // by the other copy's lock, and the reason says so
+  if (ui.last.stringId != sid::kLibraryOpenFailed ||
+      ui.last.detail.find("another running copy of Tonalis") == std::string::npos)
+    ++s.wrong;
   return false;
 }
 

@@ -2,6 +2,7 @@
 #include <climits>
 #include <cstring>
 
+#include "model/latin1_compose.h"
 #include "model/string_table.h"
 #include "model/tone_curve.h"
 #include "model/validate.h"
@@ -181,6 +182,19 @@ TEST(Validate, TheRuleForNamesAndCurves) {
   EXPECT_FALSE(Validate(d));
   d.allChannels = 0;
   EXPECT_EQ(Validate(d)->channel, kBlack);
+}
+
+TEST(Latin1Compose, DecomposedLettersHaveTheirLatin1Form) {
+  EXPECT_EQ(ComposeLatin1('a', 0x0308), 0xE4);
+  EXPECT_EQ(ComposeLatin1('A', 0x0300), 0xC0);
+  EXPECT_EQ(ComposeLatin1('Y', 0x0301), 0xDD);
+  EXPECT_EQ(ComposeLatin1('y', 0x0308), 0xFF);
+  EXPECT_EQ(ComposeLatin1('n', 0x0303), 0xF1);
+  EXPECT_EQ(ComposeLatin1('c', 0x0327), 0xE7);
+  // Letters Latin-1 does not have stay decomposed.
+  EXPECT_EQ(ComposeLatin1('Y', 0x0308), 0);
+  EXPECT_EQ(ComposeLatin1('x', 0x0301), 0);
+  EXPECT_EQ(ComposeLatin1('a', 0x0304), 0);
 }
 
 TEST(StringTable, HoldsEveryUsedIdAndFillsPlaceholders) {
