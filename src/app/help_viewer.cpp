@@ -1,16 +1,23 @@
 #include "app/help_viewer.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QAction>
 #include <QDesktopServices>
 #include <QEvent>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QScreen>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QTextBlock>
+#include <QTextFrame>
 #include <QSplitter>
 #include <QStyle>
 #include <QTextDocument>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <vector>
 
 namespace tonalis::app {
@@ -29,6 +36,7 @@ QString ToQString(const std::string& text) {
 ChmBrowser::ChmBrowser(QWidget* parent) : QTextBrowser(parent) {
   // Links are followed by the viewer: topics here, web addresses outside.
   setOpenLinks(false);
+  connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, [this] { anchor_.clear(); });
 }
 
 QVariant ChmBrowser::loadResource(int type, const QUrl& name) {
@@ -42,6 +50,41 @@ QVariant ChmBrowser::loadResource(int type, const QUrl& name) {
   if (type == QTextDocument::HtmlResource || type == QTextDocument::StyleSheetResource)
     return QString::fromUtf8(data);
   return data;
+}
+
+void ChmBrowser::resizeEvent(QResizeEvent* event) {
+  QTextBrowser::resizeEvent(event);
+  if (!anchor_.isEmpty())
+    ScrollAnchorToTop(anchor_);
+}
+
+bool ChmBrowser::ScrollAnchorToTop(const QString& name) {
+  anchor_ = name;
+  if (name.isEmpty())
+    return false;
+  QTextDocument* doc = document();
+  QTextFrame* root = doc->rootFrame();
+  QTextFrameFormat format = root->frameFormat();
+  const qreal margin = doc->documentMargin();
+  if (format.bottomMargin() != margin) {
+    format.setBottomMargin(margin);
+    root->setFrameFormat(format);
+  }
+  for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+      if (!it.fragment().charFormat().anchorNames().contains(name))
+        continue;
+      const qreal top = doc->documentLayout()->blockBoundingRect(block).top();
+      const qreal missing = top + viewport()->height() - doc->documentLayout()->documentSize().height();
+      if (missing > 0) {
+        format.setBottomMargin(margin + missing);
+        root->setFrameFormat(format);
+      }
+      verticalScrollBar()->setValue(qRound(top));
+      return true;
+    }
+  }
+  return false;
 }
 
 HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
@@ -103,6 +146,9 @@ HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
   layout->addWidget(toolBar);
   layout->addWidget(splitter);
   resize(960, 680);
+
+  auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(close, &QShortcut::activated, this, &QWidget::close);
 }
 
 HelpViewer::~HelpViewer() {
@@ -137,6 +183,31 @@ void HelpViewer::BelongTo(QWidget* owner) {
     owner->installEventFilter(this);
 }
 
+void HelpViewer::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  FitScreen();
+}
+
+void HelpViewer::FitScreen() {
+  const QScreen* screen = this->screen();
+  if (screen == nullptr)
+    return;
+  const QRect available = screen->availableGeometry();
+  // The frame is known once the window is on screen; until then the window
+  // leaves a little room for it.
+  QSize frame = frameGeometry().size() - size();
+  if (frame.isNull())
+    frame = QSize(16, 48);
+  resize(size().boundedTo(available.size() - frame));
+  QRect outer = frameGeometry();
+  outer.moveRight(std::min(outer.right(), available.right()));
+  outer.moveBottom(std::min(outer.bottom(), available.bottom()));
+  outer.moveLeft(std::max(outer.left(), available.left()));
+  outer.moveTop(std::max(outer.top(), available.top()));
+  if (outer.topLeft() != frameGeometry().topLeft())
+    move(outer.topLeft());
+}
+
 bool HelpViewer::eventFilter(QObject* watched, QEvent* event) {
   if (watched == parentWidget() && event->type() == QEvent::Hide && isVisible()) {
     QWidget* up = parentWidget()->parentWidget();
@@ -156,7 +227,9 @@ void HelpViewer::SetFile(std::unique_ptr<ChmFile> file, const QString& path) {
 }
 
 void HelpViewer::ShowTopic(const std::string& topic) {
-  browser_->setSource(TopicUrl(topic), QTextDocument::HtmlResource);
+  const QUrl url = TopicUrl(topic);
+  browser_->setSource(url, QTextDocument::HtmlResource);
+  browser_->ScrollAnchorToTop(url.fragment());
 }
 
 QString HelpViewer::currentTopic() const {
@@ -185,7 +258,7 @@ void HelpViewer::FollowLink(const QUrl& link) {
   const QUrl url = link.isRelative() ? browser_->source().resolved(link) : link;
   if (url.scheme() == QLatin1String(kScheme)) {
     if (url.path() == browser_->source().path() && url.hasFragment()) {
-      browser_->scrollToAnchor(url.fragment());
+      browser_->ScrollAnchorToTop(url.fragment());
       return;
     }
     std::string topic = url.path().toStdString();

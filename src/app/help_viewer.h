@@ -24,8 +24,18 @@ class ChmBrowser : public QTextBrowser {
   void SetFile(const ChmFile* file) { file_ = file; }
   QVariant loadResource(int type, const QUrl& name) override;
 
+  // Scrolls the anchor `name` to the top of the view, with room added below
+  // the text where the page ends too soon for that, and keeps it there
+  // through new layouts (the window shown or resized) until the reader
+  // scrolls. Empty: no anchor to keep. False: no such anchor.
+  bool ScrollAnchorToTop(const QString& name);
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
  private:
   const ChmFile* file_ = nullptr;
+  QString anchor_;
 };
 
 class HelpViewer : public QWidget {
@@ -59,12 +69,15 @@ class HelpViewer : public QWidget {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void FillContents();
   void FollowLink(const QUrl& link);
   // Selects the contents entry of the topic `current` (an archive path).
   void MarkCurrentTopic(const QString& current);
+  // Keeps the window inside the available area of its screen.
+  void FitScreen();
 
   std::unique_ptr<ChmFile> file_;
   QString path_;

@@ -4,6 +4,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScreen>
+#include <QTest>
+#include <QTextBlock>
 #include <QTemporaryDir>
 #include <fstream>
 
@@ -81,6 +84,18 @@ TEST(ShowHelp, ShowsTheTopicBesideTheModuleOrNothingForAMissingFileOrContext) {
   // A context the file does not map leaves the topic on show.
   EXPECT_EQ(ShowHelpForContext(module, program, 5099), 0);
   EXPECT_EQ(viewer->currentTopic(), "/editor.html");
+  // All of the window on the screen; an anchor near the end of its page at
+  // the top, also after a new layout; Escape closes.
+  EXPECT_TRUE(viewer->screen()->availableGeometry().contains(viewer->frameGeometry()));
+  const auto topLine = [&] { return viewer->browser()->cursorForPosition({8, 8}).block().text(); };
+  viewer->ShowTopic("/main.html#rights");
+  EXPECT_TRUE(topLine().startsWith("Printers and the right")) << topLine().toStdString();
+  viewer->resize(viewer->width() - 200, viewer->height() - 100);
+  EXPECT_TRUE(topLine().startsWith("Printers and the right")) << topLine().toStdString();
+  viewer->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(viewer));
+  QTest::keyClick(viewer, Qt::Key_Escape);
+  EXPECT_FALSE(viewer->isVisible());
 
   // Installed, the help file lies in the data folder, not beside the program.
   place("share/tonalis");

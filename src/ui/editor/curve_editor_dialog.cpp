@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 #include <QValidator>
 #include <algorithm>
@@ -227,6 +228,9 @@ void CurveEditorDialog::ConnectControls() {
     if (showHelp_)
       showHelp_(kEditorHelpContext);
   });
+  // F1 is the Help button.
+  connect(new QShortcut(QKeySequence::HelpContents, this), &QShortcut::activated, helpButton_,
+          &QPushButton::click);
 }
 
 // --- Opening ----------------------------------------------------------------

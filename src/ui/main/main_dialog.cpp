@@ -41,8 +41,10 @@ MainDialog::MainDialog(const MainDialogSeams& seams, QWidget* parent)
       template_(ids::kDialog, this),
       workspace_(WorkspaceSeams{seams.ui, seams.strings, seams.libraryPath}) {
   // A fixed-size window without minimise and maximise buttons, sized by its
-  // layout so that it follows the texts and the font.
-  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+  // layout so that it follows the texts and the font. A window, not a
+  // dialog: a dialog without a parent is made transient for a hidden window
+  // and gets no task-bar entry.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(template_.root());
@@ -128,6 +130,9 @@ void MainDialog::ConnectControls() {
   connect(cancelButton_, &QPushButton::clicked, this, &MainDialog::OnCancel);
   connect(applyButton_, &QPushButton::clicked, this, &MainDialog::OnApply);
   connect(helpButton_, &QPushButton::clicked, this, &MainDialog::OnHelp);
+  // F1 is the Help button.
+  connect(new QShortcut(QKeySequence::HelpContents, this), &QShortcut::activated, helpButton_,
+          &QPushButton::click);
 }
 
 // --- Start-up ---------------------------------------------------------------

@@ -60,12 +60,14 @@ class MainWindowTest : public ::testing::Test {
     if (ppd) ppd = Path(*ppd).string();
     dialog_ = std::make_unique<ui::MainDialog>(ui::MainDialogSeams{
         .ui = interaction, .fileDialog = fileDialog, .spooler = *activeSpooler, .strings = strings,
-        .initialPpd = std::move(ppd), .runEditor = runEditor});
+        .initialPpd = std::move(ppd), .showHelp = [this](int c) { help.push_back(c); },
+        .runEditor = runEditor});
     const bool shown = dialog_->Initialize();
     if (shown) dialog_->show();
     return shown;
   }
 
+  std::vector<int> help;  // the help contexts asked for
   ui::MainDialog& window() { return *dialog_; }
   template <class T = QWidget>
   T* Control(int id) {

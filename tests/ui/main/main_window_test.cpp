@@ -2,6 +2,7 @@
 // rules tests/workspace checks), the enable rules, start-up on printers or a
 // PPD file, and a few whole sessions that end in the files.
 #include <QTest>
+#include <QWindow>
 #include <deque>
 
 #include "ui/editor/curve_editor_dialog.h"
@@ -44,6 +45,13 @@ TEST_F(Window, StartsOnAPpdFileWithTheLibrarySortedAndSelectionDrivingTheCommand
   PrinterBox()->setCurrentRow(1);
   EXPECT_EQ(Row(LibraryBox()), -1);
   EXPECT_EQ(Commands(), "N--PED");
+  // A window of its own (no dialog transient for a hidden one); F1 is Help.
+  EXPECT_EQ(window().windowType(), Qt::Window);
+  EXPECT_EQ(window().windowHandle()->transientParent(), nullptr);
+  window().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window()));
+  QTest::keyClick(&window(), Qt::Key_F1);
+  EXPECT_EQ(help, (std::vector<int>{ui::kMainHelpContext}));
 }
 
 TEST_F(Window, EachListCommandReachesTheWorkspace) {
