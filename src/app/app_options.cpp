@@ -1,6 +1,8 @@
 #include "app/app_options.h"
 
 #include <QCommandLineParser>
+#include <algorithm>
+#include <string_view>
 
 #include "model/version.h"
 
@@ -24,6 +26,38 @@ void TakeFile(const QCommandLineParser& parser, const QCommandLineOption& option
 }
 
 }  // namespace
+
+std::vector<std::string> WithoutQtOptions(const std::vector<std::string>& args) {
+  // Qt's options, with one dash or two; those of the first list take a value,
+  // given as the next argument or after '='.
+  static const std::vector<std::string_view> withValue = {
+      "platform", "platformpluginpath", "platformtheme", "plugin",   "qwindowgeometry",
+      "geometry", "qwindowtitle",       "title",         "qwindowicon", "icon",
+      "session",  "display",            "name",          "style",    "stylesheet",
+      "qmljsdebugger"};
+  static const std::vector<std::string_view> flags = {"reverse", "widgetcount", "testability",
+                                                      "nograb", "dograb", "sync"};
+  std::vector<std::string> kept;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string_view arg = args[i];
+    if (arg.size() < 2 || arg[0] != '-') {
+      kept.push_back(args[i]);
+      continue;
+    }
+    arg.remove_prefix(arg.substr(0, 2) == "--" ? 2 : 1);
+    const std::size_t equals = arg.find('=');
+    const std::string_view name = arg.substr(0, equals);
+    const auto has = [name](const std::vector<std::string_view>& list) {
+      return std::find(list.begin(), list.end(), name) != list.end();
+    };
+    if (has(withValue)) {
+      if (equals == std::string_view::npos) ++i;  // its value follows
+    } else if (!has(flags) || equals != std::string_view::npos) {
+      kept.push_back(args[i]);
+    }
+  }
+  return kept;
+}
 
 AppOptions ParseArguments(const std::vector<std::string>& args) {
   QStringList arguments{QStringLiteral("tonalis")};

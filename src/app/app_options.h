@@ -25,6 +25,11 @@ struct AppOptions {
 // beforehand, except when only --help and --version are looked for.
 AppOptions ParseArguments(const std::vector<std::string>& args);
 
+// `args` without the options that Qt's application object takes for itself
+// (-platform NAME, -style=NAME, --reverse, ...), so that the program's own
+// can be checked before there is a display to make one.
+std::vector<std::string> WithoutQtOptions(const std::vector<std::string>& args);
+
 // The text of --help.
 std::string UsageText();
 

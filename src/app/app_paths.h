@@ -17,9 +17,21 @@ QString InstalledDataFolder(const QString& programFile);
 // ~/.local/share/tonalis.
 QString UserDataFolder();
 
+// The user's languages for messages, first choice first, as the system's
+// message catalogues read them: the locale is the first of LC_ALL,
+// LC_MESSAGES and LANG that is set; when it is C or POSIX (or nothing is
+// set) the list is empty and the program speaks its own English. Otherwise
+// LANGUAGE, a colon-separated list, names the languages when it is set, else
+// the locale does. Each name gives itself without its character set and
+// modifier, then its bare language: "de_DE.UTF-8" gives "de_DE", "de".
+QStringList LocaleLanguages();
+
 // The folders searched for the language module, first to last: the
-// executable's folder, the user's data folder, the installed data folder.
-QStringList ModuleSearchFolders(const QString& programFile);
+// executable's folder, the user's data folder, the installed data folder,
+// then the installed modules of `languages` in that order
+// (<installed data folder>/lang/<language>).
+QStringList ModuleSearchFolders(const QString& programFile,
+                                const QStringList& languages = LocaleLanguages());
 
 // Makes the user's data folder (created when missing) the current folder,
 // for a start from the desktop menu, so that the library file has a home

@@ -1,7 +1,10 @@
 #include "app/app_shell.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <cstdio>
+#include <cstring>
 
 #include "app/about_dialog.h"
 #include "app/help.h"
@@ -9,6 +12,32 @@
 #include "ui/main/main_dialog.h"
 
 namespace tonalis::app {
+
+namespace {
+
+// The texts the program's own Qt classes mark for translation (tr()) are
+// strings of the table too: each is looked up by its English text and
+// answered from the module's table.
+class ProgramTexts final : public QTranslator {
+ public:
+  explicit ProgramTexts(const StringSource& strings) : strings_(strings) {}
+  bool isEmpty() const override { return false; }
+  QString translate(const char* context, const char* sourceText, const char* /*disambiguation*/,
+                    int /*n*/) const override {
+    if (context == nullptr || sourceText == nullptr || std::strncmp(context, "tonalis::", 9) != 0)
+      return {};
+    for (int id = kFirstStringId; id <= kLastStringId; ++id) {
+      if (DefaultStrings().Load(id) == sourceText)
+        return QString::fromStdString(strings_.Load(id));
+    }
+    return {};
+  }
+
+ private:
+  const StringSource& strings_;
+};
+
+}  // namespace
 
 ApplicationShell::ApplicationShell(QString programFile, QStringList moduleFolders)
     : programFile_(std::move(programFile)), moduleFolders_(std::move(moduleFolders)) {}
@@ -39,6 +68,22 @@ void ApplicationShell::Start() {
       ui::DialogTemplate::SetTemplateFolders({module_->templateFolder()});
     }
   }
+  // The module's language: its numbers, and Qt's own texts.
+  const QString language = module_ ? module_->language() : QString();
+  savedLocale_ = QLocale();
+  QLocale::setDefault(language.isEmpty() ? QLocale::c() : QLocale(language));
+  if (module_ && QCoreApplication::instance() != nullptr) {
+    programTexts_ = std::make_unique<ProgramTexts>(module_->strings());
+    QCoreApplication::installTranslator(programTexts_.get());
+    auto qt = std::make_unique<QTranslator>();
+    if (!language.isEmpty() &&
+        qt->load(QLocale(language), QStringLiteral("qtbase"), QStringLiteral("_"),
+                 QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+      QCoreApplication::installTranslator(qt.get());
+      qtTexts_ = std::move(qt);
+    }
+  }
+
   icon_ = module_ ? module_->icon() : QIcon();
   if (icon_.isNull())
     icon_ = ProgramIcon();
@@ -78,6 +123,14 @@ void ApplicationShell::ShutDown() {
     ui::DialogTemplate::SetTemplateFolders({});
     module_->Release();
   }
+  for (auto* translator : {&qtTexts_, &programTexts_}) {
+    if (*translator)
+      QCoreApplication::removeTranslator(translator->get());
+    translator->reset();
+  }
+  if (savedLocale_)
+    QLocale::setDefault(*savedLocale_);
+  savedLocale_.reset();
   app::ShowHelp(nullptr, nullptr, kHelpUninitialize, 0);
 }
 

@@ -11,13 +11,16 @@
 #pragma once
 
 #include <QIcon>
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 #include "app/language_module.h"
 #include "model/string_table.h"
 
+class QTranslator;
 class QWidget;
 
 namespace tonalis::ui {
@@ -36,8 +39,11 @@ class ApplicationShell {
   ApplicationShell& operator=(const ApplicationShell&) = delete;
 
   // Loads the language module (a missing one is no error: the program's
-  // own resources serve), makes its templates the first choice, and
-  // initialises the help system.
+  // own resources serve), makes its templates the first choice, has
+  // numbers follow its language and Qt's own texts (standard buttons, the
+  // file dialog) speak it where Qt has a translation, and initialises the
+  // help system. Without a module numbers are written the program's own
+  // way ("12.50") and Qt speaks English.
   void Start();
 
   // The loaded module, or null.
@@ -64,6 +70,9 @@ class ApplicationShell {
   QStringList moduleFolders_;
   std::unique_ptr<LanguageModule> module_;
   QIcon icon_;
+  std::unique_ptr<QTranslator> qtTexts_;
+  std::unique_ptr<QTranslator> programTexts_;
+  std::optional<QLocale> savedLocale_;
   bool started_ = false;
 };
 

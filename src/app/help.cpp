@@ -104,8 +104,11 @@ HelpViewer* OpenHelpViewer() {
 
 QString HelpFilePath(const QString& moduleFile, const QString& programFile) {
   const QString name = QString::fromLatin1(kHelpFileName);
-  if (!moduleFile.isEmpty())
-    return QFileInfo(moduleFile).absoluteDir().filePath(name);
+  if (!moduleFile.isEmpty()) {
+    const QString withModule = QFileInfo(moduleFile).absoluteDir().filePath(name);
+    if (QFileInfo::exists(withModule) || programFile.isEmpty())
+      return withModule;
+  }
   if (programFile.isEmpty())
     return {};
   const QString beside = QFileInfo(programFile).absoluteDir().filePath(name);

@@ -41,8 +41,9 @@ HelpResult ShowHelp(QWidget* owner, const char* path, unsigned command, std::uin
 HelpViewer* OpenHelpViewer();
 
 // The help file for the Help buttons: QR_GRAD.chm in the folder of
-// `moduleFile` (the language module's file) when one is loaded, else in the
-// folder of `programFile` (the executable). An installed program keeps its
+// `moduleFile` (the language module's file) when one is loaded and its
+// folder has one, else the program's own in the folder of `programFile`
+// (the executable). An installed program keeps its
 // data apart from its executable: when the executable's folder has no help
 // file, the one in the installed data folder is taken. Empty when the file
 // name it would be built from is not known.

@@ -228,8 +228,14 @@ class Parser {
       return;
     }
     if (!entry.msgctxt) {
-      // The header: only its character set matters.
+      // The header: its character set and its language matter.
       if (entry.msgid->empty()) {
+        const std::string& header = *entry.msgstr;
+        const std::size_t lang = header.find("Language:");
+        if (lang != std::string::npos && (lang == 0 || header[lang - 1] == '\n')) {
+          const std::size_t from = lang + 9;
+          result_.language = std::string(Trim(header.substr(from, header.find('\n', from) - from)));
+        }
         const std::size_t at = entry.msgstr->find("charset=");
         if (at != std::string::npos) {
           std::string charset = entry.msgstr->substr(at + 8, entry.msgstr->find('\n', at) - at - 8);
@@ -252,7 +258,8 @@ class Parser {
       id = std::stoi(std::string(number));
     if (!digits || id < kFirstStringId || id > kLastStringId) {
       Problem(entry.line,
-              "msgctxt must be a string number from 1 to 83, not \"" + *entry.msgctxt + "\"");
+              "msgctxt must be a string number from 1 to " + std::to_string(kLastStringId) +
+                  ", not \"" + *entry.msgctxt + "\"");
       return;
     }
     if (result_.sources.count(id) != 0) {
@@ -310,6 +317,7 @@ std::unique_ptr<LanguageModule> LanguageModule::Load(const QString& path) {
         std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     module->strings_ = TableStrings(std::move(parsed.strings));
     module->problems_ = std::move(parsed.problems);
+    module->language_ = QString::fromStdString(parsed.language);
     module->hasTable_ = true;
   }
   return module;

@@ -48,12 +48,14 @@ struct StringTableProblem {
 };
 
 struct ParsedStringTable {
-  // The translations by number: entries with a msgctxt of 1 to 83 and a
+  // The translations by number: entries with a msgctxt of a string number and a
   // non-empty msgstr that is not marked fuzzy.
   std::map<int, std::string> strings;
   // The English text each entry was translated from, by number.
   std::map<int, std::string> sources;
   std::vector<StringTableProblem> problems;
+  // The header's Language field ("de", "pt_BR"); empty when it has none.
+  std::string language;
 };
 
 // Reads a string table in PO form. Entries that cannot be understood are
@@ -78,6 +80,9 @@ class LanguageModule {
   // Its texts. They stay readable after Release.
   const StringSource& strings() const { return strings_; }
   const std::vector<StringTableProblem>& problems() const { return problems_; }
+  // The language of its table (its header's Language field): the locale
+  // of its numbers and of Qt's own texts. Empty when it does not say.
+  const QString& language() const { return language_; }
   // Whether the module's table had a strings.po at all.
   bool hasStringTable() const { return hasTable_; }
 
@@ -98,6 +103,7 @@ class LanguageModule {
   QString root_;  // the resource root, "/zada_vuv"
   TableStrings strings_{{}};
   std::vector<StringTableProblem> problems_;
+  QString language_;
   bool hasTable_ = false;
   bool loaded_ = false;
 };

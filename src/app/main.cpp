@@ -59,11 +59,18 @@ void ReportOutOfMemory(bool withBox) {
 }
 
 int Run(int argc, char** argv) {
-  // --help and --version answer without a display.
-  if (const tonalis::app::AppOptions early = tonalis::app::ParseArguments(Arguments(argc, argv));
-      !early.answer.empty()) {
+  // --help, --version and a wrong command line are answered without a
+  // display: the arguments are checked before the application object
+  // (which needs one) is made.
+  const tonalis::app::AppOptions early =
+      tonalis::app::ParseArguments(tonalis::app::WithoutQtOptions(Arguments(argc, argv)));
+  if (!early.answer.empty()) {
     std::fputs(early.answer.c_str(), stdout);
     return 0;
+  }
+  if (!early.error.empty()) {
+    std::fprintf(stderr, "tonalis: %s\nTry 'tonalis --help'.\n", early.error.c_str());
+    return 2;
   }
 
   QApplication app(argc, argv);  // takes Qt's own options out of argv

@@ -95,6 +95,11 @@ const std::map<int, std::string>& Table() {
     {81, "The specified PPD file is read-only.\nDo you want to add write attribute to the specified PPD ?"},
     {82, "The dat file is read-only.\nDo you want to add write attribute to the dat file ?"},
     {83, ": \"\"\r\n"},
+    {84, "A name cannot hold control characters such as tabs or line breaks."},
+    {85, "A name can hold only the letters and signs of ISO 8859-1 (Latin-1), the character set of printer description files; \u201C%s\u201D is not one of them."},
+    {86, "Back"},
+    {87, "Forward"},
+    {88, "Home"},
   };
   return table;
 }

@@ -1,5 +1,5 @@
 // Every text the user sees, and the PostScript pieces of the PPD section,
-// by number (1 to 83). The program's own table is built in; a language module
+// by number (1 to 88). The program's own table is built in; a language module
 // can supply another StringSource with the same numbers.
 #pragma once
 
@@ -11,7 +11,7 @@
 namespace tonalis {
 
 inline constexpr int kFirstStringId = 1;
-inline constexpr int kLastStringId = 83;
+inline constexpr int kLastStringId = 88;
 
 // Ids that code refers to by name.
 namespace sid {
@@ -44,6 +44,9 @@ inline constexpr int kOpenPostScript = 79;
 inline constexpr int kPpdReadOnly = 81;
 inline constexpr int kLibraryReadOnly = 82;
 inline constexpr int kNoneInvocation = 83;
+inline constexpr int kNameControlCharacter = 84;
+inline constexpr int kNameNotLatin1 = 85;  // %s: the refused character
+// 86 to 88: the help viewer's Back, Forward and Home.
 }  // namespace sid
 
 class StringSource {

@@ -100,6 +100,9 @@ TEST(ShowHelp, ShowsTheTopicBesideTheModuleOrNothingForAMissingFileOrContext) {
   // Installed, the help file lies in the data folder, not beside the program.
   place("share/tonalis");
   EXPECT_EQ(HelpFilePath(QString(), program), root.filePath("share/tonalis/QR_GRAD.chm"));
+  // A module copied without a help file of its own: the program's serves.
+  EXPECT_EQ(HelpFilePath(root.filePath("copied/ZADA_VUV.rcc"), program),
+            root.filePath("share/tonalis/QR_GRAD.chm"));
   EXPECT_EQ(ShowHelp(nullptr, nullptr, kHelpUninitialize, 0), 1);
   EXPECT_EQ(OpenHelpViewer(), nullptr);
 }

@@ -1,8 +1,11 @@
 // Start-up with and without a language module: where it is looked for, and where texts,
 // templates and the icon then come from, seen in the real main window, editor and About box.
+#include <QCoreApplication>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
 #include <fstream>
 
 #include "app/about_dialog.h"
@@ -30,9 +33,10 @@ TEST(ModuleSearch, BesideTheProgramThenTheUsersThenTheInstalledFolderTheFirstHol
 
   const QByteArray saved = qgetenv("XDG_DATA_HOME");
   qputenv("XDG_DATA_HOME", "/home/someone/data");
-  EXPECT_EQ(app::ModuleSearchFolders("/opt/tonalis/bin/tonalis"),
+  EXPECT_EQ(app::ModuleSearchFolders("/opt/tonalis/bin/tonalis", {"de_DE", "de"}),
             (QStringList{"/opt/tonalis/bin", "/home/someone/data/tonalis",
-                         "/opt/tonalis/share/tonalis"}));
+                         "/opt/tonalis/share/tonalis", "/opt/tonalis/share/tonalis/lang/de_DE",
+                         "/opt/tonalis/share/tonalis/lang/de"}));
   qputenv("XDG_DATA_HOME", "relative");  // to be ignored
   EXPECT_EQ(app::UserDataFolder(), QDir::home().filePath(".local/share/tonalis"));
   // Without the program's file name only the user's folder is left.
@@ -47,12 +51,32 @@ class ShellStartup : public MainWindowTest, public ::testing::WithParamInterface
   void TearDown() override {
     MainWindowTest::TearDown();
     if (shell_) shell_->ShutDown();
+    for (const auto& [name, value] : savedEnv_)
+      value.isNull() ? qunsetenv(name) : qputenv(name, value);
   }
-  void StartShell(const QString& module) {
+  // `spec`: the case's name, then where modules lie (beside:M, the program's
+  // folder; installed:LANG:M, its installed lang/LANG) and the environment
+  // (NAME=value; the locale variables not given are unset). The program lies
+  // in <scratch>/bin, the user's data folder is empty.
+  void StartShell(const QString& spec) {
     const std::map<QString, const char*> sources = {{"german", TONALIS_GERMAN_MODULE},
         {"partial", TONALIS_TEST_MODULE}, {"bogus", TONALIS_APP_TEST_DATA "/not-a-module.rcc"}};
-    if (sources.count(module)) PlaceModule(modules_.path(), sources.at(module));
-    shell_ = std::make_unique<app::ApplicationShell>(QString(), QStringList{modules_.path()});
+    for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG", "XDG_DATA_HOME"}) {
+      savedEnv_[name] = qgetenv(name);
+      qunsetenv(name);
+    }
+    qputenv("XDG_DATA_HOME", modules_.filePath("user").toLocal8Bit());
+    for (const QString& word : spec.split(' ', Qt::SkipEmptyParts).mid(1)) {
+      if (word.startsWith("beside:"))
+        PlaceModule(modules_.filePath("bin"), sources.at(word.section(':', 1)));
+      else if (word.startsWith("installed:"))
+        PlaceModule(modules_.filePath("share/tonalis/lang/" + word.section(':', 1, 1)),
+                    sources.at(word.section(':', 2)));
+      else
+        qputenv(word.section('=', 0, 0).toLatin1(), word.section('=', 1).toLocal8Bit());
+    }
+    const QString program = modules_.filePath("bin/tonalis");
+    shell_ = std::make_unique<app::ApplicationShell>(program, app::ModuleSearchFolders(program));
     shell_->Start();
     Write("demo.ppd", PpdText("Demo Color PS", {"Warm"}));
     ASSERT_TRUE(Start("demo.ppd", shell_->strings()));
@@ -74,6 +98,14 @@ class ShellStartup : public MainWindowTest, public ::testing::WithParamInterface
     if (what.startsWith("template:")) return ui::DialogTemplate::ResourcePath(arg.toInt());
     if (what.startsWith("string:")) return QString::fromStdString(s.strings().Load(arg.toInt()));
     if (what.startsWith("exists:")) return QFile::exists(arg) ? "yes" : "no";
+    if (what == "qt-yes") {  // a message box's standard button
+      QMessageBox box;
+      box.setStandardButtons(QMessageBox::Yes);
+      return box.button(QMessageBox::Yes)->text();
+    }
+    if (what == "help-back")  // the help viewer's own texts
+      return QCoreApplication::translate("tonalis::app::HelpViewer", "Back");
+    if (what == "number") return QLocale().toString(12.5, 'f', 2);
     if (what == "editor") {
       ui::CurveEditorDialog editor(ui::CurveEditorSeams{&interaction, s.strings(), {}}, &window());
       DensityDef def = NewDefinition();
@@ -90,6 +122,7 @@ class ShellStartup : public MainWindowTest, public ::testing::WithParamInterface
 
   std::unique_ptr<app::ApplicationShell> shell_;
   QTemporaryDir modules_;
+  std::map<const char*, QByteArray> savedEnv_;
 };
 
 TEST_P(ShellStartup, TheWindowsShowTheModulesOwnTextsAndTheProgramsForTheRest) {
@@ -98,7 +131,7 @@ TEST_P(ShellStartup, TheWindowsShowTheModulesOwnTextsAndTheProgramsForTheRest) {
   for (std::string text; std::getline(cases, text);) {
     const QString line = QString::fromStdString(text), word = line.section(' ', 0, 0);
     const QString rest = line.section(' ', 1).trimmed();
-    if (word == "start" && (mine = rest == GetParam())) {
+    if (word == "start" && (mine = rest.section(' ', 0, 0) == GetParam())) {
       StartShell(rest);
       if (HasFatalFailure()) return;
     }
@@ -111,7 +144,9 @@ TEST_P(ShellStartup, TheWindowsShowTheModulesOwnTextsAndTheProgramsForTheRest) {
   EXPECT_NE(shell_, nullptr) << "no case for " << GetParam();
 }
 INSTANTIATE_TEST_SUITE_P(Modules, ShellStartup,
-                         ::testing::Values("none", "bogus", "german", "partial"));
+                         ::testing::Values("none", "bogus", "german", "partial", "locale",
+                                           "language-list", "c-locale", "beside-wins",
+                                           "other-language"));
 
 }  // namespace
 }  // namespace tonalis::test

@@ -90,15 +90,10 @@ namespace {
 
 // Why a character was refused in the name. Names are stored in ISO 8859-1
 // (see ui/latin1.h).
-std::string NameRefusalText(const QString& c) {
-  if (c.size() == 1 && c[0].unicode() <= 0xFF) {
-    return "A name cannot hold control characters such as tabs or line breaks.";
-  }
-  return QStringLiteral(
-             "A name can hold only the letters and signs of ISO 8859-1 (Latin-1), the character "
-             "set of printer description files; \u201C%1\u201D is not one of them.")
-      .arg(c)
-      .toStdString();
+std::string NameRefusalText(const StringSource& strings, const QString& c) {
+  if (c.size() == 1 && c[0].unicode() <= 0xFF)
+    return strings.Load(sid::kNameControlCharacter);
+  return FillPlaceholders(strings.Load(sid::kNameNotLatin1), c.toStdString());
 }
 
 }  // namespace
@@ -129,6 +124,23 @@ CurveEditorDialog::~CurveEditorDialog() = default;
 
 QString CurveEditorDialog::LoadString(int id) const {
   return ui::LoadString(strings_, id);
+}
+
+// The session reads and writes value texts with a decimal point ("12.50");
+// the fields show the decimal separator of the window's language, and take
+// it as well as the point.
+QChar CurveEditorDialog::DecimalSeparator() const {
+  const QString separator = locale().decimalPoint();
+  return separator.size() == 1 ? separator[0] : QLatin1Char('.');
+}
+
+std::string CurveEditorDialog::ValueText(const QString& field) const {
+  QString text = field;
+  return text.replace(DecimalSeparator(), QLatin1Char('.')).toStdString();
+}
+
+QString CurveEditorDialog::FieldText(const std::string& valueText) const {
+  return QString::fromStdString(valueText).replace(QLatin1Char('.'), DecimalSeparator());
 }
 
 void CurveEditorDialog::BindControls() {
@@ -199,12 +211,12 @@ void CurveEditorDialog::ConnectControls() {
   for (int i = 0; i < kPointCount; ++i) {
     QLineEdit* field = pointFields_[static_cast<std::size_t>(i)];
     connect(field, &QLineEdit::textEdited, this, [this, i](const QString& text) {
-      edit_.SetPointText(i, text.toStdString());
+      edit_.SetPointText(i, ValueText(text));
       ShowEdit();
     });
   }
   connect(gammaField_, &QLineEdit::textEdited, this, [this](const QString& text) {
-    edit_.SetGammaText(text.toStdString());
+    edit_.SetGammaText(ValueText(text));
     ShowEdit();
   });
   // The name follows the field however its text changes.
@@ -244,6 +256,9 @@ void CurveEditorDialog::Open(DensityDef& workingDefinition) {
   working_ = &workingDefinition;
   edit_ = CurveEdit(workingDefinition, strings_);
   nameField_->setText(NameToQString(NameOf(workingDefinition)));
+  // Each value is shown afresh, in the window's present language.
+  for (QLineEdit* field : pointFields_) field->clear();
+  gammaField_->clear();
   Initialize();
 }
 
@@ -275,11 +290,11 @@ void CurveEditorDialog::Initialize() {
 // --- Showing the session ------------------------------------------------------
 
 void CurveEditorDialog::ShowEdit(const ToneCurve* previewPoints) {
-  auto show = [](QLineEdit* field, const std::string& text) {
-    // Only changed texts are set: the field being typed in keeps its cursor.
-    const QString q = QString::fromStdString(text);
-    if (field->text() != q)
-      field->setText(q);
+  auto show = [this](QLineEdit* field, const std::string& text) {
+    // Only changed values are set: the field being typed in keeps its cursor
+    // (and a point typed where the language writes a comma).
+    if (ValueText(field->text()) != text)
+      field->setText(FieldText(text));
   };
   for (int i = 0; i < kPointCount; ++i) {
     show(pointFields_[static_cast<std::size_t>(i)], previewPoints != nullptr
@@ -368,7 +383,7 @@ void CurveEditorDialog::OnNameRejected() {
   if (const auto c = nameValidator_->TakeRefused()) {
     Message m;
     m.kind = MessageKind::Warning;
-    m.text = NameRefusalText(*c);
+    m.text = NameRefusalText(strings_, *c);
     ui_.Show(m);
   }
 }

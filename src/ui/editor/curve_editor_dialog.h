@@ -18,6 +18,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "model/density_def.h"
 #include "model/string_table.h"
@@ -133,6 +134,10 @@ class CurveEditorDialog : public QDialog {
   void MakeRoomForGraph();
   void Initialize();
   QString LoadString(int id) const;
+  // Value texts between the fields and the session (see the .cpp).
+  QChar DecimalSeparator() const;
+  std::string ValueText(const QString& field) const;
+  QString FieldText(const std::string& valueText) const;
 
   // Commands.
   void OnShowChannel(int channel);

@@ -135,6 +135,25 @@ TEST_F(EditorTest, TheNameFieldRefusesCharactersANameCannotHold) {
   EXPECT_NE(messages.Texts()[1].find("control characters"), std::string::npos);
 }
 
+// The session's texts have a decimal point; a German window shows commas and
+// takes both.
+TEST_F(EditorTest, FieldsShowAndTakeTheDecimalSeparatorOfTheWindowsLanguage) {
+  OpenOn(FourCurves());
+  editor->setLocale(QLocale(QLocale::German));
+  editor->Open(def);
+  EXPECT_EQ(PointField(6)->text(), QStringLiteral("30,00"));
+  Type(PointField(6), "12,5");
+  Type(PointField(5), "12.5");
+  EXPECT_EQ(PointField(5)->text(), QStringLiteral("12.5"));  // as typed
+  EXPECT_EQ(Edited().channels[kCyan].points[6], 1250);
+  EXPECT_EQ(Edited().channels[kCyan].points[5], 1250);
+  Show(kMagenta), Show(kCyan);
+  EXPECT_EQ(PointField(6)->text() + PointField(5)->text(), QStringLiteral("12,5012,50"));
+  Type(PointField(7), "101,5");  // out of range, and said so
+  Click(ids::kAccept);
+  EXPECT_EQ(messages.Ids(), (std::vector<int>{sid::kFirstPointOutOfRange + 7}));
+}
+
 TEST_F(EditorTest, TheMouseSetsDragsAndClearsThePointOfItsColumn) {
   OpenOn(NewDefinition());
   ClickPlot(100, 100);
