@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <memory>
 
@@ -110,7 +111,15 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
   app.add_flag("-y,--yes", assumeYes);
   app.add_flag("--version", version);
   double timeout = kDefaultSchedulerTimeout;
-  app.add_option("--timeout", timeout)->check(CLI::PositiveNumber);
+  app.add_option("--timeout", timeout)->check(CLI::Validator(
+      [](const std::string& value) {
+        char* end = nullptr;
+        const double seconds = std::strtod(value.c_str(), &end);
+        return end != value.c_str() && *end == '\0' && seconds > 0 && seconds <= 86400
+                   ? std::string()
+                   : "expected a number of seconds from above 0 to 86400, not '" + value + "'";
+      },
+      "SECONDS"));
 
   // `help COMMAND` is `COMMAND --help`.
   CLI::App* help = app.add_subcommand("help");

@@ -186,7 +186,8 @@ const char* const kListAttributes[] = {"printer-name", "printer-make-and-model",
 }  // namespace
 
 void SetSchedulerTimeout(double seconds) {
-  if (seconds > 0) timeoutSeconds = seconds;
+  // At least a millisecond, at most a day: libcups counts in milliseconds.
+  if (seconds > 0) timeoutSeconds = std::clamp(seconds, 0.001, 86400.0);
 }
 
 double SchedulerTimeout() {

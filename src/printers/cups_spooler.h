@@ -33,7 +33,7 @@ namespace tonalis {
 
 // The timeout of every scheduler connection, in seconds: for connecting, and
 // for each wait for the server's answer. It applies to connections opened
-// after it is set.
+// after it is set, and is kept within a millisecond and a day.
 inline constexpr double kDefaultSchedulerTimeout = 5;
 void SetSchedulerTimeout(double seconds);
 double SchedulerTimeout();
