@@ -2,12 +2,14 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <memory>
 
 #include "cli/cli_interaction.h"
 #include "formats/definition_json.h"
 #include "model/version.h"
+#include "printers/cups_spooler.h"
 
 namespace tonalis::cli {
 
@@ -33,6 +35,10 @@ void PrintOverview(std::ostream& out) {
   out << "\nOptions:\n"
          "  -y, --yes   answer yes to every question (for example, whether to make a\n"
          "              read-only library writable); without it a question stops the\n"
+         "              command with exit status 1\n"
+         "  --timeout SECONDS\n"
+         "              how long a print server may take to accept the connection\n"
+         "              and to answer (default 5); one that does not fails the\n"
          "              command with exit status 1\n"
          "  -h, --help  show this text, or a command's own help after its name\n"
          "  --version   show the version\n"
@@ -104,6 +110,16 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
   bool version = false;
   app.add_flag("-y,--yes", assumeYes);
   app.add_flag("--version", version);
+  double timeout = kDefaultSchedulerTimeout;
+  app.add_option("--timeout", timeout)->check(CLI::Validator(
+      [](const std::string& value) {
+        char* end = nullptr;
+        const double seconds = std::strtod(value.c_str(), &end);
+        return end != value.c_str() && *end == '\0' && seconds > 0 && seconds <= 86400
+                   ? std::string()
+                   : "expected a number of seconds from above 0 to 86400, not '" + value + "'";
+      },
+      "SECONDS"));
 
   // `help COMMAND` is `COMMAND --help`.
   CLI::App* help = app.add_subcommand("help");
@@ -190,6 +206,7 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
 
   Entry& entry = commands.at(sub);
   ui.SetAssumeYes(assumeYes);
+  SetSchedulerTimeout(timeout);
   CommandContext ctx = context(entry.command);
   ctx.arguments = std::move(entry.arguments);
   if (dashes != args.end())

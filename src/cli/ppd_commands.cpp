@@ -179,7 +179,7 @@ int List(CommandContext& ctx, const PpdArguments& args) {
   if (int error = args.target->Read(bytes)) {
     Message m = StringMessage(ctx.strings, sid::kPpdOpenFailed);
     m.subject = where;
-    m.detail = SystemReason(error);
+    m.detail = args.target->ReadFailure(error);
     ctx.ui.Show(m);
     return kExitFailure;
   }

@@ -18,9 +18,9 @@ struct PpdReaderAccess {
 
 namespace {
 
-void ShowOpenFailed(const PpdServices& services, const std::string& subject, int error) {
+void ShowOpenFailed(const PpdServices& services, const std::string& subject, std::string reason) {
   Message m = StringMessage(services.strings, sid::kPpdOpenFailed);
-  m.detail = SystemReason(error);
+  m.detail = std::move(reason);
   m.subject = subject;
   services.ui.Show(m);
 }
@@ -46,7 +46,7 @@ bool HasPPDKeyword(const PpdTarget& target, std::string_view keyword,
                    const PpdServices& services) {
   std::string bytes;
   if (const int error = target.Read(bytes)) {
-    ShowOpenFailed(services, target.Describe(), error);
+    ShowOpenFailed(services, target.Describe(), target.ReadFailure(error));
     return false;
   }
   // The whole text is searched, zero bytes and all.
@@ -63,7 +63,7 @@ PpdReadOutcome GetPPDToneInfo(std::shared_ptr<PpdTarget> target, PrinterDefiniti
   // bytes and all.
   std::string bytes;
   if (const int error = target->Read(bytes)) {
-    ShowOpenFailed(services, where, error);
+    ShowOpenFailed(services, where, target->ReadFailure(error));
     return outcome;
   }
 
@@ -79,7 +79,7 @@ PpdReadOutcome GetPPDToneInfo(std::shared_ptr<PpdTarget> target, PrinterDefiniti
   // or the permission could not be added) cannot be loaded, since whatever
   // is loaded may be written back.
   if (target->IsReadOnly()) {
-    ShowOpenFailed(services, where, writableError ? writableError : EACCES);
+    ShowOpenFailed(services, where, SystemReason(writableError ? writableError : EACCES));
     return outcome;
   }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/file_replace.h"
+#include "platform/interaction.h"
 
 namespace tonalis {
 
@@ -18,6 +19,8 @@ class PpdTarget {
   virtual std::string Describe() const = 0;
   // Reads the whole PPD; returns 0 or an errno.
   virtual int Read(std::string& bytes) const = 0;
+  // Why the last Read failed with `error`, in the words of whoever refused.
+  virtual std::string ReadFailure(int error) const { return SystemReason(error); }
   // Replaces the whole PPD atomically; on failure the old PPD is intact.
   virtual ReplaceResult Replace(const std::string& bytes) const = 0;
   // The read-only question applies to targets that can be read-only.

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -15,7 +16,27 @@ namespace tonalis {
 
 namespace {
 
-constexpr int kConnectTimeoutMs = 5000;
+double timeoutSeconds = kDefaultSchedulerTimeout;
+
+constexpr ipp_status_t kUnavailable = IPP_STATUS_ERROR_SERVICE_UNAVAILABLE;
+
+// What a server that let a wait run out is told.
+std::string NoAnswer() {
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%g", timeoutSeconds);
+  return std::string("The server did not answer within ") + seconds +
+         (timeoutSeconds == 1 ? " second" : " seconds");
+}
+
+// A connection that could not be made, in CUPS's words where it has some:
+// nothing listening at the port or the socket is a scheduler not running
+// (libcups reports a refused connection as EHOSTDOWN).
+std::string ConnectReason(int error, bool socket) {
+  if (error == ECONNREFUSED || error == EHOSTDOWN || (socket && error == ENOENT))
+    return "Scheduler is not running";
+  if (error == ETIMEDOUT) return NoAnswer();
+  return std::strerror(error ? error : ECONNREFUSED);
+}
 
 constexpr std::string_view kNoPpdModels[] = {"Local Raw Printer", "Remote Printer"};
 
@@ -150,6 +171,11 @@ QueueRef ForwardedQueue(const std::string& deviceUri) {
   return {server, std::string(path)};
 }
 
+bool IsRefusal(ipp_status_t code) {
+  return code == IPP_STATUS_ERROR_FORBIDDEN || code == IPP_STATUS_ERROR_NOT_AUTHENTICATED ||
+         code == IPP_STATUS_ERROR_NOT_AUTHORIZED;
+}
+
 bool HasPpdByType(const std::string& makeAndModel, int type) {
   return !(type & (CUPS_PRINTER_CLASS | CUPS_PRINTER_REMOTE)) && !IsNoPpdPlaceholder(makeAndModel);
 }
@@ -158,6 +184,15 @@ const char* const kListAttributes[] = {"printer-name", "printer-make-and-model",
                                        "device-uri"};
 
 }  // namespace
+
+void SetSchedulerTimeout(double seconds) {
+  // At least a millisecond, at most a day: libcups counts in milliseconds.
+  if (seconds > 0) timeoutSeconds = std::clamp(seconds, 0.001, 86400.0);
+}
+
+double SchedulerTimeout() {
+  return timeoutSeconds;
+}
 
 bool IsNoPpdPlaceholder(std::string_view makeAndModel) {
   for (const std::string_view p : kNoPpdModels)
@@ -179,6 +214,19 @@ const char* CupsPasswordCallback(const char* prompt, http_t* http, const char*, 
   if (!answer) return nullptr;
   self->lastPassword_ = std::move(*answer);
   return self->lastPassword_.c_str();
+}
+
+// A wait for the server's answer ran out: the request gives up, and so
+// does at once whatever libcups would still try on this connection within
+// the same call (it reconnects for a second request). The call then closes
+// the connection.
+int CupsTimeoutCallback(http_t* http, void* data) {
+  static_cast<CupsSpooler*>(data)->unanswered_ = true;
+  if (http) {
+    libcups::httpShutdown(http);
+    libcups::httpSetTimeout(http, 0.001, CupsTimeoutCallback, data);
+  }
+  return 0;
 }
 
 namespace {
@@ -229,21 +277,59 @@ CupsSpooler::~CupsSpooler() {
 }
 
 http_t* CupsSpooler::Connect(const std::string& server, SpoolerStatus& status) {
+  unanswered_ = false;
   const std::string& name = server.empty() ? configured_ : server;
   if (auto it = connections_.find(name); it != connections_.end()) return it->second;
   std::string host;
   int port = 0;
   SplitServer(name, host, port);
-  http_t* http = libcups::httpConnect2(host.c_str(), port, nullptr, AF_UNSPEC, libcups::cupsEncryption(), 1,
-                              kConnectTimeoutMs, nullptr);
+  // Made first and connected then, so that a failed connection still has
+  // its own reason (closing it would overwrite errno).
+  http_t* http = libcups::httpConnect2(host.c_str(), port, nullptr, AF_UNSPEC,
+                                       libcups::cupsEncryption(), 1, 0, nullptr);
   if (!http) {
-    const int error = errno;
-    status = SpoolerStatus::Failure(IPP_STATUS_ERROR_SERVICE_UNAVAILABLE,
-                                    std::strerror(error ? error : ECONNREFUSED));
+    // The name could not be looked up; libcups has just said why.
+    const char* why = libcups::cupsLastErrorString();
+    status = SpoolerStatus::Failure(kUnavailable, why && *why ? why : "Unknown host name");
+    return nullptr;
+  }
+  libcups::httpSetTimeout(http, timeoutSeconds, CupsTimeoutCallback, this);
+  if (libcups::httpReconnect2(http, static_cast<int>(timeoutSeconds * 1000), nullptr) != 0) {
+    const int error = libcups::httpError(http);
+    libcups::httpClose(http);
+    status = SpoolerStatus::Failure(kUnavailable,
+                                    ConnectReason(error, !host.empty() && host.front() == '/'));
     return nullptr;
   }
   connections_.emplace(name, http);
   return http;
+}
+
+SpoolerStatus CupsSpooler::RequestFailure(const std::string& server) {
+  if (!unanswered_) return LastCupsError();
+  unanswered_ = false;
+  // Whatever the server sends later belongs to the request given up.
+  if (auto it = connections_.find(server.empty() ? configured_ : server);
+      it != connections_.end()) {
+    libcups::httpClose(it->second);
+    connections_.erase(it);
+  }
+  return SpoolerStatus::Failure(kUnavailable, NoAnswer());
+}
+
+SpoolerStatus CupsSpooler::ProbeQueue(http_t* http, const QueueRef& ref) {
+  const std::string uri = PrinterUri(ref.server, ref.queue);
+  ipp_t* probe = NewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+  libcups::ippAddString(probe, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
+  libcups::ippAddString(probe, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+                        "printer-name");
+  libcups::ippAddString(probe, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+                        libcups::cupsUser());
+  IppPtr probed(libcups::cupsDoRequest(http, probe, "/"));
+  if (!Failed(probed.get())) return {};
+  if (!unanswered_ && libcups::cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND)
+    return SpoolerStatus::Failure(IPP_STATUS_ERROR_NOT_FOUND, "Invalid destination name");
+  return RequestFailure(ref.server);
 }
 
 SpoolerStatus CupsSpooler::ListQueues(SpoolerScope scope, std::vector<SpoolerQueue>& queues) {
@@ -265,8 +351,8 @@ SpoolerStatus CupsSpooler::ListQueues(SpoolerScope scope, std::vector<SpoolerQue
   IppPtr response(libcups::cupsDoRequest(http, request, "/"));
   if (Failed(response.get())) {
     // The scheduler answers "not found" when no printer matches.
-    if (libcups::cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) return {};
-    return LastCupsError();
+    if (!unanswered_ && libcups::cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) return {};
+    return RequestFailure({});
   }
 
   ipp_attribute_t* attr = libcups::ippFirstAttribute(response.get());
@@ -324,7 +410,7 @@ SpoolerStatus CupsSpooler::GetQueueDriver(const SpoolerQueue& queue, QueueDriver
   libcups::ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
                libcups::cupsUser());
   IppPtr response(libcups::cupsDoRequest(http, request, "/"));
-  if (Failed(response.get())) return LastCupsError();
+  if (Failed(response.get())) return RequestFailure(queue.ppd.server);
   ipp_attribute_t* mm =
       libcups::ippFindAttribute(response.get(), "printer-make-and-model", IPP_TAG_TEXT);
   ipp_attribute_t* type = libcups::ippFindAttribute(response.get(), "printer-type", IPP_TAG_ENUM);
@@ -343,8 +429,8 @@ SpoolerStatus CupsSpooler::DefaultQueue(std::string& name) {
   cups_dest_t* dest = libcups::cupsGetNamedDest(http, nullptr, nullptr);
   if (!dest) {
     const ipp_status_t code = libcups::cupsLastError();
-    if (code == IPP_STATUS_OK || code == IPP_STATUS_ERROR_NOT_FOUND) return {};
-    return LastCupsError();
+    if (!unanswered_ && (code == IPP_STATUS_OK || code == IPP_STATUS_ERROR_NOT_FOUND)) return {};
+    return RequestFailure({});
   }
   name = dest->name;
   libcups::cupsFreeDests(1, dest);
@@ -364,7 +450,14 @@ SpoolerStatus CupsSpooler::FetchPpd(const QueueRef& ref, std::string& bytes) {
     PasswordScope scope(this, static_cast<bool>(prompt_), lastPassword_);
     got = libcups::cupsGetFd(http, resource.c_str(), file.fd());
   }
-  if (got != HTTP_STATUS_OK) return LastCupsError();
+  if (got != HTTP_STATUS_OK) {
+    if (unanswered_) return RequestFailure(ref.server);
+    const SpoolerStatus failure = LastCupsError();
+    // No PPD: say so when the queue itself is not there.
+    if (got == HTTP_STATUS_NOT_FOUND)
+      if (SpoolerStatus probed = ProbeQueue(http, ref); !probed.ok()) return probed;
+    return failure;
+  }
   if (const int error = file.ReadAll(bytes)) {
     bytes.clear();
     return SpoolerStatus::Failure(IPP_STATUS_ERROR_INTERNAL, std::strerror(error));
@@ -381,17 +474,10 @@ SpoolerStatus CupsSpooler::ReplacePpd(const QueueRef& ref, std::string_view byte
   if (const int error = file.Write(bytes))
     return SpoolerStatus::Failure(IPP_STATUS_ERROR_INTERNAL, std::strerror(error));
 
-  const std::string uri = PrinterUri(ref.server, ref.queue);
   // CUPS-Add-Modify-Printer would create a queue that is gone; only an
   // existing queue has its PPD replaced.
-  ipp_t* probe = NewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
-  libcups::ippAddString(probe, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
-  libcups::ippAddString(probe, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
-               "printer-name");
-  libcups::ippAddString(probe, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
-               libcups::cupsUser());
-  IppPtr probed(libcups::cupsDoRequest(http, probe, "/"));
-  if (Failed(probed.get())) return LastCupsError();
+  if (SpoolerStatus probed = ProbeQueue(http, ref); !probed.ok()) return probed;
+  const std::string uri = PrinterUri(ref.server, ref.queue);
 
   ipp_t* request = NewRequest(IPP_OP_CUPS_ADD_MODIFY_PRINTER);
   libcups::ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
@@ -402,8 +488,13 @@ SpoolerStatus CupsSpooler::ReplacePpd(const QueueRef& ref, std::string_view byte
     PasswordScope scope(this, static_cast<bool>(prompt_), lastPassword_);
     response.reset(libcups::cupsDoIORequest(http, request, "/admin/", file.fd(), -1));
   }
-  if (Failed(response.get())) return LastCupsError();
-  return {};
+  if (!Failed(response.get())) return {};
+  if (!unanswered_ && IsRefusal(libcups::cupsLastError())) {
+    SpoolerStatus refused = LastCupsError();
+    refused.reason += ": you need to be in the lpadmin group, or give a password";
+    return refused;
+  }
+  return RequestFailure(ref.server);
 }
 
 SpoolerStatus CupsSpooler::FollowSavedOption(
@@ -437,7 +528,7 @@ SpoolerStatus CupsSpooler::FollowSavedOption(
   }
   const int failed = changed ? libcups::cupsSetDests2(http, count, dests) : 0;
   libcups::cupsFreeDests(count, dests);
-  return failed ? LastCupsError() : SpoolerStatus{};
+  return failed || unanswered_ ? RequestFailure({}) : SpoolerStatus{};
 }
 
 CupsSpooler& SystemSpooler() {

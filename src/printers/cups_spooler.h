@@ -13,8 +13,12 @@
 //   CUPS-Add-Modify-Printer request that carries the new PPD, as
 //   `lpadmin -P` does.
 //
-// Status codes are IPP status codes (not found, service unavailable, ...);
-// the reason is libcups's wording of the failure.
+// Every connection has a timeout for connecting and one for each wait for
+// the server's answer (SchedulerTimeout); a server that does not answer in
+// time fails the call with a reason that says so, and its connection is
+// closed. Status codes are IPP status codes (not found, service
+// unavailable, ...); the reason is CUPS's wording of the failure: "Scheduler
+// is not running", "Invalid destination name", "Unauthorized: ...".
 #pragma once
 
 #include <map>
@@ -26,6 +30,13 @@
 typedef struct _http_s http_t;
 
 namespace tonalis {
+
+// The timeout of every scheduler connection, in seconds: for connecting, and
+// for each wait for the server's answer. It applies to connections opened
+// after it is set, and is kept within a millisecond and a day.
+inline constexpr double kDefaultSchedulerTimeout = 5;
+void SetSchedulerTimeout(double seconds);
+double SchedulerTimeout();
 
 class CupsSpooler final : public Spooler {
  public:
@@ -53,12 +64,20 @@ class CupsSpooler final : public Spooler {
 
  private:
   http_t* Connect(const std::string& server, SpoolerStatus& status);
+  // The failure of the request just made on `server`'s connection: the
+  // timeout when the server did not answer (the connection is then closed),
+  // otherwise libcups's reason.
+  SpoolerStatus RequestFailure(const std::string& server);
+  // Whether `http` is at a queue that exists (its probe failed otherwise).
+  SpoolerStatus ProbeQueue(http_t* http, const QueueRef& ref);
   friend const char* CupsPasswordCallback(const char*, http_t*, const char*, const char*, void*);
+  friend int CupsTimeoutCallback(http_t*, void*);
 
   std::string configured_;
   std::map<std::string, http_t*> connections_;
   PasswordPrompt prompt_;
   std::string lastPassword_;  // kept for libcups until the request is sent
+  bool unanswered_ = false;   // the last request's server let a wait run out
 };
 
 // The make-and-model texts the scheduler gives a queue without a PPD.

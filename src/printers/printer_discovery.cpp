@@ -89,8 +89,17 @@ int GetLogicalPrt(SpoolerScope scope, Spooler& spooler, PrinterDiscovery& discov
 
 int DiscoverPrinters(Spooler& spooler, PrinterDiscovery& discovery, PrinterDefinitionList& list,
                      const PpdServices& services) {
-  // Like a missing profile value, a default that cannot be had is no default.
-  if (!spooler.DefaultQueue(discovery.defaultQueue).ok()) discovery.defaultQueue.clear();
+  // Like a missing profile value, a default that cannot be had is no default;
+  // but a scheduler that cannot be reached (IPP's service unavailable) is
+  // said now, as its listing would fail too, after another wait.
+  constexpr int kUnavailable = 0x0502;
+  if (const SpoolerStatus got = spooler.DefaultQueue(discovery.defaultQueue); !got.ok()) {
+    discovery.defaultQueue.clear();
+    if (got.code == kUnavailable) {
+      ShowListingFailed(services.ui, spooler, SpoolerScope::Local, got);
+      return 0;
+    }
+  }
   if (GetLogicalPrt(SpoolerScope::Local, spooler, discovery, list, services) != 1) return 0;
   return GetLogicalPrt(SpoolerScope::Connections, spooler, discovery, list, services);
 }

@@ -68,7 +68,8 @@ int GetLogicalPrt(SpoolerScope scope, Spooler& spooler, PrinterDiscovery& discov
 
 // Start-up's run: takes the user's default queue from the spooler (none when
 // it cannot be had), then lists the local queues and then the connections.
-// Returns 1, or 0 when a listing failed.
+// Returns 1, or 0 when a listing failed or the scheduler could not be reached
+// for the default (reported as a failed listing).
 int DiscoverPrinters(Spooler& spooler, PrinterDiscovery& discovery, PrinterDefinitionList& list,
                      const PpdServices& services);
 

@@ -38,8 +38,14 @@ std::string PpdQueueTarget::Describe() const {
   return ref_.queue + " on " + ref_.server;
 }
 
+std::string PpdQueueTarget::Reason(const SpoolerStatus& status) const {
+  if (!ref_.server.empty()) return status.reason;
+  return status.reason + " (print server " + spooler_.ServerName() + ")";
+}
+
 int PpdQueueTarget::Read(std::string& bytes) const {
   const SpoolerStatus status = spooler_.FetchPpd(ref_, bytes);
+  readFailure_ = status.ok() ? std::string() : Reason(status);
   return SpoolerErrno(status);
 }
 
@@ -50,7 +56,7 @@ ReplaceResult PpdQueueTarget::Replace(const std::string& bytes) const {
   result.ok = false;
   result.error = SpoolerErrno(status);
   result.failedStep = "scheduler";
-  result.reason = status.reason;
+  result.reason = Reason(status);
   return result;
 }
 

@@ -22,6 +22,8 @@ class PpdQueueTarget final : public PpdTarget {
   // 0, or an errno that stands for the scheduler's refusal (ENOENT for a
   // queue or PPD that is not there, EACCES for a refusal, EIO otherwise).
   int Read(std::string& bytes) const override;
+  // The scheduler's reason, naming the server when Describe does not.
+  std::string ReadFailure(int) const override { return readFailure_; }
   // A refusal comes back with failedStep "scheduler" and the scheduler's
   // reason; the queue then keeps its old PPD.
   ReplaceResult Replace(const std::string& bytes) const override;
@@ -34,8 +36,12 @@ class PpdQueueTarget final : public PpdTarget {
       const std::vector<std::pair<std::string, std::string>>& renamed) const override;
 
  private:
+  // The reason of `status`, with the server that gave it.
+  std::string Reason(const SpoolerStatus& status) const;
+
   Spooler& spooler_;
   QueueRef ref_;
+  mutable std::string readFailure_;
 };
 
 // The target for queue `queue` of `server` (empty: the configured

@@ -1,4 +1,10 @@
 // The printer list and a queue's PPD on a real CUPS scheduler each test starts for itself.
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+
 #include "discovery_fixture.h"
 #include "printers/cups_spooler.h"
 #include "printers/queue_target.h"
@@ -8,6 +14,25 @@ namespace tonalis::test {
 namespace {
 
 const std::string kMarked = TONALIS_CUPS_TEST_DATA "/marked.ppd";
+
+// A server that takes connections (the kernel completes them) and never answers.
+class SilentServer {
+ public:
+  SilentServer() {
+    sockaddr_in addr{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    socklen_t len = sizeof addr;
+    if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), len) != 0 ||
+        ::listen(fd_, 16) != 0 || ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+      throw std::runtime_error("no silent server");
+    address_ = "127.0.0.1:" + std::to_string(ntohs(addr.sin_port));
+  }
+  ~SilentServer() { ::close(fd_); }
+  const std::string& address() const { return address_; }
+
+ private:
+  int fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  std::string address_;
+};
 
 struct SchedulerTest : DiscoveryFixture {
   std::string Run(const std::vector<std::string>& argv) {
@@ -28,7 +53,47 @@ TEST_F(SchedulerTest, EmptySchedulerHasNoPrinterAndAStoppedOneSaysWhy) {
   EXPECT_EQ(Discover(*spooler, 0), Names{});
   ASSERT_EQ(ui.Texts(), Names{"Cannot read the printers from the print server " +
                               spooler->ServerName() + "."});
-  EXPECT_FALSE(ui.shown()[0].detail.empty());
+  EXPECT_EQ(ui.shown()[0].detail, "Scheduler is not running");
+  std::string bytes;
+  const PpdQueueTarget queue(*spooler, {"", "Alpha"});
+  EXPECT_EQ(queue.Read(bytes), EIO);
+  EXPECT_EQ(queue.ReadFailure(EIO),
+            "Scheduler is not running (print server " + spooler->ServerName() + ")");
+}
+
+TEST_F(SchedulerTest, ASilentServerFailsInTimeAndAMissingQueueIsNamedSo) {
+  SilentServer silent;
+  const std::string late = "The server did not answer within 1 second";
+  SetSchedulerTimeout(1);
+  const auto start = std::chrono::steady_clock::now();
+  CupsSpooler quiet(silent.address());
+  std::vector<SpoolerQueue> queues;
+  std::string bytes;
+  EXPECT_EQ(quiet.ListQueues(SpoolerScope::Local, queues).reason, late);
+  EXPECT_EQ(quiet.FetchPpd({"", "Q"}, bytes).reason, late);
+  EXPECT_EQ(quiet.ReplacePpd({"", "Q"}, "x").reason, late);
+  SetSchedulerTimeout(kDefaultSchedulerTimeout);
+
+  // The command line: exit status 1, the server and the reason.
+  std::string out;
+  const std::vector<std::string> silentCli = {"env", "CUPS_SERVER=" + silent.address(),
+                                              TONALIS_CLI, "--timeout", "1"};
+  auto cli = silentCli;
+  cli.push_back("printers");
+  EXPECT_EQ(cupsd->Run(cli, &out), 1);
+  EXPECT_EQ(out, "tonalis-cli: Cannot read the printers from the print server " +
+                     silent.address() + ".\ntonalis-cli: reason: " + late + "\n");
+  cli = silentCli;
+  cli.insert(cli.end(), {"apply", "--printer", "Q", "--server", silent.address(), "--library",
+                         TONALIS_SAMPLE_LIBRARY});
+  EXPECT_EQ(cupsd->Run(cli, &out), 1);
+  EXPECT_EQ(out, "tonalis-cli: Q on " + silent.address() +
+                     ": It failed to open a PPD file.\ntonalis-cli: reason: " + late + "\n");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+
+  EXPECT_EQ(cupsd->Run({TONALIS_CLI, "list", "--printer", "Nope"}, &out), 1);
+  EXPECT_EQ(out, "tonalis-cli: Nope: It failed to open a PPD file.\ntonalis-cli: reason: "
+                 "Invalid destination name (print server " + cupsd->Loopback() + ")\n");
 }
 
 TEST_F(SchedulerTest, ListsAcceptedQueuesAndThoseForwardingToAnotherServer) {

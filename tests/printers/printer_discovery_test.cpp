@@ -74,6 +74,9 @@ TEST_F(DiscoveryTest, ReportsEachFailureAndSkipsOnlyWhatFailed) {
        "It failed to open a PPD file.", {"Marked", "Oem"}},
       // A default that cannot be had is no default, and no failure.
       {[&](FakeSpooler& f) { f.defaultFailure = gone; }, 1, "", all},
+      // Unless the scheduler cannot be reached: then that is said at once.
+      {[&](FakeSpooler& f) { f.defaultFailure = FakeSpooler::Fail(0x0502, gone.reason); }, 0,
+       "Cannot read the printers from the print server fake.", {}},
   };
   const FakeSpooler usual = fake;
   for (const auto& c : cases) {
@@ -85,7 +88,7 @@ TEST_F(DiscoveryTest, ReportsEachFailureAndSkipsOnlyWhatFailed) {
     if (c.text.rfind("Cannot", 0) != 0) continue;
     EXPECT_EQ(ui.shown()[0].kind, MessageKind::Stop);
     EXPECT_EQ(ui.shown()[0].detail, "Scheduler is not running.");
-    EXPECT_EQ(CountPrinters(fake, ui).has_value(), c.result == 1);
+    EXPECT_EQ(CountPrinters(fake, ui).has_value(), c.result == 1 || fake.defaultFailure);
     EXPECT_EQ(ui.Texts().back(), c.text);
   }
 }
@@ -98,7 +101,7 @@ TEST_F(DiscoveryTest, ARefusedReplacementShowsTheSchedulersReasonAndKeepsTheOldP
   InsertDefinition(*list, NewDefinition(), InsertMode::AddMode());
   EXPECT_FALSE(SetPPDToneInfo(*read.loaded, *list, services));
   ASSERT_EQ(ui.Ids(), (std::vector<int>{sid::kPpdWriteFailed}));
-  EXPECT_EQ(ui.shown()[0].detail, "Not authorized to modify the printer");
+  EXPECT_EQ(ui.shown()[0].detail, "Not authorized to modify the printer (print server fake)");
   EXPECT_EQ(target->Replace("x").error, EACCES);
   EXPECT_EQ(fake.Ppd("Marked"), Ppd("marked"));
 }

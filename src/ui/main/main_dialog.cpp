@@ -144,10 +144,12 @@ bool MainDialog::Initialize() {
   selectPrinter_->setChecked(true);
   targetMode = TargetMode::Printer;
 
-  // Without printers the window has ended; a failed listing leaves it open
-  // but incomplete (template captions, no library), to be closed by the user.
-  if (!ListPrinters())
-    return !ended_;
+  // Without printers on a scheduler that answers, the window has ended. A
+  // scheduler that cannot be reached has been reported; the window then
+  // opens on PPD files, with the library, so that nothing is lost.
+  const bool reached = ListPrinters();
+  if (ended_)
+    return false;
 
   LoadLibrary();
   SetCaptions();
@@ -155,6 +157,8 @@ bool MainDialog::Initialize() {
 
   if (initialPpd_)
     StartOnPpdFile(*initialPpd_);
+  else if (!reached)
+    StartOnPpdFiles();
   return true;
 }
 
@@ -198,32 +202,31 @@ class Unheard final : public UserInteraction {
 
 bool MainDialog::ListPrinters() {
   // With a PPD file to start on, printers are optional: a scheduler that
-  // cannot be reached counts as none, and the window opens without any.
+  // cannot be reached counts as none, silently.
   std::optional<std::size_t> count;
   if (initialPpd_) {
     Unheard unheard;
     count = CountPrinters(spooler_, unheard);
-    if (!count)
-      count = 0;
   } else {
-    count = CountPrinters(spooler_, ui_);
-    if (!count)
-      return false;  // reported; the window stays as far as it got
+    count = CountPrinters(spooler_, ui_);  // a failure is reported here, once
   }
-  if (*count == 0) {
-    if (initialPpd_)
-      return true;
-    ui_.Show(StringMessage(strings_, sid::kNoPrinter));
-    EndWindow(QDialog::Rejected);
+  if (!count)
     return false;
+  if (*count == 0) {
+    if (!initialPpd_) {
+      ui_.Show(StringMessage(strings_, sid::kNoPrinter));
+      EndWindow(QDialog::Rejected);
+    }
+    return true;
   }
 
   PrinterDiscovery discovery;
   discovery.room = *count;
   auto list = std::make_unique<PrinterDefinitionList>();
   EmptyTable(*list);
-  if (DiscoverPrinters(spooler_, discovery, *list, {ui_, strings_}) != 1)
-    return initialPpd_.has_value();
+  // A listing that fails half-way has been reported; the queues listed
+  // before it are kept.
+  DiscoverPrinters(spooler_, discovery, *list, {ui_, strings_});
   printerPpdPaths = std::move(discovery.entries);
   {
     const QSignalBlocker block(printerCombo_);
@@ -268,12 +271,16 @@ void MainDialog::SetCaptions() {
   helpButton_->setText(LoadString(48));
 }
 
-void MainDialog::StartOnPpdFile(const std::string& path) {
+void MainDialog::StartOnPpdFiles() {
   selectPpd_->setChecked(true);
   targetMode = TargetMode::PpdFile;
   printerCombo_->setEnabled(false);
   browseButton_->setEnabled(true);
   ppdNameField_->setEnabled(true);
+}
+
+void MainDialog::StartOnPpdFile(const std::string& path) {
+  StartOnPpdFiles();
   const QString absolute = QFileInfo(QFile::decodeName(path.c_str())).absoluteFilePath();
   ReadBrowsedFile(QFile::encodeName(absolute).toStdString());
 }

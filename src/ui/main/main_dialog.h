@@ -102,7 +102,9 @@ class MainDialog : public QDialog {
   ~MainDialog() override;
 
   // The start-up sequence. Returns false when the window has already ended
-  // (no printer at all); it is then not to be shown.
+  // (a scheduler that answers has no printer); it is then not to be shown.
+  // A scheduler that cannot be reached is reported, and the window opens
+  // with its library on PPD files.
   bool Initialize();
   // Initialize, then run modally. Returns the dialog's result.
   int Run();
@@ -173,8 +175,11 @@ class MainDialog : public QDialog {
   void ConnectControls();
   void AddAboutEntry();
   void SetCaptions();
+  // Fills the printer list; false when the scheduler could not be reached.
   bool ListPrinters();
   void LoadLibrary();
+  // The PPD-file side chosen, with nothing read yet; then `path` read.
+  void StartOnPpdFiles();
   void StartOnPpdFile(const std::string& path);
 
   // Reads `target` into the workspace; without success Add is disabled.

@@ -1,6 +1,7 @@
 // The main window's wiring: each control reaches its workspace command (whose
 // rules tests/workspace checks), the enable rules, start-up on printers or a
 // PPD file, and a few whole sessions that end in the files.
+#include <QRadioButton>
 #include <QTest>
 #include <QWindow>
 #include <deque>
@@ -195,20 +196,39 @@ TEST_F(PrinterWindow, SwitchingWithChangesAsksAndYesWritesThePreviousPrinter) {
   EXPECT_EQ(Entries(PrinterBox()), Names{"Std"});
 }
 
-TEST_F(PrinterWindow, NoPrinterEndsTheWindowAFailedListingLeavesItIncomplete) {
+TEST_F(PrinterWindow, NoPrinterEndsTheWindowAnUnreachableSchedulerLeavesItOnPpdFiles) {
   FakeSpooler none;
   activeSpooler = &none;
   EXPECT_FALSE(Start());
   EXPECT_EQ(interaction.Ids(), Ids{sid::kNoPrinter});
   EXPECT_EQ(window().result(), QDialog::Rejected);
 
+  // Said once; the window opens with its library on PPD files, and keeps what is made.
+  interaction.Clear();
+  none.listFailure[SpoolerScope::Local] = FakeSpooler::Fail(0x0502, "Scheduler is not running.");
+  runEditor = [](DensityDef& def) { return SetName(def, "Fresh"), ui::kEditorAccepted; };
+  ASSERT_TRUE(Start());
+  ASSERT_EQ(interaction.shown().size(), 1u);
+  EXPECT_EQ(interaction.shown()[0].detail, "Scheduler is not running.");
+  EXPECT_TRUE(Control<QRadioButton>(ids::kSelectPpd)->isChecked());
+  EXPECT_TRUE(Control(ids::kBrowse)->isEnabled());
+  Write("demo.ppd", PpdText("Demo Color PS", {"Warm"}));
+  fileDialog.path = QString::fromStdString(Path("demo.ppd").string());
+  Click(ids::kBrowse);
+  EXPECT_EQ(Entries(PrinterBox()), Names{"Warm"});
+  Click(ids::kNew);
+  interaction.Answer(true);
+  Click(ids::kExit);
+  ASSERT_TRUE(Start("demo.ppd"));
+  EXPECT_EQ(Entries(LibraryBox()), (Names{"Fresh", "Soft", "Vivid"}));
+
+  // So does a scheduler that lists its queues but not its connections.
   interaction.Clear();
   activeSpooler = &spooler;
-  spooler.listFailure[SpoolerScope::Connections] = FakeSpooler::Fail(502, "gone");
-  EXPECT_TRUE(Start());
-  ASSERT_EQ(interaction.shown().size(), 1u);
-  EXPECT_EQ(interaction.shown()[0].kind, MessageKind::Stop);
-  EXPECT_FALSE(window().workspace().libraryOpen());
+  spooler.listFailure[SpoolerScope::Connections] = FakeSpooler::Fail(0x0502, "gone");
+  ASSERT_TRUE(Start());
+  EXPECT_EQ(interaction.shown().size(), 1u);
+  EXPECT_TRUE(window().workspace().libraryOpen());
 }
 
 TEST_F(PrinterWindow, APpdFileToStartOnNeedsNoScheduler) {
