@@ -17,6 +17,7 @@
 #include "app/app_options.h"
 #include "app/app_paths.h"
 #include "app/app_shell.h"
+#include "model/string_table.h"
 #include "model/version.h"
 #include "platform/libcups.h"
 #include "printers/cups_spooler.h"
@@ -45,6 +46,14 @@ std::vector<std::string> Arguments(int argc, char** argv) {
   return args;
 }
 
+// The out-of-memory text in the module's language, loaded while there is
+// memory to load it.
+QString& OutOfMemoryText() {
+  static QString text = QString::fromStdString(
+      tonalis::DefaultStrings().Load(tonalis::sid::kOutOfMemory));
+  return text;
+}
+
 // Said on stderr, and in a message box while the application can still
 // make one.
 void ReportOutOfMemory(bool withBox) {
@@ -52,8 +61,7 @@ void ReportOutOfMemory(bool withBox) {
   if (!withBox) return;
   try {
     QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationName(),
-                          QStringLiteral("Out of memory: the program ends. Changes not yet "
-                                         "written are lost."));
+                          OutOfMemoryText());
   } catch (...) {
   }
 }
@@ -100,6 +108,8 @@ int Run(int argc, char** argv) {
     // The language module and the help system.
     tonalis::app::ApplicationShell shell(programFile, tonalis::app::ModuleSearchFolders(programFile));
     shell.Start();
+    if (const std::string text = shell.strings().Load(tonalis::sid::kOutOfMemory); !text.empty())
+      OutOfMemoryText() = QString::fromStdString(text);
     QApplication::setWindowIcon(shell.icon());
 
     tonalis::CupsSpooler& spooler = tonalis::SystemSpooler();
@@ -112,6 +122,7 @@ int Run(int argc, char** argv) {
                                        shell.strings(),
                                        options.library.value_or(tonalis::kLibraryFileName),
                                        options.ppd};
+    if (shell.module() != nullptr) seams.language = shell.module()->language().toStdString();
     seams.showHelp = [&shell](int context) { shell.ShowHelp(context); };
 
     int status = 0;

@@ -100,6 +100,7 @@ const std::map<int, std::string>& Table() {
     {86, "Back"},
     {87, "Forward"},
     {88, "Home"},
+    {89, "Out of memory: the program ends. Changes not yet written are lost."},
   };
   return table;
 }

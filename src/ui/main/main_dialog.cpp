@@ -39,7 +39,10 @@ MainDialog::MainDialog(const MainDialogSeams& seams, QWidget* parent)
       showHelp_(seams.showHelp),
       runEditor_(seams.runEditor),
       template_(ids::kDialog, this),
-      workspace_(WorkspaceSeams{seams.ui, seams.strings, seams.libraryPath}) {
+      workspace_(WorkspaceSeams{.ui = seams.ui,
+                                .strings = seams.strings,
+                                .libraryPath = seams.libraryPath,
+                                .language = seams.language}) {
   // A fixed-size window without minimise and maximise buttons, sized by its
   // layout so that it follows the texts and the font. A window, not a
   // dialog: a dialog without a parent is made transient for a hidden window
@@ -453,13 +456,13 @@ void MainDialog::OnRefer() {
   const QString filters = ToQtFilter(LoadString(sid::kFileFilter));
   workspace_.SaveBeforeSwitch();
 
-  char* cwd = ::getcwd(nullptr, 0);
-  if (cwd == nullptr) {
-    ui_.Show(SystemFailure("Cannot open the file dialog in the current folder.", SystemReason(errno)));
-    return;
+  // The dialog opens in the current folder; when that is gone (removed
+  // while the window was open), in the home folder.
+  QString directory = QDir::homePath();
+  if (char* cwd = ::getcwd(nullptr, 0)) {
+    directory = QFile::decodeName(cwd);
+    std::free(cwd);
   }
-  const QString directory = QFile::decodeName(cwd);
-  std::free(cwd);
 
   const std::optional<QString> chosen = fileDialog_.OpenFile(this, directory, filters);
   if (!chosen) {
