@@ -79,6 +79,7 @@ class SectionParser {
       Choice(line);
     } else if (StartsWith(line, kEnglishPrefix)) {
       EnglishName(line);
+    } else if (Translation(line)) {
     } else if (StartsWith(line, kDefaultChoice)) {
       std::string_view value = line.substr(kDefaultChoice.size());
       value.remove_prefix(std::min(value.find_first_not_of(" \t"), value.size()));
@@ -89,6 +90,28 @@ class SectionParser {
   }
 
  private:
+  // *ll.Translation VLTone/TITLE: "" and *ll.VLTone None/TEXT: "" lines:
+  // the option's texts in language ll.
+  bool Translation(std::string_view line) {
+    constexpr std::string_view kTitle = ".Translation VLTone/", kNone = ".VLTone None/";
+    if (!StartsWith(line, "*")) return false;
+    const std::size_t dot = line.find('.');
+    if (dot == std::string_view::npos) return false;
+    const std::string_view rest = line.substr(dot);
+    const bool title = StartsWith(rest, kTitle);
+    if (!title && !StartsWith(rest, kNone)) return false;
+    const std::string language(line.substr(1, dot - 1));
+    std::string_view text = rest.substr((title ? kTitle : kNone).size());
+    text = text.substr(0, text.find(':'));
+    if (!IsLanguageCode(language) || !IsTranslationText(text)) return true;
+    auto& all = state_.translations;
+    auto it = std::find_if(all.begin(), all.end(),
+                           [&](const OptionTranslation& t) { return t.language == language; });
+    if (it == all.end()) it = all.insert(all.end(), OptionTranslation{language, {}, {}});
+    (title ? it->title : it->none).assign(text);
+    return true;
+  }
+
   void Choice(std::string_view line) {
     entryOpen_ = sameSeen_ = per1Seen_ = false;
     std::string name = ReadChoiceName(line);
@@ -376,6 +399,25 @@ std::vector<int> AssignKeywords(const std::vector<std::string>& names,
   return keywords;
 }
 
+bool IsLanguageCode(std::string_view language) {
+  auto all = [](std::string_view s, auto test) {
+    return std::all_of(s.begin(), s.end(), [&](char c) { return test(static_cast<unsigned char>(c)); });
+  };
+  const std::size_t bar = std::min(language.find('_'), language.size());
+  const std::string_view base = language.substr(0, bar);
+  const std::string_view region = language.substr(std::min(bar + 1, language.size()));
+  return base.size() >= 2 && base.size() <= 3 && all(base, ::islower) &&
+         (bar == language.size() || (region.size() >= 2 && region.size() <= 4 && all(region, ::isalnum)));
+}
+
+bool IsTranslationText(std::string_view text) {
+  if (text.empty() || text.size() > 80) return false;
+  return std::none_of(text.begin(), text.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F || c == ':' || c == '"' || c == '<' || c == '>';
+  });
+}
+
 OptionTexts OptionTextsFor(std::string_view language) {
   const std::string_view base = language.substr(0, language.find('_'));
   for (const std::string_view wanted : {language, base}) {
@@ -561,7 +603,12 @@ std::string BuildSection(const PrinterDefinitionList& list, const ppd::SectionLa
   for (std::size_t i = 0; i < slots.size(); ++i)
     AppendChoice(out, list.slots[slots[i]], keywordAt(i), br, multilingual);
   for (const std::string& language : languages) {
-    const OptionTexts texts = OptionTextsFor(language);
+    OptionTexts texts = OptionTextsFor(language);
+    for (const OptionTranslation& t : layout.texts) {
+      if (t.language != language) continue;
+      texts = {t.title, t.none};
+      break;
+    }
     line(out, "*" + language + ".Translation VLTone/" + texts.title + ": \"\"");
     line(out, "*" + language + ".VLTone None/" + texts.none + ": \"\"");
     for (std::size_t i = 0; i < slots.size(); ++i) {
@@ -573,12 +620,29 @@ std::string BuildSection(const PrinterDefinitionList& list, const ppd::SectionLa
   return out;
 }
 
-WrittenPpd ComposePpd(const PPDToneState& state, const PrinterDefinitionList& list) {
+WrittenPpd ComposePpd(const PPDToneState& state, const PrinterDefinitionList& list,
+                      const std::optional<OptionTranslation>& user) {
   using namespace ppd;
   WrittenPpd written;
   SectionLayout layout;
   layout.lineBreak = state.lineBreak;
   layout.languages = state.languages;
+  // Besides the file's own languages: the writer's, and those the section
+  // had translation lines for, so that no writer drops another's.
+  if (user && IsLanguageCode(user->language) && user->language != "en" &&
+      IsTranslationText(user->title) && IsTranslationText(user->none))
+    layout.texts.push_back(*user);
+  for (const OptionTranslation& t : state.translations) {
+    if (t.language != "en" && !t.title.empty() && !t.none.empty()) layout.texts.push_back(t);
+  }
+  for (const OptionTranslation& t : layout.texts) {
+    if (std::find(layout.languages.begin(), layout.languages.end(), t.language) == layout.languages.end())
+      layout.languages.push_back(t.language);
+  }
+  for (const OptionTranslation& t : state.translations) {
+    if (std::find(layout.languages.begin(), layout.languages.end(), t.language) == layout.languages.end())
+      layout.languages.push_back(t.language);
+  }
   std::vector<std::string> names;
   for (int slot : VisibleSlots(list)) names.emplace_back(NameOf(list.slots[slot]));
   layout.keywords = AssignKeywords(names, state.choices);

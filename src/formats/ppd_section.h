@@ -132,6 +132,11 @@ struct SectionLayout {
   std::vector<int> keywords;           // per definition written; empty: 1, 2, ...
   int defaultKeyword = 0;              // the default choice; 0 is None
   std::vector<std::string> languages;  // translations to write (*ll.Translation ...)
+  // The option's texts for those languages, first match wins: the
+  // writer's own, then what the file held (so that a writer in another
+  // language keeps them). A language found in neither gets the program's
+  // translation, else the English texts.
+  std::vector<OptionTranslation> texts;
 };
 
 // Appends one choice block for `def` with keyword number `keyword`; with
@@ -151,6 +156,13 @@ struct OptionTexts {
   std::string none;
 };
 OptionTexts OptionTextsFor(std::string_view language);
+
+// Whether `language` has the form of a *cupsLanguages entry ("de", "pt_BR").
+bool IsLanguageCode(std::string_view language);
+// Whether `text` can stand as a translation string: non-empty, at most 80
+// bytes, without control characters and without the ':', '"', '<' and '>'
+// that would end or escape it.
+bool IsTranslationText(std::string_view text);
 
 // Latin-1 bytes as UTF-8, the encoding of a PPD's translated texts, and
 // back (a character beyond Latin-1 becomes '?').

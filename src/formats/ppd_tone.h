@@ -37,6 +37,15 @@ struct ChoiceRead {
 };
 
 // The PPD last read, split for rewriting.
+// The option's title and None text in one language, as a section's
+// translation lines carry them (UTF-8).
+struct OptionTranslation {
+  std::string language;  // "de", "pt_BR"
+  std::string title;
+  std::string none;
+  bool operator==(const OptionTranslation&) const = default;
+};
+
 struct PPDToneState {
   std::string ppdPath;    // where the file came from and where it is written back
   std::string nickName;   // the *NickName value, at most 1024 bytes
@@ -46,6 +55,7 @@ struct PPDToneState {
   std::vector<ChoiceRead> choices;      // every choice of the sections, in file order
   std::string defaultChoice;            // *DefaultVLTone of the sections ("None", "Gumma2")
   std::vector<std::string> languages;   // *cupsLanguages of the file
+  std::vector<OptionTranslation> translations;  // the section's, in file order
   bool endsInQuote = false;             // the file ends inside a quoted value
 };
 
@@ -66,6 +76,11 @@ class LoadedPpd {
 struct PpdServices {
   UserInteraction& ui;
   const StringSource& strings = DefaultStrings();
+  // The language the user reads `strings` in ("de"; empty: the program's
+  // own). A written section carries the option's texts of `strings` in
+  // translation lines for it, so that every user of the file sees the same
+  // option, titled in their own language where the file has it.
+  std::string language{};
 };
 
 // Result codes of GetPPDToneInfo.
@@ -131,6 +146,8 @@ struct WrittenPpd {
   std::vector<std::string> choices;              // "None", then the keywords in order
   std::vector<std::pair<std::string, std::string>> renamed;  // old keyword -> new ("" gone)
 };
-WrittenPpd ComposePpd(const PPDToneState& state, const PrinterDefinitionList& list);
+// `user`: the option's texts in the writer's language, when it has one.
+WrittenPpd ComposePpd(const PPDToneState& state, const PrinterDefinitionList& list,
+                      const std::optional<OptionTranslation>& user = std::nullopt);
 
 }  // namespace tonalis

@@ -78,7 +78,11 @@ bool WritePpd(const PpdTarget& target, const PPDToneState& state,
     return failed("The file ends inside a quoted value, so a density-control section at its "
                   "end would not be read; the PPD was left as it was.");
 
-  const WrittenPpd written = ComposePpd(state, list);
+  std::optional<OptionTranslation> user;
+  if (!services.language.empty())
+    user = OptionTranslation{services.language, services.strings.Load(sid::kFeatureTitle),
+                             services.strings.Load(sid::kNoneChoice)};
+  const WrittenPpd written = ComposePpd(state, list, user);
   const std::string problem =
       VerifyWrittenPpd(state.headText + state.tailText, written.bytes, written.choices);
   if (!problem.empty()) return failed(problem + "; the PPD was left as it was.");

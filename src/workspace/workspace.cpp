@@ -7,6 +7,7 @@ namespace tonalis {
 Workspace::Workspace(const WorkspaceSeams& seams)
     : ui_(seams.ui),
       strings_(seams.strings),
+      language_(seams.language),
       library_(std::make_unique<DefinitionLibrary>()),
       targetList_(std::make_unique<PrinterDefinitionList>()),
       libraryFile_(seams.libraryPath, seams.fileOps ? *seams.fileOps : SystemFileOps()) {
@@ -308,7 +309,7 @@ bool Workspace::WriteTarget() {
     Show(sid::kPpdWriteFailed);
     return false;
   }
-  const bool written = SetPPDToneInfo(*loaded_, *targetList_, {ui_, strings_});
+  const bool written = SetPPDToneInfo(*loaded_, *targetList_, {ui_, strings_, language_});
   if (written)
     targetModified_ = false;
   return written;
@@ -319,7 +320,7 @@ bool Workspace::WriteTarget(const std::string& defaultChoice) {
     Show(sid::kPpdWriteFailed);
     return false;
   }
-  const bool written = SetPPDToneInfo(*loaded_, *targetList_, {ui_, strings_}, defaultChoice);
+  const bool written = SetPPDToneInfo(*loaded_, *targetList_, {ui_, strings_, language_}, defaultChoice);
   if (written)
     targetModified_ = false;
   return written;

@@ -57,6 +57,9 @@ struct WorkspaceSeams {
   // the time of OpenLibrary.
   std::string libraryPath = kLibraryFileName;
   FileOps* fileOps = nullptr;  // null: the system's
+  // The language of `strings` ("de"; empty: the program's own English).
+  // PPDs written get the option's texts in it as translation lines.
+  std::string language{};
 };
 
 class Workspace {
@@ -158,6 +161,7 @@ class Workspace {
 
   UserInteraction& ui_;
   const StringSource& strings_;
+  std::string language_;
   std::unique_ptr<DefinitionLibrary> library_;
   std::unique_ptr<PrinterDefinitionList> targetList_;
   LibraryFile libraryFile_;

@@ -123,6 +123,46 @@ TEST_F(Writer, RefusesNamesWithControlCharactersAndTouchesNothing) {
   EXPECT_EQ(ReadBytes(path), Golden("anchor_first.ppd"));
 }
 
+// A module's table: the option's title and None text in its language.
+class ModuleStrings final : public StringSource {
+ public:
+  ModuleStrings(std::string title, std::string none) : title_(std::move(title)), none_(std::move(none)) {}
+  std::string Load(int id) const override {
+    return id == sid::kFeatureTitle ? title_ : id == sid::kNoneChoice ? none_ : DefaultStrings().Load(id);
+  }
+
+ private:
+  std::string title_, none_;
+};
+
+TEST_F(Writer, EveryWritersLanguageStaysAndTheOptionsOwnTextsAreEnglish) {
+  const ModuleStrings french("R\xC3\xA9glage des couleurs", "Aucun");
+  const ModuleStrings german("Farbanpassung", "Nicht festgelegt");
+  const PrinterDefinitionList defs = ListOf({Def("W\xE4rmer", 1, Curve(kGamma22))});
+  WriteBytes(path, Golden("anchor_first.ppd"));
+  auto write = [&](PpdServices services) {
+    EXPECT_TRUE(SetPPDToneInfo(MustLoad(FileTarget(path), list, ui), defs, services));
+    MustLoad(FileTarget(path), list, ui);
+    EXPECT_EQ(VisibleNames(list), VisibleNames(defs));  // read back from the English lines
+    return ReadBytes(path);
+  };
+  const std::string byFrench = write({ui, french, "fr"});
+  for (const char* line : {"*OpenUI *VLTone/Color adjustment:", "*VLTone None/Not Specified:",
+                           "*fr.Translation VLTone/R\xC3\xA9glage des couleurs: \"\"",
+                           "*fr.VLTone None/Aucun: \"\"", "*fr.VLTone Gumma1/W\xC3\xA4rmer: \"\"",
+                           "*en.VLTone Gumma1/W\xC3\xA4rmer: \"\""})
+    EXPECT_NE(byFrench.find(line), std::string::npos) << line;
+  // An English writer, the command line, keeps the French lines as they are.
+  EXPECT_EQ(write({ui}), byFrench);
+  // A German writer adds German ones; a name that is no language, or texts
+  // that would break the line, add nothing.
+  const std::string both = write({ui, german, "de"});
+  EXPECT_NE(both.find("*de.Translation VLTone/Farbanpassung: \"\""), std::string::npos);
+  EXPECT_NE(both.find("*fr.VLTone None/Aucun: \"\""), std::string::npos);
+  EXPECT_EQ(write({ui, ModuleStrings("Colour: adjust", "None"), "en_GB"}), both);
+  EXPECT_EQ(write({ui, german, "German"}), both);
+}
+
 TEST(Verify, RefusesWhatCupsWouldReadDifferently) {
   for (const Json& c : Cases()["verify"])
     EXPECT_EQ(VerifyWrittenPpd(c[1].get<std::string>(), c[2].get<std::string>(),

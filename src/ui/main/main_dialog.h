@@ -81,6 +81,8 @@ struct MainDialogSeams {
   // Printers are then optional: the window opens without any, and a
   // scheduler that cannot be reached counts as none.
   std::optional<std::string> initialPpd;
+  // The language of `strings` (a module's, "de"); empty: English.
+  std::string language{};
   // (The two functions below have empty braces so that initialisers that
   // leave them out stay free of warnings.)
   // Shows a help topic: the window's Help button asks for kMainHelpContext,
