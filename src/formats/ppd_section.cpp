@@ -635,14 +635,12 @@ WrittenPpd ComposePpd(const PPDToneState& state, const PrinterDefinitionList& li
   for (const OptionTranslation& t : state.translations) {
     if (t.language != "en" && !t.title.empty() && !t.none.empty()) layout.texts.push_back(t);
   }
-  for (const OptionTranslation& t : layout.texts) {
-    if (std::find(layout.languages.begin(), layout.languages.end(), t.language) == layout.languages.end())
-      layout.languages.push_back(t.language);
-  }
-  for (const OptionTranslation& t : state.translations) {
-    if (std::find(layout.languages.begin(), layout.languages.end(), t.language) == layout.languages.end())
-      layout.languages.push_back(t.language);
-  }
+  auto add = [&](const std::string& language) {
+    if (std::find(layout.languages.begin(), layout.languages.end(), language) == layout.languages.end())
+      layout.languages.push_back(language);
+  };
+  for (const OptionTranslation& t : layout.texts) add(t.language);
+  for (const OptionTranslation& t : state.translations) add(t.language);
   std::vector<std::string> names;
   for (int slot : VisibleSlots(list)) names.emplace_back(NameOf(list.slots[slot]));
   layout.keywords = AssignKeywords(names, state.choices);

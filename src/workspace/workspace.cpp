@@ -309,10 +309,7 @@ bool Workspace::WriteTarget() {
     Show(sid::kPpdWriteFailed);
     return false;
   }
-  const bool written = SetPPDToneInfo(*loaded_, *targetList_, {ui_, strings_, language_});
-  if (written)
-    targetModified_ = false;
-  return written;
+  return WriteTarget(loaded_->state().defaultChoice);
 }
 
 bool Workspace::WriteTarget(const std::string& defaultChoice) {
