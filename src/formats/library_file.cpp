@@ -12,6 +12,8 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/file_lock.h"
+
 namespace tonalis {
 
 namespace {
@@ -54,7 +56,7 @@ void ShowOpenFailure(const std::string& path, UserInteraction& ui, const StringS
   m.text = FillPlaceholders(m.text, path);
   m.subject = path;
   if (error == EWOULDBLOCK)
-    m.detail = "another running copy of Tonalis (the window or tonalis-cli) holds it open";
+    m.detail = HeldOpenReason(path);  // names the copy that holds it, when /proc tells
   else if (error != 0)
     m.detail = SystemReason(error);
   ui.Show(m);
