@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -9,6 +10,7 @@
 #include "cli/cli_interaction.h"
 #include "formats/definition_json.h"
 #include "model/version.h"
+#include "platform/file_lock.h"
 #include "printers/cups_spooler.h"
 
 namespace tonalis::cli {
@@ -39,7 +41,9 @@ void PrintOverview(std::ostream& out) {
          "  --timeout SECONDS\n"
          "              how long a print server may take to accept the connection\n"
          "              and to answer (default 5); one that does not fails the\n"
-         "              command with exit status 1\n"
+         "              command with exit status 1. Given, it is also how long\n"
+         "              to wait for another copy of Tonalis that is changing the\n"
+         "              same PPD file (default 30)\n"
          "  -h, --help  show this text, or a command's own help after its name\n"
          "  --version   show the version\n"
          "\nExit status: 0 done, 1 failed (the message says why), 2 usage error.\n";
@@ -207,6 +211,8 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
   Entry& entry = commands.at(sub);
   ui.SetAssumeYes(assumeYes);
   SetSchedulerTimeout(timeout);
+  if (app.count("--timeout"))
+    SetLockWait(std::chrono::milliseconds(static_cast<long long>(timeout * 1000)));
   CommandContext ctx = context(entry.command);
   ctx.arguments = std::move(entry.arguments);
   if (dashes != args.end())

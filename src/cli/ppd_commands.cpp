@@ -126,11 +126,19 @@ void ShowString(CommandContext& ctx, int id, const std::string& subject) {
   ctx.ui.Show(m);
 }
 
+// The seams of a PPD command's workspace: the PPD stays locked against other
+// copies of Tonalis from its read to its write.
+WorkspaceSeams Seams(CommandContext& ctx, std::string library = kLibraryFileName) {
+  WorkspaceSeams seams{ctx.ui, ctx.strings, std::move(library)};
+  seams.holdTarget = true;
+  return seams;
+}
+
 // The workspace of a PPD command, with the library of --library open; a
 // failure after a message when that or a name in `names` fails.
 std::unique_ptr<Workspace> WithLibrary(CommandContext& ctx, const PpdArguments& args,
                                        const std::vector<std::string>& names) {
-  auto ws = std::make_unique<Workspace>(WorkspaceSeams{ctx.ui, ctx.strings, args.library});
+  auto ws = std::make_unique<Workspace>(Seams(ctx, args.library));
   // A library that is only read is never created or changed.
   if (args.takes & kWritesLibrary) {
     PrepareLibraryFolder(args.library);
@@ -253,7 +261,7 @@ int SetDefault(CommandContext& ctx, const PpdArguments& args) {
   if (args.names.size() != 1)
     return UsageError(ctx, "expected one NAME, or none");
   const std::string& wanted = args.names.front();
-  Workspace ws(WorkspaceSeams{ctx.ui, ctx.strings});
+  Workspace ws(Seams(ctx));
   if (ws.ReadTarget(args.target) != kPpdLoaded)
     return kExitFailure;
   // The keywords the write gives the definitions (each keeps its own).
@@ -372,7 +380,7 @@ constexpr std::string_view kRemoveHelp =
 int Remove(CommandContext& ctx, const PpdArguments& args) {
   if (args.names.empty())
     return UsageError(ctx, "expected one or more names");
-  Workspace ws(WorkspaceSeams{ctx.ui, ctx.strings});
+  Workspace ws(Seams(ctx));
   if (ws.ReadTarget(args.target) != kPpdLoaded)
     return kExitFailure;
   for (const std::string& name : args.names) {

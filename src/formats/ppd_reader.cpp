@@ -11,8 +11,9 @@ namespace tonalis {
 
 // The one maker of LoadedPpd.
 struct PpdReaderAccess {
-  static LoadedPpd Make(std::shared_ptr<PpdTarget> target, PPDToneState state) {
-    return LoadedPpd(std::move(target), std::move(state));
+  static LoadedPpd Make(std::shared_ptr<PpdTarget> target, PPDToneState state,
+                        std::string bytes) {
+    return LoadedPpd(std::move(target), std::move(state), std::move(bytes));
   }
 };
 
@@ -107,7 +108,7 @@ PpdReadOutcome GetPPDToneInfo(std::shared_ptr<PpdTarget> target, PrinterDefiniti
   }
 
   outcome.result = kPpdLoaded;
-  outcome.loaded.emplace(PpdReaderAccess::Make(std::move(target), std::move(state)));
+  outcome.loaded.emplace(PpdReaderAccess::Make(std::move(target), std::move(state), std::move(bytes)));
   return outcome;
 }
 

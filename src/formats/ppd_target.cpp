@@ -13,6 +13,15 @@ int PpdFileTarget::Read(std::string& bytes) const {
   return ReadWholeFile(path_, bytes, /*regularOnly=*/true);
 }
 
+LockResult PpdFileTarget::Lock() const {
+  LockResult result = LockFile(path_);
+  // Only a copy that keeps the file is worth reporting; anything else is
+  // said by the read or the write that follows.
+  if (result.error != 0 && result.error != EWOULDBLOCK)
+    return {};
+  return result;
+}
+
 ReplaceResult PpdFileTarget::Replace(const std::string& bytes) const {
   // A PPD is replaced, never created: it must still be there, and a file
   // that is read-only (the user declined to change that) is not written.

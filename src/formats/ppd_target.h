@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/file_lock.h"
 #include "platform/file_replace.h"
 #include "platform/interaction.h"
 
@@ -27,6 +28,12 @@ class PpdTarget {
   virtual bool IsReadOnly() const = 0;
   // Makes a read-only target writable; returns 0 or an errno.
   virtual int MakeWritable() const = 0;
+  // Keeps other running copies of Tonalis from changing the target until
+  // the returned lock goes, waiting for one that holds it (see LockFile).
+  // Fails (EWOULDBLOCK, with the reason) only when that wait runs out; a
+  // target that has nothing to lock, or cannot be locked (a missing file),
+  // gets no lock, and its read or write says what is wrong.
+  virtual LockResult Lock() const { return {}; }
   // After a write that gave choices new keywords (old -> new, new empty when
   // the choice is gone): settings saved elsewhere under the old keywords
   // follow. Returns why that failed, or nothing.
@@ -50,6 +57,9 @@ class PpdFileTarget final : public PpdTarget {
   ReplaceResult Replace(const std::string& bytes) const override;
   bool IsReadOnly() const override { return tonalis::IsReadOnly(path_); }
   int MakeWritable() const override { return tonalis::MakeWritable(path_); }
+  // An exclusive flock on the file; the replacement renames a new file
+  // over it, so the lock lasts until it is released, never longer.
+  LockResult Lock() const override;
 
  private:
   std::string path_;

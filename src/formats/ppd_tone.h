@@ -64,13 +64,17 @@ class LoadedPpd {
  public:
   const PPDToneState& state() const { return state_; }
   const PpdTarget& target() const { return *target_; }
+  const std::shared_ptr<PpdTarget>& targetPointer() const { return target_; }
+  // The whole PPD as it was read, to tell whether someone changed it since.
+  const std::string& bytesRead() const { return bytes_; }
 
  private:
   friend struct PpdReaderAccess;
-  LoadedPpd(std::shared_ptr<PpdTarget> target, PPDToneState state)
-      : target_(std::move(target)), state_(std::move(state)) {}
+  LoadedPpd(std::shared_ptr<PpdTarget> target, PPDToneState state, std::string bytes)
+      : target_(std::move(target)), state_(std::move(state)), bytes_(std::move(bytes)) {}
   std::shared_ptr<PpdTarget> target_;
   PPDToneState state_;
+  std::string bytes_;
 };
 
 struct PpdServices {

@@ -101,6 +101,7 @@ const std::map<int, std::string>& Table() {
     {87, "Forward"},
     {88, "Home"},
     {89, "Out of memory: the program ends. Changes not yet written are lost."},
+    {90, "The PPD file was changed by another program after Tonalis read it.\nDo you want to overwrite those changes ?"},
   };
   return table;
 }

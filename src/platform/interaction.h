@@ -30,6 +30,7 @@ enum class Question {
   ReplaceDefinition,  // the other side holds that name: replace it?
   SaveBeforeSwitch,   // write the target's changes before another is read?
   SaveBeforeExit,     // write every change before the program ends?
+  OverwriteChanges,   // another program changed the PPD since it was read: overwrite?
 };
 
 struct Message {

@@ -10,7 +10,8 @@ Workspace::Workspace(const WorkspaceSeams& seams)
       language_(seams.language),
       library_(std::make_unique<DefinitionLibrary>()),
       targetList_(std::make_unique<PrinterDefinitionList>()),
-      libraryFile_(seams.libraryPath, seams.fileOps ? *seams.fileOps : SystemFileOps()) {
+      libraryFile_(seams.libraryPath, seams.fileOps ? *seams.fileOps : SystemFileOps()),
+      holdTarget_(seams.holdTarget) {
   EmptyTable(*library_);
   EmptyTable(*targetList_);
 }
@@ -51,13 +52,27 @@ void Workspace::ReadLibraryImage(std::span<const uint8_t> image) {
 int Workspace::ReadTarget(std::shared_ptr<PpdTarget> target) {
   DropTarget();
   const std::string where = target ? target->Describe() : std::string();
+  if (holdTarget_ && target) {
+    // Another copy in the middle of its own change is waited for.
+    LockResult lock = target->Lock();
+    if (lock.error != 0) {
+      Message m = StringMessage(strings_, sid::kPpdOpenFailed);
+      m.subject = where;
+      m.detail = lock.reason;
+      ui_.Show(m);
+      return kPpdFailed;
+    }
+    targetLock_ = std::move(lock.lock);
+  }
   PpdReadOutcome outcome = GetPPDToneInfo(std::move(target), *targetList_, {ui_, strings_});
   nickName_.clear();
   if (outcome.result == kPpdLoaded) {
     nickName_ = std::move(outcome.nickName);
     loaded_ = std::move(outcome.loaded);
+    targetBytes_ = loaded_->bytesRead();
     return kPpdLoaded;
   }
+  targetLock_.Release();
   // Nothing of a target that was not read may be listed, added to or
   // written back.
   EmptyTable(*targetList_);
@@ -74,11 +89,14 @@ void Workspace::AdoptTarget(LoadedPpd loaded, const PrinterDefinitionList& list)
   DropTarget();
   nickName_ = loaded.state().nickName;
   loaded_ = std::move(loaded);
+  targetBytes_ = loaded_->bytesRead();
   *targetList_ = list;
 }
 
 void Workspace::DropTarget() {
   loaded_.reset();
+  targetLock_.Release();
+  targetBytes_.reset();
   EmptyTable(*targetList_);
   targetModified_ = false;
 }
@@ -312,24 +330,68 @@ bool Workspace::WriteTarget() {
   return WriteTarget(loaded_->state().defaultChoice);
 }
 
+bool Workspace::ChangedElsewhere() const {
+  std::string now;
+  // A target that cannot be read now says so when it is written.
+  if (!targetBytes_ || loaded_->target().Read(now) != 0)
+    return false;
+  return now != *targetBytes_;
+}
+
 bool Workspace::WriteTarget(const std::string& defaultChoice) {
+  overwriteDeclined_ = false;
   if (!loaded_) {
     Show(sid::kPpdWriteFailed);
     return false;
   }
+  const PpdTarget& target = loaded_->target();
+  // The comparison and the replacement happen under the lock, so that no
+  // other copy of Tonalis writes between them.
+  LockResult lock;
+  if (!targetLock_.held()) {
+    lock = target.Lock();
+    if (lock.error != 0) {
+      Message m = StringMessage(strings_, sid::kPpdWriteFailed);
+      m.subject = target.Describe();
+      m.detail = lock.reason;
+      ui_.Show(m);
+      return false;
+    }
+  }
+  if (ChangedElsewhere()) {
+    Message question = StringMessage(strings_, sid::kPpdChangedElsewhere, MessageKind::YesNo);
+    question.question = Question::OverwriteChanges;
+    question.subject = target.Describe();
+    if (!ui_.Ask(question)) {
+      overwriteDeclined_ = true;
+      return false;
+    }
+  }
   const bool written = SetPPDToneInfo(*loaded_, *targetList_, {ui_, strings_, language_}, defaultChoice);
-  if (written)
+  if (written) {
     targetModified_ = false;
+    // What is there now is ours (a scheduler may store a PPD in its own
+    // way): the next write compares with that.
+    std::string now;
+    targetBytes_.reset();
+    if (target.Read(now) == 0)
+      targetBytes_ = std::move(now);
+  }
   return written;
 }
 
-void Workspace::Apply() {
+bool Workspace::WriteChanges() {
   if (libraryModified_)
     WriteLibrary();
-  if (targetModified_)
-    WriteTarget();
+  const bool declined = targetModified_ && !WriteTarget() && overwriteDeclined_;
   libraryModified_ = false;
   targetModified_ = false;
+  return declined;
+}
+
+void Workspace::Apply() {
+  if (WriteChanges())
+    ReadTarget(loaded_->targetPointer());
 }
 
 void Workspace::SaveBeforeSwitch() {
@@ -347,7 +409,7 @@ void Workspace::SaveBeforeExit() {
     Message question = StringMessage(strings_, sid::kSaveBeforeExit, MessageKind::YesNo);
     question.question = Question::SaveBeforeExit;
     if (ui_.Ask(question))
-      Apply();
+      WriteChanges();
   }
   CloseLibrary();
 }

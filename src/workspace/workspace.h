@@ -26,6 +26,7 @@
 #include "model/density_def.h"
 #include "model/string_table.h"
 #include "model/validate.h"
+#include "platform/file_lock.h"
 #include "platform/file_replace.h"
 #include "platform/interaction.h"
 
@@ -60,6 +61,11 @@ struct WorkspaceSeams {
   // The language of `strings` ("de"; empty: the program's own English).
   // PPDs written get the option's texts in it as translation lines.
   std::string language{};
+  // Keep other running copies of Tonalis out of the target from its read
+  // until it is dropped, as the command line's read, change and write
+  // needs. Without it (the window, which keeps a target for a whole
+  // session) the target is locked only while it is written.
+  bool holdTarget = false;
 };
 
 class Workspace {
@@ -139,12 +145,17 @@ class Workspace {
 
   // --- Writing ---
   // Each writes now and clears its flag on success; failures are reported.
+  // The target is written under its lock (PpdTarget::Lock); when another
+  // program changed it since it was read, the user is asked first (string
+  // 90, OverwriteChanges), and No writes nothing.
   bool WriteLibrary();
   bool WriteTarget();
   // Writes the target with `defaultChoice` ("Gumma2", "None") as its
   // default choice.
   bool WriteTarget(const std::string& defaultChoice);
-  // Apply: writes whatever changed. Both flags are cleared either way.
+  // Apply: writes whatever changed. Both flags are cleared either way. When
+  // the user declines to overwrite another program's changes of the
+  // target, the target is read again, so the lists show it as it is.
   void Apply();
   // Before another target is read: offers to write the target's changes
   // (string 20); the flag is cleared either way.
@@ -157,6 +168,11 @@ class Workspace {
   template <int C>
   StoreResult Copy(const DensityDef& def, DefinitionTable<C>& into, bool& modified);
   bool Refused(const DensityDef& def);
+  // Writes what changed; true when the user declined to overwrite the
+  // target's changes by another program.
+  bool WriteChanges();
+  // Whether the target differs from what was last read or written.
+  bool ChangedElsewhere() const;
   void Show(int stringId, const std::string& subject = {});
 
   UserInteraction& ui_;
@@ -166,6 +182,11 @@ class Workspace {
   std::unique_ptr<PrinterDefinitionList> targetList_;
   LibraryFile libraryFile_;
   std::optional<LoadedPpd> loaded_;
+  bool holdTarget_;
+  FileLock targetLock_;
+  // The target's bytes as last read or written; none when unknown.
+  std::optional<std::string> targetBytes_;
+  bool overwriteDeclined_ = false;
   std::string nickName_;
   bool libraryModified_ = false;
   bool targetModified_ = false;

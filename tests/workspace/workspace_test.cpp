@@ -64,7 +64,7 @@ std::vector<Case> Cases() {
   return cases;
 }
 
-std::string Execute(Workspace& ws, const std::string& command) {
+std::string Execute(Workspace& ws, const std::string& command, const std::string& ppd) {
   const Names w = Split(command);
   const Side side = w.size() > 1 && w[1] == "T" ? Side::Target : Side::Library;
   if (w[0] == "new") return Text(ws.StoreNew(Definition(w[1])));
@@ -82,6 +82,8 @@ std::string Execute(Workspace& ws, const std::string& command) {
   if (w[0] == "apply") return ws.Apply(), "-";
   if (w[0] == "switch") return ws.SaveBeforeSwitch(), "-";
   if (w[0] == "exit") return ws.SaveBeforeExit(), "-";
+  if (w[0] == "other")  // another program writes the PPD
+    return WriteBytes(ppd, PpdText("Colour Laser", Names(w.begin() + 1, w.end()))), "-";
   ADD_FAILURE() << "unknown command " << command;
   return "";
 }
@@ -102,13 +104,13 @@ TEST_P(WorkspaceScript, Runs) {
   const std::map<std::string, int> ids = {{"taken", sid::kNameTaken}, {"full", sid::kTableFull},
       {"replace?", sid::kReplaceQuestion}, {"switch?", sid::kSaveBeforeSwitch},
       {"exit?", sid::kSaveBeforeExit}, {"written", sid::kPpdWritten},
-      {"no-end-points", sid::kNoEndPoints}, {"0", 0}};
+      {"no-end-points", sid::kNoEndPoints}, {"changed?", sid::kPpdChangedElsewhere}, {"0", 0}};
   for (const auto& [command, f] : c.steps) {  // RESULT | LIBRARY | TARGET | MESSAGES | ANSWERS
     SCOPED_TRACE(command);
     std::vector<int> messages;
     for (const std::string& m : Split(f[3])) messages.push_back(ids.at(m));
     for (const std::string& a : Split(f[4])) ui.Answer(a == "yes");
-    EXPECT_EQ(Execute(*ws, command), f[0]);
+    EXPECT_EQ(Execute(*ws, command, ppd), f[0]);
     EXPECT_EQ(Joined(ws->Names(Side::Library)), f[1]);
     EXPECT_EQ(Joined(ws->Names(Side::Target)), f[2]);
     EXPECT_EQ(ui.Ids(), messages);

@@ -495,6 +495,11 @@ void MainDialog::ReadBrowsedFile(const std::string& path) {
 
 void MainDialog::OnApply() {
   workspace_.Apply();
+  // Declining to overwrite another program's changes reads the PPD again:
+  // the list shows it as it is now.
+  ShowPrinterList();
+  if (!workspace_.hasTarget())
+    addButton_->setEnabled(false);
 }
 
 void MainDialog::OnExit() {

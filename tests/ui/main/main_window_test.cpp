@@ -193,6 +193,20 @@ TEST_F(PrinterWindow, SwitchingWithChangesAsksAndYesWritesThePreviousPrinter) {
   EXPECT_EQ(Entries(PrinterBox()), Names{"Std"});
 }
 
+TEST_F(PrinterWindow, ApplyAsksBeforeOverwritingAnotherProgramsChangesAndNoShowsThem) {
+  ASSERT_TRUE(Start());
+  SelectLibrary("Soft");
+  Click(ids::kAdd);
+  spooler.ReplacePpd({"", "Beta"}, PpdText("Beta PS", {"Other"}));  // by another program
+  const std::string theirs = spooler.Ppd("Beta");
+  interaction.Answer(false);
+  Click(ids::kApply);
+  EXPECT_EQ(interaction.Ids(), Ids{sid::kPpdChangedElsewhere});
+  EXPECT_EQ(spooler.Ppd("Beta"), theirs);
+  EXPECT_EQ(Entries(PrinterBox()), Names{"Other"});
+  EXPECT_FALSE(window().workspace().targetModified());
+}
+
 TEST_F(PrinterWindow, NoPrinterEndsTheWindowAnUnreachableSchedulerLeavesItOnPpdFiles) {
   FakeSpooler none;
   activeSpooler = &none;
