@@ -108,7 +108,8 @@ PpdReadOutcome GetPPDToneInfo(std::shared_ptr<PpdTarget> target, PrinterDefiniti
   }
 
   outcome.result = kPpdLoaded;
-  outcome.loaded.emplace(PpdReaderAccess::Make(std::move(target), std::move(state), std::move(bytes)));
+  outcome.loaded.emplace(
+      PpdReaderAccess::Make(std::move(target), std::move(state), std::move(bytes)));
   return outcome;
 }
 

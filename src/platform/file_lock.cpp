@@ -109,7 +109,7 @@ std::string LockHolder(dev_t device, ino_t inode) {
     std::istringstream in(line);
     std::string id, type, mode, access, where;
     long pid = 0;
-    if (!(in >> id >> type) || type == "->" || type != "FLOCK")
+    if (!(in >> id >> type) || type != "FLOCK")
       continue;
     if (!(in >> mode >> access >> pid >> where))
       continue;
@@ -119,11 +119,12 @@ std::string LockHolder(dev_t device, ino_t inode) {
       continue;
     if (number != inode || major != ::major(device) || minor != ::minor(device))
       continue;
-    std::ifstream commFile("/proc/" + std::to_string(pid) + "/comm");
-    std::string comm;
-    std::getline(commFile, comm);
-    return (comm.empty() ? std::string("a program") : comm) + " (process " +
-           std::to_string(pid) + ")";
+    std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+    std::string name;
+    std::getline(comm, name);
+    if (name.empty())
+      name = "a program";
+    return name + " (process " + std::to_string(pid) + ")";
   }
   return {};
 }

@@ -168,9 +168,9 @@ struct Shared {
 bool TryOpen(LibraryFile& file, DefinitionLibrary& lib, Shared& s) {
   QuietInteraction ui;
   if (file.Open(lib, ui)) return true;
-  ++s.refused;  // by the other copy's lock, and the reason says so
+  ++s.refused;  // by the other copy's lock, and the reason names it
   if (ui.last.stringId != sid::kLibraryOpenFailed ||
-      ui.last.detail.find("another running copy of Tonalis") == std::string::npos)
+      ui.last.detail.find(" holds it open") == std::string::npos)
     ++s.wrong;
   return false;
 }
