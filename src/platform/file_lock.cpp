@@ -58,13 +58,14 @@ std::chrono::milliseconds LockWait() {
   return std::chrono::milliseconds(lockWaitMs.load());
 }
 
-LockResult LockFile(const std::string& path) {
+LockResult LockFile(const std::string& path, bool create) {
   LockResult result;
   const auto wait = LockWait();
   const auto deadline = std::chrono::steady_clock::now() + wait;
   for (;;) {
     // Non-blocking, so that a FIFO named as the file does not hold us up.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | (create ? O_CREAT | O_NOFOLLOW : 0);
+    const int fd = ::open(path.c_str(), flags, 0600);
     if (fd < 0) {
       result.error = errno;
       return result;

@@ -41,7 +41,9 @@ struct LockResult {
 
 // Locks the file at `path` (links followed), waiting up to LockWait() for a
 // copy that holds it. Only regular files are locked (EINVAL otherwise).
-LockResult LockFile(const std::string& path);
+// With `create`, a missing file is made (mode 0600), never through a link:
+// a lock file that stands for something else.
+LockResult LockFile(const std::string& path, bool create = false);
 
 // How long LockFile waits for another copy: 30 seconds unless set.
 void SetLockWait(std::chrono::milliseconds wait);

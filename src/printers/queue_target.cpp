@@ -1,6 +1,9 @@
 #include "printers/queue_target.h"
 
+#include <cctype>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 
 #include "printers/cups_spooler.h"
 #include "formats/ppd_tone.h"
@@ -16,6 +19,23 @@ constexpr int kForbidden = 0x0401;
 constexpr int kNotAuthenticated = 0x0402;
 constexpr int kNotAuthorized = 0x0403;
 constexpr int kNotFound = 0x0406;
+
+// `text` as part of a file name: bytes other than letters, digits, '.', '_'
+// and '-' as %XX.
+std::string FileNamePart(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte < 0x80 && std::isalnum(byte)) || c == '.' || c == '_' || c == '-') {
+      out.push_back(c);
+    } else {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, "%%%02X", byte);
+      out += hex;
+    }
+  }
+  return out;
+}
 
 }  // namespace
 
@@ -57,6 +77,19 @@ ReplaceResult PpdQueueTarget::Replace(const std::string& bytes) const {
   result.error = SpoolerErrno(status);
   result.failedStep = "scheduler";
   result.reason = Reason(status);
+  return result;
+}
+
+LockResult PpdQueueTarget::Lock() const {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (!runtime || runtime[0] != '/')
+    return {};
+  const std::string server = ref_.server.empty() ? spooler_.ServerName() : ref_.server;
+  LockResult result = LockFile(std::string(runtime) + "/tonalis-queue-" + FileNamePart(server) +
+                                   "-" + FileNamePart(ref_.queue) + ".lock",
+                               /*create=*/true);
+  if (result.error != 0 && result.error != EWOULDBLOCK)
+    return {};
   return result;
 }
 

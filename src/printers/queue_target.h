@@ -31,6 +31,11 @@ class PpdQueueTarget final : public PpdTarget {
   // when it is replaced.
   bool IsReadOnly() const override { return false; }
   int MakeWritable() const override { return 0; }
+  // Only the scheduler writes a queue's PPD, so the copies of Tonalis of one
+  // user take turns on a queue through a lock file in the user's runtime
+  // folder ($XDG_RUNTIME_DIR; without one, no lock). Changes by anyone else
+  // are found by the workspace's comparison before a write.
+  LockResult Lock() const override;
   // The user's saved default of the queue (lpoptions) follows its choice.
   std::string FollowSavedChoices(
       const std::vector<std::pair<std::string, std::string>>& renamed) const override;

@@ -2,6 +2,8 @@
 #include <map>
 #include <sstream>
 
+#include "printers/queue_target.h"
+#include "support/fake_spooler.h"
 #include "support/fixtures.h"
 #include "workspace/workspace.h"
 
@@ -127,6 +129,36 @@ TEST_P(WorkspaceScript, Runs) {
 
 INSTANTIATE_TEST_SUITE_P(Commands, WorkspaceScript, ::testing::ValuesIn(Cases()),
                          [](const auto& info) { return info.param.name; });
+
+// A copy that holds a PPD from its read to its write (the command line's)
+// keeps another's write out, for a file and for a queue; after the wait
+// nothing is written, and the reason names the holder.
+TEST(Workspace, AHeldTargetKeepsAnotherCopysWriteOut) {
+  TempDir dir;
+  setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
+  FakeSpooler spooler;
+  spooler.Add({"Beta", "Tonalis PS", PpdText("Beta PS", {"X"})});
+  WriteBytes(dir / "p.ppd", PpdText("Colour Laser", {"X"}));
+  SetLockWait(std::chrono::milliseconds(50));
+  const std::shared_ptr<PpdTarget> queue =
+      std::make_shared<PpdQueueTarget>(spooler, QueueRef{"", "Beta"});
+  for (const std::shared_ptr<PpdTarget>& target : {FileTarget(dir / "p.ppd"), queue}) {
+    ScriptedInteraction ui;
+    Workspace holder({.ui = ui, .holdTarget = true}), window({.ui = ui});
+    ASSERT_EQ(holder.ReadTarget(target), kPpdLoaded);
+    ASSERT_EQ(window.ReadTarget(target), kPpdLoaded);
+    window.Delete(Side::Target, "X");
+    EXPECT_FALSE(window.WriteTarget());
+    ASSERT_EQ(ui.Ids(), std::vector<int>{sid::kPpdWriteFailed});
+    const std::string& reason = ui.shown()[0].detail;
+    EXPECT_NE(reason.find(" holds it open; Tonalis waited 0.05 seconds"), std::string::npos)
+        << reason;
+    holder.DropTarget();
+    EXPECT_TRUE(window.WriteTarget());
+  }
+  SetLockWait(std::chrono::seconds(30));
+  unsetenv("XDG_RUNTIME_DIR");
+}
 
 TEST(Workspace, ConfirmDeleteAsksTheDeleteQuestion) {
   ScriptedInteraction ui;
