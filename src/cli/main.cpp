@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "platform/libcups.h"
 
 int main(int argc, char** argv) {
   try {
@@ -21,6 +22,11 @@ int main(int argc, char** argv) {
     // Whatever was being written is left as it was: files are replaced
     // whole, never changed in place.
     std::cerr << tonalis::cli::kProgram << ": out of memory\n";
+    return tonalis::cli::kExitFailure;
+  } catch (const tonalis::libcups::LibcupsUnavailable& e) {
+    // The printing library could not be loaded (a broken installation, or
+    // no memory left to map it); nothing was written without it.
+    std::cerr << tonalis::cli::kProgram << ": " << e.what() << '\n';
     return tonalis::cli::kExitFailure;
   }
 }

@@ -194,7 +194,7 @@ int List(CommandContext& ctx, const PpdArguments& args) {
   if (!IsSupportedPpdText(bytes)) {
     Message m = StringMessage(ctx.strings, sid::kUnsupportedPpd);
     m.subject = where;
-    m.detail = UnsupportedPpdReason();
+    m.detail = UnsupportedPpdReason(bytes);
     ctx.ui.Show(m);
     return kExitFailure;
   }

@@ -28,12 +28,18 @@ void ShowOpenFailed(const PpdServices& services, const std::string& subject, std
 
 }  // namespace
 
-bool IsSupportedPpdText(std::string_view text) {
-  return text.find(ppd::kSupportKeyword) != std::string_view::npos ||
-         ppd::ContainsAcceptedProductText(text);
+bool IsPpdText(std::string_view text) {
+  return text.starts_with(ppd::kPpdHeader);
 }
 
-std::string UnsupportedPpdReason() {
+bool IsSupportedPpdText(std::string_view text) {
+  return IsPpdText(text) && (text.find(ppd::kSupportKeyword) != std::string_view::npos ||
+                             ppd::ContainsAcceptedProductText(text));
+}
+
+std::string UnsupportedPpdReason(std::string_view text) {
+  if (!IsPpdText(text))
+    return "the file is not a PPD: a PPD starts with " + std::string(ppd::kPpdHeader);
   std::string products;
   std::string_view list = ppd::kAcceptedProductTexts;
   for (std::size_t end; (end = list.find(';')) != std::string_view::npos; list.remove_prefix(end + 1))
@@ -68,6 +74,14 @@ PpdReadOutcome GetPPDToneInfo(std::shared_ptr<PpdTarget> target, PrinterDefiniti
     return outcome;
   }
 
+  // A file that is not ours to change is refused before anything is asked
+  // or changed.
+  if (!IsSupportedPpdText(bytes)) {
+    outcome.result = kPpdUnsupported;
+    outcome.unsupportedReason = UnsupportedPpdReason(bytes);
+    return outcome;
+  }
+
   int writableError = 0;
   if (target->IsReadOnly()) {
     Message question = StringMessage(services.strings, sid::kPpdReadOnly, MessageKind::Proceed);
@@ -86,11 +100,6 @@ PpdReadOutcome GetPPDToneInfo(std::shared_ptr<PpdTarget> target, PrinterDefiniti
 
   PPDToneState state;
   state.ppdPath = where;
-
-  if (!IsSupportedPpdText(bytes)) {
-    outcome.result = kPpdUnsupported;
-    return outcome;
-  }
 
   // Head and tail together never exceed the file; each is made able to hold
   // it so that the split itself never has to grow them.

@@ -49,6 +49,9 @@ inline constexpr std::string_view kTagPerM = "%% PerM:";
 inline constexpr std::string_view kTagPerY = "%% PerY:";
 inline constexpr std::string_view kTagPerK = "%% PerK:";
 
+// The first bytes of every PPD file.
+inline constexpr std::string_view kPpdHeader = "*PPD-Adobe:";
+
 // The keyword that marks a supported PPD, and the other accepted product
 // texts, each ended by ';'.
 inline constexpr std::string_view kSupportKeyword = "*QRHTUtility";

@@ -96,6 +96,7 @@ struct PpdReadOutcome {
   int result = kPpdFailed;
   std::optional<LoadedPpd> loaded;  // set exactly when result == kPpdLoaded
   std::string nickName;             // set whenever a NickName line was read
+  std::string unsupportedReason;    // why, when result == kPpdUnsupported
 };
 
 // Reads `target` into `list` (emptied first). Asks the read-only question
@@ -133,10 +134,14 @@ bool HasPPDKeyword(const PpdTarget& target, std::string_view keyword, const PpdS
 
 // --- Pure pieces, used by the routines above and by tests ---
 
-// The supported-product test on a file's text.
+// Whether the text is a PPD at all: it starts with kPpdHeader, as the
+// scheduler requires (no byte-order mark, nothing before it).
+bool IsPpdText(std::string_view text);
+// The supported-product test on a file's text: a PPD that carries the
+// supported-product keyword or an accepted product text anywhere.
 bool IsSupportedPpdText(std::string_view text);
-// What a PPD needs to pass that test, as the reason of string 21.
-std::string UnsupportedPpdReason();
+// Why `text` fails that test, as the reason of string 21.
+std::string UnsupportedPpdReason(std::string_view text);
 
 // The density-control section for `list`, byte for byte, with CR LF line
 // breaks and keywords Gumma1, 2, ... unless `layout` says otherwise.

@@ -79,7 +79,7 @@ int Workspace::ReadTarget(std::shared_ptr<PpdTarget> target) {
   if (outcome.result == kPpdUnsupported) {
     Message m = StringMessage(strings_, sid::kUnsupportedPpd);
     m.subject = where;
-    m.detail = UnsupportedPpdReason();
+    m.detail = outcome.unsupportedReason;
     ui_.Show(m);
   }
   return outcome.result;

@@ -52,9 +52,15 @@ TEST(Section, ChoiceNamesAndTheSupportedTest) {
     EXPECT_EQ(escaped.find(':'), std::string::npos) << name;
     EXPECT_EQ(ppd::ReadChoiceName("*VLTone Gumma1/" + escaped + ": \"\r\n"), name);
   }
-  EXPECT_TRUE(IsSupportedPpdText("binary\0junk\0*QRHTUtility"s));
-  EXPECT_TRUE(IsSupportedPpdText("*NickName: \"OEM XXX Color\"\r\n"));
-  EXPECT_FALSE(IsSupportedPpdText("*NickName: \"OEM XX\"\r\n*QRHTUtilit"));
+  const std::string header = "*PPD-Adobe: \"4.3\"\r\n";
+  EXPECT_TRUE(IsSupportedPpdText(header + "binary\0junk\0*QRHTUtility"s));
+  EXPECT_TRUE(IsSupportedPpdText(header + "*NickName: \"OEM XXX Color\"\r\n"));
+  EXPECT_FALSE(IsSupportedPpdText(header + "*NickName: \"OEM XX\"\r\n*QRHTUtilit"));
+  // Only a PPD can be supported: the header comes first, as the scheduler
+  // wants it, without a byte-order mark.
+  for (const std::string& notPpd : {"*QRHTUtility: True\r\n"s, "\xEF\xBB\xBF" + header + "*QRHTUtility"s,
+                                    " " + header + "*QRHTUtility"s, "*PPD-Adobe"s + "*QRHTUtility"})
+    EXPECT_FALSE(IsSupportedPpdText(notPpd)) << notPpd;
 }
 
 class Writer : public ::testing::Test {

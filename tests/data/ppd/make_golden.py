@@ -332,10 +332,11 @@ def main():
     write("no_anchor.ppd", no_anchor)
     write("no_anchor_written.ppd", no_anchor + CRLF + section([WORKED]))
 
-    # The anchor is the first line: the section goes at the very beginning.
-    first = lines(TAIL[:1] + HEAD + TAIL[1:])
+    # The anchor follows the header line at once: the section goes between
+    # them.
+    first = lines(HEAD[:1]) + lines(TAIL[:1] + HEAD[1:] + TAIL[1:])
     write("anchor_first.ppd", first)
-    write("anchor_first_written.ppd", section([WORKED]) + first)
+    write("anchor_first_written.ppd", lines(HEAD[:1]) + section([WORKED]) + lines(TAIL[:1] + HEAD[1:] + TAIL[1:]))
 
     # Lone CR breaks, a *cupsLanguages line and a vendor value that spans
     # lines and holds a line like the anchor: the section keeps its place
