@@ -13,6 +13,7 @@
 #include <climits>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <cstdio>
 #include <string_view>
 #include <vector>
@@ -125,7 +126,7 @@ void CopyAttributes(const std::string& from, int toFd) {
   std::vector<char> names, value;
   bool hadAcl = false;
   if (ReadAttribute(names, [&](char* b, size_t n) { return ::flistxattr(fromFd, b, n); })) {
-    for (std::size_t at = 0; at < names.size(); at += std::char_traits<char>::length(&names[at]) + 1) {
+    for (std::size_t at = 0; at < names.size(); at += std::strlen(&names[at]) + 1) {
       const char* name = &names[at];
       if (!ReadAttribute(value, [&](char* b, size_t n) { return ::fgetxattr(fromFd, name, b, n); }))
         continue;

@@ -90,5 +90,5 @@ for case in map(pathlib.Path, cases):
             print(f"{case.name}: $ {want['cmd']}\n  expected:\n    " + "\n    ".join(render(want)[len(want['notes']) + 1:]) +
                   "\n  got:\n    " + "\n    ".join(render(got)[len(got['notes']) + 1:]))
             break
-print(f"{len(cases) - failed} passed, {failed} failed")
+print(f"{len(cases) - failed - skipped} passed, {failed} failed")
 sys.exit(1 if failed else 77 if skipped and skipped == len(cases) else 0)
