@@ -113,7 +113,9 @@ std::string FileFailureReason(const std::string& path, int error, const std::str
 // file name's 255 bytes; for a longer name, its start (cut at a character)
 // and a hash of the whole name, so that temporaries of two long names that
 // start alike are told apart. A temporary of `base` is exactly this stem,
-// six random characters and kTempSuffix.
+// six random characters and kTempSuffix. Only should two long names agree
+// in their start and their hash could one file's cleanup take the other's
+// temporary, and then only one that no writer holds (a stale one).
 std::string TemporaryStem(const std::string& base);
 
 // A write past the file-size limit (ulimit -f) fails with EFBIG instead of
