@@ -19,6 +19,7 @@
 #include "app/app_shell.h"
 #include "model/string_table.h"
 #include "model/version.h"
+#include "platform/file_replace.h"
 #include "platform/libcups.h"
 #include "printers/cups_spooler.h"
 #include "ui/dialog_template.h"
@@ -156,6 +157,7 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  tonalis::IgnoreFileSizeSignal();
   try {
     return Run(argc, argv);
   } catch (const std::bad_alloc&) {

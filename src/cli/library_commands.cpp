@@ -85,7 +85,7 @@ std::optional<std::vector<JsonDefinition>> ReadDefinitions(CommandContext& ctx,
     all << ctx.in.rdbuf();
     text = all.str();
   } else if (int error = ReadWholeFile(file, text)) {
-    Failure(ctx, file + ": cannot be read: " + SystemReason(error));
+    Failure(ctx, file + ": cannot be read: " + FileFailureReason(file, error));
     return std::nullopt;
   }
   // Some editors start a UTF-8 file with a byte-order mark.

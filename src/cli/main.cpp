@@ -6,9 +6,11 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "platform/file_replace.h"
 #include "platform/libcups.h"
 
 int main(int argc, char** argv) {
+  tonalis::IgnoreFileSizeSignal();
   try {
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     const int status = tonalis::cli::RunCli(args, std::cin, std::cout, std::cerr);

@@ -58,7 +58,7 @@ void ShowOpenFailure(const std::string& path, UserInteraction& ui, const StringS
   if (error == EWOULDBLOCK)
     m.detail = HeldOpenReason(path);  // names the copy that holds it, when /proc tells
   else if (error != 0)
-    m.detail = SystemReason(error);
+    m.detail = FileFailureReason(path, error);
   ui.Show(m);
 }
 
@@ -113,7 +113,7 @@ bool ReadLibraryFile(const std::string& path, DefinitionLibrary& library, UserIn
                      const StringSource& strings) {
   EmptyTable(library);
   library.version = kLibraryVersion;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);  // a FIFO must not block
+  const int fd = OpenResolved(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);  // a FIFO must not block
   int error = fd < 0 ? errno : 0;
   std::vector<uint8_t> image;
   if (fd >= 0) {
@@ -205,7 +205,8 @@ void LibraryFile::ReportOpenFailure(UserInteraction& ui, const StringSource& str
 int LibraryFile::OpenAndLock(int& error) {
   const std::string& path = openedPath_;
   for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
-    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    // Loops and links another user planted in a shared folder are refused.
+    int fd = OpenResolved(path, O_RDWR | O_CLOEXEC);
     if (fd < 0 && errno == ENOENT) {
       // A missing library is created, but never through a link whose file
       // is gone: that would put the library wherever the link points.
@@ -214,7 +215,7 @@ int LibraryFile::OpenAndLock(int& error) {
         error = ENOENT;
         return -1;
       }
-      fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      fd = OpenResolved(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
       if (fd < 0 && errno == EEXIST) continue;  // another copy made it just now
     }
     if (fd < 0) {
@@ -314,7 +315,7 @@ bool LibraryFile::Write(const DefinitionLibrary& library, UserInteraction& ui,
   options.keepOpenFd = &newFd;
   const ReplaceResult result = ReplaceFileContents(openedPath_, image, options, ops_);
   if (!result.ok) {
-    failure.detail = SystemReason(result.error);
+    failure.detail = result.reason.empty() ? SystemReason(result.error) : result.reason;
     ui.Show(failure);
     return false;
   }

@@ -54,6 +54,7 @@ class PpdFileTarget final : public PpdTarget {
   // Only a regular file is read (a pipe or a device is refused at once).
   // Temporary files that a killed writer left next to it are removed first.
   int Read(std::string& bytes) const override;
+  std::string ReadFailure(int error) const override { return FileFailureReason(path_, error); }
   ReplaceResult Replace(const std::string& bytes) const override;
   bool IsReadOnly() const override { return tonalis::IsReadOnly(path_); }
   int MakeWritable() const override { return tonalis::MakeWritable(path_); }

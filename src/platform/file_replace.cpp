@@ -2,15 +2,23 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
-#include <memory>
+#include <cstring>
+#include <cstdio>
 #include <string_view>
+#include <vector>
+
+#include "platform/interaction.h"
 
 namespace tonalis {
 
@@ -57,14 +65,77 @@ void SyncDirectory(const std::string& dir) {
   ::close(fd);
 }
 
-// Whether `name` is one of our temporary names for the file `base`.
-bool IsTemporaryOf(std::string_view name, const std::string& base) {
+// Whether `name` is one of our temporary names for the file whose stem
+// (TemporaryStem) is `stem`.
+bool IsTemporaryOf(std::string_view name, std::string_view stem) {
   const std::string_view suffix = kTempSuffix;
-  const std::size_t prefix = 1 + base.size() + 1;  // "." BASE "."
-  if (name.size() != prefix + 6 + suffix.size()) return false;
-  if (name[0] != '.' || name.substr(1, base.size()) != base || name[prefix - 1] != '.')
-    return false;
-  return name.substr(prefix + 6) == suffix;
+  return name.size() == stem.size() + 6 + suffix.size() && name.starts_with(stem) &&
+         name.ends_with(suffix);
+}
+
+std::string UserName(uid_t uid) {
+  const struct passwd* entry = ::getpwuid(uid);
+  return entry ? entry->pw_name : std::to_string(uid);
+}
+
+std::string GroupName(gid_t gid) {
+  const struct group* entry = ::getgrgid(gid);
+  return entry ? entry->gr_name : std::to_string(gid);
+}
+
+// The parts of a path, last first (so that the next one is at the back).
+void PushParts(std::string_view path, std::vector<std::string>& parts) {
+  std::vector<std::string> ahead;
+  for (std::size_t start = 0; start <= path.size();) {
+    std::size_t end = path.find('/', start);
+    if (end == std::string_view::npos) end = path.size();
+    if (end > start) ahead.emplace_back(path.substr(start, end - start));
+    start = end + 1;
+  }
+  parts.insert(parts.end(), ahead.rbegin(), ahead.rend());
+}
+
+// Reads one extended attribute list or value, growing the buffer while it
+// changes under us.
+template <typename Call>
+bool ReadAttribute(std::vector<char>& buffer, Call call) {
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    const ssize_t size = call(nullptr, 0);
+    if (size < 0) return false;
+    buffer.resize(static_cast<std::size_t>(size));
+    const ssize_t got = call(buffer.data(), buffer.size());
+    if (got >= 0) {
+      buffer.resize(static_cast<std::size_t>(got));
+      return true;
+    }
+    if (errno != ERANGE) return false;
+  }
+  return false;
+}
+
+constexpr const char* kAccessAcl = "system.posix_acl_access";
+
+// Gives the new file the old one's extended attributes: ACLs, security
+// labels, user attributes. What the file system or our privileges refuse
+// (ENOTSUP, trusted.* or security.* without the privilege) is left out. An
+// ACL the new file inherited from its folder's default ACL goes when the old
+// file had none: the old permissions are the mode alone.
+void CopyAttributes(const std::string& from, int toFd) {
+  const int fromFd = ::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fromFd < 0) return;
+  std::vector<char> names, value;
+  bool hadAcl = false;
+  if (ReadAttribute(names, [&](char* b, size_t n) { return ::flistxattr(fromFd, b, n); })) {
+    for (std::size_t at = 0; at < names.size(); at += std::strlen(&names[at]) + 1) {
+      const char* name = &names[at];
+      if (!ReadAttribute(value, [&](char* b, size_t n) { return ::fgetxattr(fromFd, name, b, n); }))
+        continue;
+      ::fsetxattr(toFd, name, value.data(), value.size(), 0);
+      hadAcl = hadAcl || std::string_view(name) == kAccessAcl;
+    }
+  }
+  if (!hadAcl) ::fremovexattr(toFd, kAccessAcl);
+  ::close(fromFd);
 }
 
 // Takes the writer's lock on a fresh temporary file. False when the file was
@@ -83,9 +154,27 @@ constexpr int kCreateAttempts = 4;
 
 }  // namespace
 
+std::string TemporaryStem(const std::string& base) {
+  // NAME_MAX less the random part and the suffix.
+  const std::size_t room = NAME_MAX - 6 - std::char_traits<char>::length(kTempSuffix);
+  if (base.size() + 2 <= room) return "." + base + ".";
+  uint32_t hash = 2166136261u;  // FNV-1a
+  for (unsigned char c : base) hash = (hash ^ c) * 16777619u;
+  char tail[16];
+  std::snprintf(tail, sizeof tail, "~%08x.", static_cast<unsigned>(hash));
+  std::size_t keep = room - 1 - std::char_traits<char>::length(tail);
+  // Not in the middle of a UTF-8 character.
+  while (keep > 0 && (static_cast<unsigned char>(base[keep]) & 0xC0) == 0x80) --keep;
+  return "." + base.substr(0, keep) + tail;
+}
+
+void IgnoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
+
 int RemoveStaleTemporaries(const std::string& path) {
-  const std::string target = ResolveTarget(path);
-  const std::string base = BaseOf(target);
+  const ResolvedPath resolved = ResolveTarget(path);
+  if (resolved.error != 0) return 0;
+  const std::string& target = resolved.path;
+  const std::string stem = TemporaryStem(BaseOf(target));
   const int dirFd = ::open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dirFd < 0) return 0;
   DIR* dir = ::fdopendir(dirFd);
@@ -95,7 +184,7 @@ int RemoveStaleTemporaries(const std::string& path) {
   }
   int removed = 0;
   while (const dirent* entry = ::readdir(dir)) {
-    if (!IsTemporaryOf(entry->d_name, base)) continue;
+    if (!IsTemporaryOf(entry->d_name, stem)) continue;
     const int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) continue;
     struct stat held, named;
@@ -114,36 +203,132 @@ int RemoveStaleTemporaries(const std::string& path) {
   return removed;
 }
 
-std::string ResolveTarget(const std::string& path) {
-  std::unique_ptr<char, decltype(&std::free)> full(realpath(path.c_str(), nullptr), &std::free);
-  if (full) return full.get();
-  // Not there yet (or a dangling link): keep the name, resolve the folder.
-  struct stat st;
-  if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    char buf[PATH_MAX];
-    ssize_t n = readlink(path.c_str(), buf, sizeof buf - 1);
-    if (n > 0) {
-      std::string target(buf, static_cast<size_t>(n));
-      if (target[0] != '/') target = DirectoryOf(path) + "/" + target;
-      return ResolveTarget(target);
-    }
+ResolvedPath ResolveTarget(const std::string& path) {
+  ResolvedPath result;
+  if (path.empty()) {
+    result.error = ENOENT;
+    return result;
   }
-  std::unique_ptr<char, decltype(&std::free)> dir(realpath(DirectoryOf(path).c_str(), nullptr),
-                                                  &std::free);
-  if (!dir) return path;
-  return std::string(dir.get()) + "/" + BaseOf(path);
+  std::string done = "/";  // resolved so far: a folder without links
+  if (path[0] != '/') {
+    char cwd[PATH_MAX];
+    if (!::getcwd(cwd, sizeof cwd)) {
+      result.error = errno;
+      return result;
+    }
+    done = cwd;
+  }
+  std::vector<std::string> parts;
+  PushParts(path, parts);
+  int hops = 0;
+  while (!parts.empty()) {
+    const std::string part = std::move(parts.back());
+    parts.pop_back();
+    if (part == ".") continue;
+    if (part == "..") {
+      done = DirectoryOf(done);
+      continue;
+    }
+    const std::string next = (done == "/" ? "" : done) + "/" + part;
+    struct stat st;
+    if (::lstat(next.c_str(), &st) != 0) {
+      if (errno == ENOENT && parts.empty())
+        result.path = next;  // not there yet
+      else
+        result.error = errno;
+      return result;
+    }
+    if (!S_ISLNK(st.st_mode)) {
+      if (!parts.empty() && !S_ISDIR(st.st_mode)) {
+        result.error = ENOTDIR;
+        return result;
+      }
+      done = next;
+      continue;
+    }
+    if (++hops > kMaxLinkHops) {
+      result.error = ELOOP;
+      return result;
+    }
+    // Anybody can put a link into a shared folder: only the folder's owner's
+    // links and our own are followed there.
+    struct stat folder;
+    if (::stat(done.c_str(), &folder) == 0 && (folder.st_mode & (S_ISVTX | S_IWOTH)) &&
+        st.st_uid != ::geteuid() && st.st_uid != folder.st_uid) {
+      result.error = EACCES;
+      result.refusedLink = next;
+      result.sharedFolder = done;
+      return result;
+    }
+    char buf[PATH_MAX];
+    const ssize_t n = ::readlink(next.c_str(), buf, sizeof buf);
+    if (n <= 0 || n == static_cast<ssize_t>(sizeof buf)) {
+      result.error = n < 0 ? errno : n == 0 ? ENOENT : ENAMETOOLONG;
+      return result;
+    }
+    if (buf[0] == '/') done = "/";
+    PushParts(std::string_view(buf, static_cast<std::size_t>(n)), parts);
+  }
+  result.path = done;
+  return result;
+}
+
+int OpenResolved(const std::string& path, int flags, mode_t mode) {
+  const ResolvedPath resolved = ResolveTarget(path);
+  if (resolved.error != 0) {
+    errno = resolved.error;
+    return -1;
+  }
+  // Resolved, the path holds no link: one put there since is not followed.
+  return ::open(resolved.path.c_str(), flags | O_NOFOLLOW, mode);
+}
+
+std::string FileFailureReason(const std::string& path, int error, const std::string& step) {
+  const ResolvedPath resolved = ResolveTarget(path);
+  if (error == EACCES && !resolved.refusedLink.empty()) {
+    struct stat link;
+    const std::string owner =
+        ::lstat(resolved.refusedLink.c_str(), &link) == 0 ? " (" + UserName(link.st_uid) + ")" : "";
+    return "refusing to follow the symbolic link " + resolved.refusedLink +
+           ", which belongs to another user" + owner + ", in the shared folder " +
+           resolved.sharedFolder;
+  }
+  const std::string folder = DirectoryOf(resolved.path);
+  if (error == EACCES && step == "create" && resolved.error == 0 &&
+      ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
+    // The folder as the user named it, unless a link led elsewhere.
+    const bool named = path.find('/') != std::string::npos &&
+                       ResolveTarget(DirectoryOf(path)).path == folder;
+    return "no permission to create files in the folder " + (named ? DirectoryOf(path) : folder) +
+           " (a file is saved by writing a new one beside it)";
+  }
+  struct stat st;
+  if (error == EPERM && step == "chown" && resolved.error == 0 &&
+      ::stat(resolved.path.c_str(), &st) == 0) {
+    if (st.st_uid != ::geteuid()) {
+      const std::string owner = UserName(st.st_uid);
+      return "the file belongs to " + owner + "; only " + (st.st_uid == 0 ? "" : owner + " or ") +
+             "root can replace it";
+    }
+    return "the file's group is " + GroupName(st.st_gid) +
+           ", which you are not a member of; only root can replace it keeping that group";
+  }
+  return SystemReason(error);
 }
 
 ReplaceResult ReplaceFileContents(const std::string& path, std::span<const uint8_t> data,
                                   const ReplaceOptions& options, FileOps& ops) {
-  const std::string target = ResolveTarget(path);
   ReplaceResult result;
-  auto fail = [&result](const char* step, int error) {
+  auto fail = [&result, &path](const char* step, int error) {
     result.ok = false;
     result.failedStep = step;
     result.error = error ? error : EIO;
+    result.reason = FileFailureReason(path, result.error, step);
     return result;
   };
+  const ResolvedPath resolved = ResolveTarget(path);
+  if (resolved.error != 0) return fail("resolve", resolved.error);
+  const std::string& target = resolved.path;
 
   struct stat old;
   const bool exists = ::stat(target.c_str(), &old) == 0;
@@ -157,7 +342,8 @@ ReplaceResult ReplaceFileContents(const std::string& path, std::span<const uint8
 
   RemoveStaleTemporaries(target);
 
-  const std::string pattern = DirectoryOf(target) + "/." + BaseOf(target) + ".XXXXXX" + kTempSuffix;
+  const std::string pattern =
+      DirectoryOf(target) + "/" + TemporaryStem(BaseOf(target)) + "XXXXXX" + kTempSuffix;
   const int suffix = static_cast<int>(std::char_traits<char>::length(kTempSuffix));
   std::string temp;
   int fd = -1;
@@ -179,7 +365,11 @@ ReplaceResult ReplaceFileContents(const std::string& path, std::span<const uint8
   };
 
   const mode_t mode = exists ? (old.st_mode & 07777) : (options.newFileMode & ~CurrentUmask());
-  if (exists && (old.st_uid != geteuid() || old.st_gid != getegid())) {
+  // The new file's owner and group are what the system gave it (a folder
+  // with the setgid bit gives its own group), not necessarily ours.
+  struct stat fresh;
+  if (::fstat(fd, &fresh) != 0) return abandon("stat", errno);
+  if (exists && (old.st_uid != fresh.st_uid || old.st_gid != fresh.st_gid)) {
     if (ops.Fchown(fd, old.st_uid, old.st_gid) != 0) return abandon("chown", errno);
   }
   if (ops.Fchmod(fd, mode) != 0) return abandon("chmod", errno);
@@ -194,6 +384,7 @@ ReplaceResult ReplaceFileContents(const std::string& path, std::span<const uint8
     if (n == 0) return abandon("write", ENOSPC);
     done += static_cast<std::size_t>(n);
   }
+  if (exists) CopyAttributes(target, fd);
   if (ops.Fsync(fd) != 0) return abandon("sync", errno);
   if (ops.Rename(temp.c_str(), target.c_str()) != 0) return abandon("rename", errno);
   SyncDirectory(DirectoryOf(target));
@@ -206,22 +397,25 @@ ReplaceResult ReplaceFileContents(const std::string& path, std::span<const uint8
 }
 
 bool IsReadOnly(const std::string& path) {
+  const ResolvedPath resolved = ResolveTarget(path);
   struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return false;
+  if (resolved.error != 0 || ::stat(resolved.path.c_str(), &st) != 0) return false;
   if (!(st.st_mode & S_IWUSR)) return true;
-  return ::access(path.c_str(), W_OK) != 0 && errno == EACCES;
+  return ::access(resolved.path.c_str(), W_OK) != 0 && errno == EACCES;
 }
 
 int MakeWritable(const std::string& path) {
+  const ResolvedPath resolved = ResolveTarget(path);
+  if (resolved.error != 0) return resolved.error;
   struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return errno;
-  if (::chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR) != 0) return errno;
+  if (::stat(resolved.path.c_str(), &st) != 0) return errno;
+  if (::chmod(resolved.path.c_str(), (st.st_mode & 07777) | S_IWUSR) != 0) return errno;
   return 0;
 }
 
 int ReadWholeFile(const std::string& path, std::string& out, bool regularOnly) {
   out.clear();
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | (regularOnly ? O_NONBLOCK : 0));
+  int fd = OpenResolved(path, O_RDONLY | O_CLOEXEC | (regularOnly ? O_NONBLOCK : 0));
   if (fd < 0) return errno;
   if (regularOnly) {
     struct stat st;

@@ -9,10 +9,18 @@
 // to is replaced in its own folder and the link stays a link. A link whose
 // file does not exist is refused (ENOENT): no file is ever created through a
 // link. The temporary file is created with O_EXCL, so it is never opened
-// through a link someone placed under its name.
+// through a link someone placed under its name. Links are resolved by
+// ResolveTarget, which refuses loops and links planted by other users.
+//
+// The new file gets the old one's owner, group, permissions and extended
+// attributes (POSIX ACLs and security labels among them) as far as the file
+// system and the program's privileges allow; an attribute they refuse is
+// left out. A hard link to the old file keeps the old contents: the path
+// gets a new file.
 //
 // A copy of the program killed while writing leaves its temporary file
-// behind (".NAME.XXXXXX.tonalis-tmp", hidden, next to the file). The writer
+// behind (".NAME.XXXXXX.tonalis-tmp", hidden, next to the file; see
+// TemporaryStem for names too long to copy whole). The writer
 // holds a lock on its temporary file, and RemoveStaleTemporaries removes the
 // ones nobody holds: each replacement does so first, and so do the next
 // opening of the library and the next reading of a PPD file.
@@ -73,8 +81,46 @@ ReplaceResult ReplaceFileContents(const std::string& path, std::span<const uint8
 // of this user only, never following links. Returns how many it removed.
 int RemoveStaleTemporaries(const std::string& path);
 
-// Resolves symbolic links; a path that does not exist yet resolves its folder.
-std::string ResolveTarget(const std::string& path);
+// The most symbolic links one resolution follows, as the kernel counts them.
+inline constexpr int kMaxLinkHops = 40;
+
+struct ResolvedPath {
+  std::string path;          // absolute, without links; may not exist yet
+  int error = 0;             // ELOOP, EACCES for a refused link, lstat's errno
+  std::string refusedLink;   // with EACCES: the link that was not followed
+  std::string sharedFolder;  // and the folder it sits in
+};
+
+// Resolves the symbolic links of every part of `path`, one hop at a time; a
+// path whose last part does not exist yet resolves its folder (and a link
+// whose file is gone resolves to where it points). A link in a shared folder
+// (sticky, or writable by everybody) is followed only when it belongs to this
+// user or to the folder's owner: another user's link there is refused with
+// EACCES, so that nobody can plant a link where this program writes or reads.
+ResolvedPath ResolveTarget(const std::string& path);
+
+// open(2) of the file `path` leads to, resolved by ResolveTarget; -1 with
+// errno when the resolution or the open fails.
+int OpenResolved(const std::string& path, int flags, mode_t mode = 0);
+
+// Why doing `step` ("create", "chown", ... of ReplaceResult, or empty for a
+// read) to `path` failed with `error`, in the user's words: a refused link
+// and a missing permission say which; anything else is the system's reason.
+std::string FileFailureReason(const std::string& path, int error, const std::string& step = {});
+
+// The name part shared by the temporary files of the file `base`: "." BASE
+// "." when that leaves room for the random part and the suffix within a
+// file name's 255 bytes; for a longer name, its start (cut at a character)
+// and a hash of the whole name, so that temporaries of two long names that
+// start alike are told apart. A temporary of `base` is exactly this stem,
+// six random characters and kTempSuffix. Only should two long names agree
+// in their start and their hash could one file's cleanup take the other's
+// temporary, and then only one that no writer holds (a stale one).
+std::string TemporaryStem(const std::string& base);
+
+// A write past the file-size limit (ulimit -f) fails with EFBIG instead of
+// ending the program: called once at start-up.
+void IgnoreFileSizeSignal();
 
 // Whether the file exists and lacks its owner's write permission, or cannot
 // be written by this process.

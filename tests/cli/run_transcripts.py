@@ -10,6 +10,8 @@ tonalis-cli under test first on PATH. In a transcript:
   ? N            its exit status (0 when not given)
   # TEXT         a comment; blank lines are ignored
 
+A case folder holding a file `needs-root` is skipped (status 77) unless run as root.
+
 Usage: run_transcripts.py CLI SOURCE-DIR CASE... [--update]
 SAMPLES, PPDS and CLIDATA name resources/samples, tests/data/ppd and tests/data/cli.
 With --update the expected lines are rewritten from what the commands did.
@@ -60,14 +62,18 @@ def text_lines(data):
     return text.split("\n")[:-1] if text.endswith("\n") else text.split("\n") if text else []
 
 
-failed = 0
+failed = skipped = 0
 for case in map(pathlib.Path, cases):
+    if (case / "needs-root").exists() and os.geteuid() != 0:
+        print(f"{case.name}: skipped: needs root")
+        skipped += 1
+        continue
     path = case / "transcript"
     expected, tail = steps(path.read_text(encoding="utf-8", errors="surrogateescape").split("\n"))
     actual = []
     with tempfile.TemporaryDirectory(prefix="tonalis-cli-") as work:
         for f in case.iterdir():
-            if f.name != "transcript":
+            if f.name not in ("transcript", "needs-root"):
                 shutil.copy(f, work)
         for step in expected:
             run = subprocess.run(["bash", "-c", step["cmd"]], cwd=work, env=env,
@@ -84,5 +90,5 @@ for case in map(pathlib.Path, cases):
             print(f"{case.name}: $ {want['cmd']}\n  expected:\n    " + "\n    ".join(render(want)[len(want['notes']) + 1:]) +
                   "\n  got:\n    " + "\n    ".join(render(got)[len(got['notes']) + 1:]))
             break
-print(f"{len(cases) - failed} passed, {failed} failed")
-sys.exit(1 if failed else 0)
+print(f"{len(cases) - failed - skipped} passed, {failed} failed")
+sys.exit(1 if failed else 77 if skipped and skipped == len(cases) else 0)

@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
+
 #include "support/fault_ops.h"
 #include "support/fixtures.h"
 
@@ -89,6 +91,34 @@ TEST(StaleTemporaries, EveryReplacementRemovesWhatNobodyHoldsAndNothingElse) {
   EXPECT_EQ(dir.Entries(), (Names{".f.LINK00.tonalis-tmp", ".f.ZZZZZZ.tonalis-tmp",
                                   ".f.a1B2c3.tonalis-tmp.keep", ".other.a1B2c3.tonalis-tmp", "f"}));
   EXPECT_EQ(RemoveStaleTemporaries(dir / "f"), 1);
+}
+
+TEST(StaleTemporaries, LongNamesGetShortenedTemporariesThatStayTheirOwn) {
+  // Two 250-byte names alike in their first 240 bytes: each replacement
+  // removes its own stale temporary only, and every name fits.
+  TempDir dir;
+  const std::string a = std::string(240, 'n') + "aaaaaaaaaa";
+  const std::string b = std::string(240, 'n') + "bbbbbbbbbb";
+  for (const std::string& name : {a, b}) {
+    WriteBytes(dir / name, "old");
+    WriteBytes(dir / (TemporaryStem(name) + "a1B2c3" + kTempSuffix), "half");
+  }
+  EXPECT_NE(TemporaryStem(a), TemporaryStem(b));
+  ASSERT_TRUE(Replace(dir / a, "new").ok);
+  EXPECT_EQ(ReadBytes(dir / a), "new");
+  EXPECT_EQ(dir.Entries(), (Names{TemporaryStem(b) + "a1B2c3" + kTempSuffix, a, b}));
+  // Up to 235 bytes a name is copied whole; a longer one is cut, and never
+  // inside a character.
+  std::string accents;
+  for (int i = 0; i < 126; ++i) accents += "\xC3\xA9";
+  for (const std::string& name : {std::string(235, 'x'), std::string(236, 'x'), accents}) {
+    const std::string stem = TemporaryStem(name);
+    const std::size_t size = stem.size() + 6 + std::strlen(kTempSuffix);
+    EXPECT_EQ(size, name.size() <= 235 ? name.size() + 20 : 255u);
+    EXPECT_EQ(stem == "." + name + ".", name.size() <= 235);
+  }
+  const std::string cut = TemporaryStem(accents);
+  EXPECT_EQ(cut.substr(cut.find('~') - 2, 2), "\xC3\xA9");
 }
 
 }  // namespace
