@@ -2,8 +2,9 @@
 // file.
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cerrno>
+#include <iterator>
 #include <memory>
-#include <sstream>
 #include <string>
 
 #include "cli/cli_interaction.h"
@@ -75,16 +76,30 @@ int Show(CommandContext& ctx, const std::string& path, bool asJson) {
   return kExitOk;
 }
 
+constexpr std::size_t kMaxJsonBytes = std::size_t{4} << 20;
+
 // The definitions of a JSON file, each checked for storing. Reports the first
 // problem and returns nothing then.
 std::optional<std::vector<JsonDefinition>> ReadDefinitions(CommandContext& ctx,
                                                            const std::string& file) {
   std::string text;
+  int error = 0;
   if (IsStandardInput(file)) {
-    std::ostringstream all;
-    all << ctx.in.rdbuf();
-    text = all.str();
-  } else if (int error = ReadWholeFile(file, text)) {
+    for (std::istreambuf_iterator<char> it(ctx.in), end; it != end && text.size() <= kMaxJsonBytes; ++it)
+      text.push_back(*it);
+    if (text.size() > kMaxJsonBytes)
+      error = EFBIG;
+  } else {
+    error = ReadWholeFile(file, text, /*regularOnly=*/false, kMaxJsonBytes);
+  }
+  if (error == EFBIG) {
+    // A full library is about 200 KB of JSON; anything far larger is not
+    // one (/dev/zero, a disk image) and would only fill the memory.
+    Failure(ctx, file + ": too large for a list of definitions (more than " +
+                     std::to_string(kMaxJsonBytes >> 20) + " MiB)");
+    return std::nullopt;
+  }
+  if (error != 0) {
     Failure(ctx, file + ": cannot be read: " + FileFailureReason(file, error));
     return std::nullopt;
   }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/terminal_text.h"
 #include "platform/file_replace.h"
 #include "platform/libcups.h"
 
@@ -13,9 +14,14 @@ int main(int argc, char** argv) {
   tonalis::IgnoreFileSizeSignal();
   try {
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-    const int status = tonalis::cli::RunCli(args, std::cin, std::cout, std::cerr);
+    // Names and messages from files and print servers reach a terminal.
+    tonalis::cli::TerminalSafeBuf safeOut(std::cout.rdbuf()), safeErr(std::cerr.rdbuf());
+    std::ostream out(&safeOut), err(&safeErr);
+    err.setf(std::ios::unitbuf);
+    const int status = tonalis::cli::RunCli(args, std::cin, out, err);
+    out.flush();
     std::cout.flush();
-    if (!std::cout) {
+    if (!out || !std::cout) {
       std::cerr << tonalis::cli::kProgram << ": the output could not be written\n";
       return tonalis::cli::kExitFailure;
     }

@@ -197,8 +197,19 @@ namespace {
 
 void WriteString(const std::string& s, std::string& out) {
   out.push_back('"');
-  for (char c : s) {
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const char c = s[i];
     const auto u = static_cast<uint8_t>(c);
+    const auto next = i + 1 < s.size() ? static_cast<uint8_t>(s[i + 1]) : uint8_t{0};
+    if (u == 0xC2 && next >= 0x80 && next <= 0x9F) {
+      // U+0080 to U+009F (C1 controls) are escaped like C0 ones, so that the
+      // JSON shows no control character to a terminal.
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04x", next);
+      out += buf;
+      ++i;
+      continue;
+    }
     switch (c) {
       case '"':
         out += "\\\"";
@@ -316,7 +327,10 @@ Json DefinitionToJson(const DensityDef& def) {
     for (int32_t p : c.points) points.push_back(p);
     channels.push_back(Json{{"points", std::move(points)}, {"gamma", c.gamma}});
   }
-  return Json{{"name", Latin1ToUtf8(NameOf(def))},
+  // A name fills at most kMaxNameLength bytes of its field, as every way in
+  // stores it; the rest of a damaged, unterminated field is left out, so
+  // that put takes back what is printed.
+  return Json{{"name", Latin1ToUtf8(NameOf(def).substr(0, kMaxNameLength))},
               {"allChannels", def.allChannels},
               {"channels", std::move(channels)}};
 }

@@ -193,6 +193,13 @@ void LibraryFile::Close() {
   if (fd_ >= 0)
     ::close(fd_);
   fd_ = -1;
+  ReleaseFolder();
+}
+
+void LibraryFile::ReleaseFolder() {
+  if (folderLockFd_ >= 0)
+    ::close(folderLockFd_);
+  folderLockFd_ = -1;
 }
 
 void LibraryFile::ReportOpenFailure(UserInteraction& ui, const StringSource& strings,
@@ -201,22 +208,53 @@ void LibraryFile::ReportOpenFailure(UserInteraction& ui, const StringSource& str
 }
 
 // Opens the file, takes the exclusive lock and makes sure the locked file is
-// still the one at the path. Returns the descriptor, or -1 with `error` set.
+// still the one at the path. Returns the descriptor, or -1 with `error` set;
+// -1 with `error` 0 when there is no file yet and the first save may create
+// it.
 int LibraryFile::OpenAndLock(int& error) {
   const std::string& path = openedPath_;
+  error = 0;
   for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
     // Loops and links another user planted in a shared folder are refused.
-    int fd = OpenResolved(path, O_RDWR | O_CLOEXEC);
+    const int fd = OpenResolved(path, O_RDWR | O_CLOEXEC);
     if (fd < 0 && errno == ENOENT) {
-      // A missing library is created, but never through a link whose file
-      // is gone: that would put the library wherever the link points.
+      // A missing library is made by its first save, but never through a
+      // link whose file is gone: that would put the library wherever the
+      // link points. The folder must let that save create it.
       struct stat entry;
-      if (::lstat(path.c_str(), &entry) == 0 && S_ISLNK(entry.st_mode)) {
-        error = ENOENT;
+      if (::lstat(path.c_str(), &entry) == 0) {
+        if (S_ISLNK(entry.st_mode)) {
+          error = ENOENT;
+          return -1;
+        }
+        continue;  // another copy has just made it
+      }
+      const ResolvedPath resolved = ResolveTarget(path);
+      if (resolved.error != 0) {
+        error = resolved.error;
         return -1;
       }
-      fd = OpenResolved(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-      if (fd < 0 && errno == EEXIST) continue;  // another copy made it just now
+      const std::string folder = resolved.path.substr(0, resolved.path.rfind('/') + 1);
+      if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
+        error = errno;
+        return -1;
+      }
+      // Until that save, the folder's lock keeps other copies from opening
+      // the library as well; whoever holds it and still finds no file is the
+      // one to make it.
+      const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      if (folderFd < 0 || ::flock(folderFd, LOCK_EX | LOCK_NB) != 0) {
+        error = errno;
+        if (folderFd >= 0)
+          ::close(folderFd);
+        return -1;
+      }
+      if (::lstat(path.c_str(), &entry) == 0) {
+        ::close(folderFd);
+        continue;
+      }
+      folderLockFd_ = folderFd;
+      return -1;
     }
     if (fd < 0) {
       error = errno;
@@ -274,6 +312,11 @@ bool LibraryFile::Open(DefinitionLibrary& library, UserInteraction& ui,
   openedPath_ = AbsolutePath(path_);
   int error = 0;
   const int fd = OpenAndLock(error);
+  if (fd < 0 && error == 0) {
+    // An empty library until the first save creates the file.
+    RemoveStaleTemporaries(openedPath_);
+    return true;
+  }
   if (fd < 0) {
     ReportOpenFailure(ui, strings, error);
     return false;
@@ -313,14 +356,22 @@ bool LibraryFile::Write(const DefinitionLibrary& library, UserInteraction& ui,
   int newFd = -1;
   ReplaceOptions options;
   options.keepOpenFd = &newFd;
+  const bool creating = folderLockFd_ >= 0;
+  options.mustBeNew = creating;
   const ReplaceResult result = ReplaceFileContents(openedPath_, image, options, ops_);
   if (!result.ok) {
-    failure.detail = result.reason.empty() ? SystemReason(result.error) : result.reason;
+    if (creating && result.error == EEXIST)
+      failure.detail = "another program created the file after Tonalis found it missing; it is "
+                       "left as it is";
+    else
+      failure.detail = result.reason.empty() ? SystemReason(result.error) : result.reason;
     ui.Show(failure);
     return false;
   }
-  ::close(fd_);
+  if (fd_ >= 0)
+    ::close(fd_);
   fd_ = newFd;
+  ReleaseFolder();
   format_ = LibraryFormat::Current;
   return true;
 }

@@ -7,7 +7,8 @@
 //
 // LibraryFile holds the file open for the whole run under an exclusive lock,
 // so that a second running copy cannot open it, and saves by replacing the
-// file atomically while keeping that lock.
+// file atomically while keeping that lock. A missing file is created by the
+// first save only, so a command that fails leaves no empty library behind.
 #pragma once
 
 #include <cstddef>
@@ -77,8 +78,12 @@ class LibraryFile {
   LibraryFile(const LibraryFile&) = delete;
   LibraryFile& operator=(const LibraryFile&) = delete;
 
-  // Empties `library`, then opens the file for reading and writing (creating
-  // it empty when missing, never truncating it), locks it and loads it.
+  // Empties `library`, then opens the file for reading and writing, locks it
+  // and loads it. A missing file is not created here: the library is then
+  // empty, and the first successful Write creates the file (unless another
+  // program has made one in the meantime; string 28 says so). Until then the
+  // lock is held on the file's folder, so two copies of Tonalis that each
+  // open a missing library in one folder refuse the second.
   // A read-only file asks string 82 first; declining, or any failure to open,
   // lock or read, shows string 24 and leaves the library empty (a lock held
   // by another running copy is named as the reason). Returns
@@ -95,7 +100,7 @@ class LibraryFile {
   // Releases the file and its lock. Open may be called again afterwards.
   void Close();
 
-  bool isOpen() const { return fd_ >= 0; }
+  bool isOpen() const { return fd_ >= 0 || folderLockFd_ >= 0; }
   const std::string& path() const { return path_; }
   // The format found by the last successful Open.
   LibraryFormat format() const { return format_; }
@@ -103,11 +108,15 @@ class LibraryFile {
  private:
   void ReportOpenFailure(UserInteraction& ui, const StringSource& strings, int error) const;
   int OpenAndLock(int& error);
+  void ReleaseFolder();
 
   std::string path_;
   std::string openedPath_;  // path_ made absolute when it was opened
   FileOps& ops_;
   int fd_ = -1;
+  // Open on a missing file, which the first Write creates: the lock on its
+  // folder, held until then.
+  int folderLockFd_ = -1;
   LibraryFormat format_ = LibraryFormat::Empty;
 };
 

@@ -13,9 +13,28 @@ std::optional<int> FindDefinitionIn(const DensityDef* slots, int capacity, int c
   return std::nullopt;
 }
 
+namespace {
+
+// A damaged file can hold used slots beyond its count. Nobody sees them, but
+// a new record stored after one would push it into view instead of itself,
+// and one of the same name would make two: they are freed before a store.
+void FreeHiddenSlots(DensityDef* slots, int capacity, int count) {
+  int seen = 0;
+  for (int i = 0; i < capacity; ++i) {
+    if (!IsUsed(slots[i])) continue;
+    if (seen < count)
+      ++seen;
+    else
+      slots[i].name[0] = '\0';
+  }
+}
+
+}  // namespace
+
 InsertResult InsertDefinitionIn(DensityDef* slots, int capacity, int16_t& count,
                                 const DensityDef& record, InsertMode mode) {
   if (count >= capacity) return InsertResult::Full;
+  FreeHiddenSlots(slots, capacity, count);
   if (auto found = FindDefinitionIn(slots, capacity, count, NameOf(record))) {
     if (mode.kind != InsertMode::Replace) return InsertResult::NameTaken;
     slots[*found] = record;

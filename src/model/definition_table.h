@@ -65,6 +65,8 @@ std::optional<int> FindDefinition(const DefinitionTable<C>& t, std::string_view 
 // Full when count is at capacity (tested before the name); NameTaken when the
 // name is already used (except in replace mode, which overwrites that slot);
 // otherwise the record goes into the lowest free slot or the given slot.
+// Storing a new record frees the used slots beyond the count first, which
+// only a damaged file holds.
 template <int C>
 InsertResult InsertDefinition(DefinitionTable<C>& t, const DensityDef& record, InsertMode mode) {
   return InsertDefinitionIn(t.slots, C, t.count, record, mode);

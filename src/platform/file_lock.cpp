@@ -14,6 +14,8 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/file_replace.h"
+
 namespace tonalis {
 
 namespace {
@@ -65,7 +67,9 @@ LockResult LockFile(const std::string& path, bool create) {
   for (;;) {
     // Non-blocking, so that a FIFO named as the file does not hold us up.
     const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | (create ? O_CREAT | O_NOFOLLOW : 0);
-    const int fd = ::open(path.c_str(), flags, 0600);
+    // An existing file is opened as every other one is: loops and links
+    // planted by another user are refused.
+    const int fd = create ? ::open(path.c_str(), flags, 0600) : OpenResolved(path, flags);
     if (fd < 0) {
       result.error = errno;
       return result;

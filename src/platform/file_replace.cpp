@@ -6,10 +6,12 @@
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
@@ -30,6 +32,15 @@ int FileOps::Fsync(int fd) { return ::fsync(fd); }
 int FileOps::Fchmod(int fd, mode_t mode) { return ::fchmod(fd, mode); }
 int FileOps::Fchown(int fd, uid_t uid, gid_t gid) { return ::fchown(fd, uid, gid); }
 int FileOps::Rename(const char* from, const char* to) { return ::rename(from, to); }
+int FileOps::RenameNoReplace(const char* from, const char* to) {
+  if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return -1;
+  // A file system without the flag: a hard link fails just as well on an
+  // existing name.
+  if (::link(from, to) != 0) return -1;
+  ::unlink(from);
+  return 0;
+}
 int FileOps::Unlink(const char* path) { return ::unlink(path); }
 int FileOps::Close(int fd) { return ::close(fd); }
 
@@ -334,6 +345,7 @@ ReplaceResult ReplaceFileContents(const std::string& path, std::span<const uint8
   const bool exists = ::stat(target.c_str(), &old) == 0;
   if (!exists && errno != ENOENT) return fail("stat", errno);
   if (exists && !S_ISREG(old.st_mode)) return fail("stat", EISDIR);
+  if (exists && options.mustBeNew) return fail("stat", EEXIST);
   // A link whose file is gone: creating that file would put a file wherever
   // the link points, which is not what the user named.
   struct stat named;
@@ -386,7 +398,9 @@ ReplaceResult ReplaceFileContents(const std::string& path, std::span<const uint8
   }
   if (exists) CopyAttributes(target, fd);
   if (ops.Fsync(fd) != 0) return abandon("sync", errno);
-  if (ops.Rename(temp.c_str(), target.c_str()) != 0) return abandon("rename", errno);
+  const int renamed = options.mustBeNew ? ops.RenameNoReplace(temp.c_str(), target.c_str())
+                                        : ops.Rename(temp.c_str(), target.c_str());
+  if (renamed != 0) return abandon("rename", errno);
   SyncDirectory(DirectoryOf(target));
   if (options.keepOpenFd) {
     *options.keepOpenFd = fd;
@@ -400,6 +414,8 @@ bool IsReadOnly(const std::string& path) {
   const ResolvedPath resolved = ResolveTarget(path);
   struct stat st;
   if (resolved.error != 0 || ::stat(resolved.path.c_str(), &st) != 0) return false;
+  struct statvfs mount;
+  if (::statvfs(resolved.path.c_str(), &mount) == 0 && (mount.f_flag & ST_RDONLY)) return false;
   if (!(st.st_mode & S_IWUSR)) return true;
   return ::access(resolved.path.c_str(), W_OK) != 0 && errno == EACCES;
 }
@@ -413,7 +429,8 @@ int MakeWritable(const std::string& path) {
   return 0;
 }
 
-int ReadWholeFile(const std::string& path, std::string& out, bool regularOnly) {
+int ReadWholeFile(const std::string& path, std::string& out, bool regularOnly,
+                  std::size_t maxBytes) {
   out.clear();
   int fd = OpenResolved(path, O_RDONLY | O_CLOEXEC | (regularOnly ? O_NONBLOCK : 0));
   if (fd < 0) return errno;
@@ -431,13 +448,27 @@ int ReadWholeFile(const std::string& path, std::string& out, bool regularOnly) {
   // Read straight into the string, sized by the file when it has a size:
   // no second copy of a large PPD.
   struct stat st;
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+    if (static_cast<uintmax_t>(st.st_size) > maxBytes) {
+      ::close(fd);
+      return EFBIG;
+    }
     out.reserve(static_cast<std::size_t>(st.st_size) + 1);
+  }
   for (;;) {
+    // A device or pipe has no size to check first.
+    if (out.size() > maxBytes) {
+      ::close(fd);
+      out.clear();
+      return EFBIG;
+    }
     if (out.capacity() - out.size() < 4096) out.reserve(out.capacity() * 2 + 65536);
     const std::size_t filled = out.size();
     out.resize(out.capacity());
-    const ssize_t n = ::read(fd, out.data() + filled, out.size() - filled);
+    // Never more than one byte past the limit.
+    std::size_t room = out.size() - filled;
+    if (maxBytes - filled < room) room = maxBytes - filled + 1;
+    const ssize_t n = ::read(fd, out.data() + filled, room);
     out.resize(filled + static_cast<std::size_t>(n > 0 ? n : 0));
     if (n < 0) {
       if (errno == EINTR) continue;

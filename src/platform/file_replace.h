@@ -47,6 +47,8 @@ class FileOps {
   virtual int Fchmod(int fd, mode_t mode);
   virtual int Fchown(int fd, uid_t uid, gid_t gid);
   virtual int Rename(const char* from, const char* to);
+  // Like Rename, but fails with EEXIST when `to` exists.
+  virtual int RenameNoReplace(const char* from, const char* to);
   virtual int Unlink(const char* path);
   virtual int Close(int fd);
 };
@@ -67,6 +69,9 @@ struct ReplaceOptions {
   // being closed, still holding the writer's lock on it (flock, exclusive):
   // the library keeps holding its file without a moment unlocked.
   int* keepOpenFd = nullptr;
+  // The file must not exist yet: it is created only if nothing has appeared
+  // at the path in the meantime (EEXIST otherwise, nothing changed).
+  bool mustBeNew = false;
 };
 
 // The suffix of every temporary file this program makes.
@@ -123,14 +128,17 @@ std::string TemporaryStem(const std::string& base);
 void IgnoreFileSizeSignal();
 
 // Whether the file exists and lacks its owner's write permission, or cannot
-// be written by this process.
+// be written by this process. False on a read-only mount, where adding the
+// permission cannot help: a write then fails with the system's reason.
 bool IsReadOnly(const std::string& path);
 // Adds the owner's write permission; returns 0 or an errno.
 int MakeWritable(const std::string& path);
 
 // Reads a whole file; returns 0 or an errno. With `regularOnly`, anything
 // but a regular file (a pipe, a device, a folder) is refused with EINVAL
-// without waiting for it.
-int ReadWholeFile(const std::string& path, std::string& out, bool regularOnly = false);
+// without waiting for it. A file of more than `maxBytes` bytes fails with
+// EFBIG, after reading at most one byte more (a device or pipe has no end).
+int ReadWholeFile(const std::string& path, std::string& out, bool regularOnly = false,
+                  std::size_t maxBytes = SIZE_MAX);
 
 }  // namespace tonalis

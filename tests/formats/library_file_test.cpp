@@ -156,5 +156,29 @@ TEST(LibraryFile, AFailedSaveKeepsTheOldFileHeld) {
   EXPECT_EQ(OpenInChild(path), 24);
 }
 
+// Opening a missing library makes no file; the first save does, unless
+// another program has made one since, which is then left alone.
+TEST(LibraryFile, AMissingFileIsMadeByTheFirstSaveOnly) {
+  TempDir dir;
+  const std::string path = dir / kLibraryFileName;
+  ScriptedInteraction ui;
+  auto lib = std::make_unique<DefinitionLibrary>();
+  LibraryFile file(path);
+  ASSERT_TRUE(file.Open(*lib, ui));
+  EXPECT_TRUE(dir.Entries().empty());
+  EXPECT_EQ(OpenInChild(path), 24);  // held all the same
+  WriteBytes(path, "theirs");
+  EXPECT_FALSE(file.Write(*lib, ui));
+  EXPECT_EQ(ui.Ids(), std::vector<int>{28});
+  EXPECT_EQ(ReadBytes(path), "theirs");
+  file.Close();
+  fs::remove(path);
+  ASSERT_TRUE(file.Open(*lib, ui));
+  ASSERT_TRUE(file.Write(*lib, ui));
+  EXPECT_EQ(fs::file_size(path), kLibraryFileBytes);
+  EXPECT_EQ(OpenInChild(path), 24);
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{kLibraryFileName});
+}
+
 }  // namespace
 }  // namespace tonalis::test

@@ -26,6 +26,16 @@ TEST(DefinitionTable, WalksStopAfterCountUsedSlotsAndFillTheLowestHole) {
   EXPECT_EQ(VisibleNames(t), (Names{"a", "new", "b"}));
   t.count = -3;
   EXPECT_TRUE(VisibleNames(t).empty());
+  // Used slots beyond the count (a damaged file) are freed by a store, so
+  // that the old "b" neither comes into view instead of the new one nor stays
+  // a second "b" in the file.
+  auto h = ListOf({});
+  h.slots[0] = Definition("a"), h.slots[1] = Definition("b", 1), h.slots[3] = Definition("c");
+  h.count = 1;
+  EXPECT_EQ(InsertDefinition(h, Definition("b", 2), InsertMode::AddMode()), InsertResult::Stored);
+  EXPECT_EQ(VisibleNames(h), (Names{"a", "b"}));
+  EXPECT_EQ(h.slots[*FindDefinition(h, "b")].channels[0].points[6], 2);
+  EXPECT_FALSE(IsUsed(h.slots[3]));
 }
 
 TEST(DefinitionTable, InsertRules) {
