@@ -22,6 +22,7 @@
 #include "platform/file_replace.h"
 #include "platform/libcups.h"
 #include "printers/cups_spooler.h"
+#include "printers/queue_records.h"
 #include "ui/dialog_template.h"
 #include "ui/file_dialog.h"
 #include "ui/main/main_dialog.h"
@@ -124,6 +125,7 @@ int Run(int argc, char** argv) {
                                        options.library.value_or(tonalis::kLibraryFileName),
                                        options.ppd};
     if (shell.module() != nullptr) seams.language = shell.module()->language().toStdString();
+    seams.queueRecords = tonalis::QueueRecordsPath();
     seams.showHelp = [&shell](int context) { shell.ShowHelp(context); };
 
     int status = 0;

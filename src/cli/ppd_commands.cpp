@@ -19,6 +19,7 @@
 #include "formats/definition_json.h"
 #include "formats/ppd_section.h"
 #include "formats/ppd_tone.h"
+#include "printers/queue_records.h"
 #include "workspace/workspace.h"
 
 namespace tonalis::cli {
@@ -131,6 +132,8 @@ void ShowString(CommandContext& ctx, int id, const std::string& subject) {
 WorkspaceSeams Seams(CommandContext& ctx, std::string library = kLibraryFileName) {
   WorkspaceSeams seams{ctx.ui, ctx.strings, std::move(library)};
   seams.holdTarget = true;
+  // Every write to a queue is recorded for `check` and `restore`.
+  seams.queueRecords = QueueRecordsPath();
   return seams;
 }
 

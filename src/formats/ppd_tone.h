@@ -124,9 +124,12 @@ bool SetPPDToneInfo(const LoadedPpd& ppd, const PrinterDefinitionList& list,
                     const PpdServices& services);
 // The same with `defaultChoice` ("Gumma2", or "None") written as the
 // option's default choice (*DefaultVLTone) instead of the file's, as
-// `lpadmin -p QUEUE -o VLTone=Gumma2` sets it.
+// `lpadmin -p QUEUE -o VLTone=Gumma2` sets it. With `keywords`, the
+// definitions keep the keywords of those choices instead of the file's (a
+// restore onto a PPD that lost its section).
 bool SetPPDToneInfo(const LoadedPpd& ppd, const PrinterDefinitionList& list,
-                    const PpdServices& services, const std::string& defaultChoice);
+                    const PpdServices& services, const std::string& defaultChoice,
+                    const std::vector<ChoiceRead>* keywords = nullptr);
 
 // Whether the file's text contains `keyword`. Reports string 22 when the file
 // cannot be opened.

@@ -109,9 +109,12 @@ bool SetPPDToneInfo(const LoadedPpd& ppd, const PrinterDefinitionList& list,
 }
 
 bool SetPPDToneInfo(const LoadedPpd& ppd, const PrinterDefinitionList& list,
-                    const PpdServices& services, const std::string& defaultChoice) {
+                    const PpdServices& services, const std::string& defaultChoice,
+                    const std::vector<ChoiceRead>* keywords) {
   PPDToneState state = ppd.state();
   state.defaultChoice = defaultChoice;
+  if (keywords)
+    state.choices = *keywords;
   return WritePpd(ppd.target(), state, list, services);
 }
 

@@ -102,6 +102,8 @@ const std::map<int, std::string>& Table() {
     {88, "Home"},
     {89, "Out of memory: the program ends. Changes not yet written are lost."},
     {90, "The PPD file was changed by another program after Tonalis read it.\nDo you want to overwrite those changes ?"},
+    {91, "The density controls that Tonalis put on this printer are no longer in its PPD file (a driver update may have replaced it).\nDo you want to put them back ?"},
+    {92, "The density controls of this printer were changed by another program after Tonalis put them on it.\nDo you want to put back those of Tonalis ?"},
   };
   return table;
 }

@@ -1,5 +1,5 @@
 // Every text the user sees, and the PostScript pieces of the PPD section,
-// by number (1 to 90). The program's own table is built in; a language module
+// by number (1 to 92). The program's own table is built in; a language module
 // can supply another StringSource with the same numbers.
 #pragma once
 
@@ -11,7 +11,7 @@
 namespace tonalis {
 
 inline constexpr int kFirstStringId = 1;
-inline constexpr int kLastStringId = 90;
+inline constexpr int kLastStringId = 92;
 
 // Ids that code refers to by name.
 namespace sid {
@@ -49,6 +49,8 @@ inline constexpr int kNameNotLatin1 = 85;  // %s: the refused character
 // 86 to 88: the help viewer's Back, Forward and Home.
 inline constexpr int kOutOfMemory = 89;
 inline constexpr int kPpdChangedElsewhere = 90;
+inline constexpr int kControlsLost = 91;
+inline constexpr int kControlsChanged = 92;
 }  // namespace sid
 
 class StringSource {

@@ -31,6 +31,7 @@ enum class Question {
   SaveBeforeSwitch,   // write the target's changes before another is read?
   SaveBeforeExit,     // write every change before the program ends?
   OverwriteChanges,   // another program changed the PPD since it was read: overwrite?
+  RestoreControls,    // a queue lost or changed what Tonalis wrote to it: put it back?
 };
 
 struct Message {

@@ -17,6 +17,9 @@ class PpdQueueTarget final : public PpdTarget {
   PpdQueueTarget(Spooler& spooler, QueueRef ref) : spooler_(spooler), ref_(std::move(ref)) {}
 
   const QueueRef& ref() const { return ref_; }
+  // The server that keeps the PPD, named even when it is the configured one.
+  std::string ServerName() const { return ref_.server.empty() ? spooler_.ServerName() : ref_.server; }
+  Spooler& spooler() const { return spooler_; }
   // "QUEUE" for the configured scheduler, "QUEUE on SERVER" for another one.
   std::string Describe() const override;
   // 0, or an errno that stands for the scheduler's refusal (ENOENT for a

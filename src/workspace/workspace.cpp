@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#include "formats/ppd_section.h"
+#include "printers/queue_records.h"
+#include "printers/queue_target.h"
+
 namespace tonalis {
 
 Workspace::Workspace(const WorkspaceSeams& seams)
@@ -11,7 +15,8 @@ Workspace::Workspace(const WorkspaceSeams& seams)
       library_(std::make_unique<DefinitionLibrary>()),
       targetList_(std::make_unique<PrinterDefinitionList>()),
       libraryFile_(seams.libraryPath, seams.fileOps ? *seams.fileOps : SystemFileOps()),
-      holdTarget_(seams.holdTarget) {
+      holdTarget_(seams.holdTarget),
+      queueRecords_(seams.queueRecords) {
   EmptyTable(*library_);
   EmptyTable(*targetList_);
 }
@@ -311,6 +316,26 @@ StoreResult Workspace::SetTargetDefinitions(std::span<const std::string> names,
   return StoreResult::Stored;
 }
 
+StoreResult Workspace::SetTargetRecords(std::span<const DensityDef> defs) {
+  if (!loaded_)
+    return StoreResult::NotFound;
+  if (defs.size() > static_cast<std::size_t>(kPrinterListCapacity)) {
+    Show(sid::kTableFull, loaded_->target().Describe());
+    return StoreResult::Full;
+  }
+  auto wanted = std::make_unique<PrinterDefinitionList>();
+  EmptyTable(*wanted);
+  for (const DensityDef& def : defs) {
+    if (Refused(def))
+      return StoreResult::Invalid;
+    if (InsertDefinition(*wanted, def, InsertMode::AddMode()) != InsertResult::Stored)
+      return StoreResult::NameTaken;
+  }
+  *targetList_ = *wanted;
+  targetModified_ = true;
+  return StoreResult::Stored;
+}
+
 // --- Writing ----------------------------------------------------------------
 
 bool Workspace::WriteLibrary() {
@@ -339,6 +364,11 @@ bool Workspace::ChangedElsewhere() const {
 }
 
 bool Workspace::WriteTarget(const std::string& defaultChoice) {
+  return WriteTargetAs(defaultChoice, nullptr);
+}
+
+bool Workspace::WriteTargetAs(const std::string& defaultChoice,
+                              const std::vector<ChoiceRead>* keywords) {
   overwriteDeclined_ = false;
   if (!loaded_) {
     Show(sid::kPpdWriteFailed);
@@ -367,7 +397,8 @@ bool Workspace::WriteTarget(const std::string& defaultChoice) {
       return false;
     }
   }
-  const bool written = SetPPDToneInfo(*loaded_, *targetList_, {ui_, strings_, language_}, defaultChoice);
+  const bool written =
+      SetPPDToneInfo(*loaded_, *targetList_, {ui_, strings_, language_}, defaultChoice, keywords);
   if (written) {
     targetModified_ = false;
     // What is there now is ours (a scheduler may store a PPD in its own
@@ -376,8 +407,99 @@ bool Workspace::WriteTarget(const std::string& defaultChoice) {
     targetBytes_.reset();
     if (target.Read(now) == 0)
       targetBytes_ = std::move(now);
+    RecordQueueWrite();
   }
   return written;
+}
+
+bool Workspace::RestoreRecord(const QueueRecord& record) {
+  if (!Succeeded(SetTargetRecords(record.definitions)))
+    return false;
+  // Each definition gets back its keyword, which saved choices (lpoptions)
+  // and print jobs name; the default goes by name.
+  std::vector<std::string> names;
+  std::vector<ChoiceRead> recorded;
+  for (std::size_t i = 0; i < record.definitions.size(); ++i) {
+    names.emplace_back(NameOf(record.definitions[i]));
+    if (i < record.keywords.size())
+      recorded.push_back({record.keywords[i], names.back()});
+  }
+  const std::vector<ChoiceRead>* keywords = record.keywords.empty() ? nullptr : &recorded;
+  const std::vector<int> numbers =
+      ppd::AssignKeywords(names, keywords ? recorded : loaded_->state().choices);
+  std::string choice = "None";
+  for (std::size_t i = 0; i < names.size(); ++i)
+    if (!record.defaultName.empty() && names[i] == record.defaultName)
+      choice = "Gumma" + std::to_string(numbers[i]);
+  return WriteTargetAs(choice, keywords);
+}
+
+bool Workspace::OfferRestore() {
+  const auto* queue = loaded_ ? dynamic_cast<const PpdQueueTarget*>(&loaded_->target()) : nullptr;
+  if (!queue || queueRecords_.empty() || !targetBytes_)
+    return false;
+  // Records that cannot be read offer nothing; `tonalis-cli check` says why.
+  std::string error;
+  const std::optional<std::vector<QueueRecord>> records = ReadQueueRecords(queueRecords_, error);
+  QueueRecord probe;
+  probe.server = queue->ServerName();
+  probe.queue = queue->ref().queue;
+  if (!records)
+    return false;
+  const QueueRecord* record = nullptr;
+  for (const QueueRecord& r : *records)
+    if (r.SameQueue(probe))
+      record = &r;
+  if (!record)
+    return false;
+  const std::string now = SectionFingerprint(*targetBytes_);
+  const std::string key = probe.server + " " + probe.queue;
+  if (now == record->section ||
+      std::find(restoreOffered_.begin(), restoreOffered_.end(), key) != restoreOffered_.end())
+    return false;
+  restoreOffered_.push_back(key);
+  Message question = StringMessage(strings_, now.empty() ? sid::kControlsLost : sid::kControlsChanged,
+                                   MessageKind::YesNo);
+  question.question = Question::RestoreControls;
+  question.subject = loaded_->target().Describe();
+  if (!ui_.Ask(question))
+    return false;
+  return RestoreRecord(*record);
+}
+
+void Workspace::RecordQueueWrite() {
+  const auto* queue = dynamic_cast<const PpdQueueTarget*>(&loaded_->target());
+  if (queueRecords_.empty() || !queue || !targetBytes_)
+    return;
+  // What the scheduler now keeps, read back: its definitions and default.
+  auto list = std::make_unique<PrinterDefinitionList>();
+  EmptyTable(*list);
+  PPDToneState state;
+  ppd::SplitPpdText(*targetBytes_, *list, state);
+  QueueRecord record;
+  record.server = queue->ServerName();
+  record.queue = queue->ref().queue;
+  for (int slot : VisibleSlots(*list)) {
+    record.definitions.push_back(list->slots[slot]);
+    for (const ChoiceRead& choice : state.choices)
+      if (choice.name == NameOf(list->slots[slot]) && choice.keyword > 0) {
+        record.keywords.push_back(choice.keyword);
+        break;
+      }
+  }
+  if (record.keywords.size() != record.definitions.size())
+    record.keywords.clear();
+  for (const ChoiceRead& choice : state.choices) {
+    if (state.defaultChoice == "Gumma" + std::to_string(choice.keyword))
+      record.defaultName = choice.name;
+  }
+  record.section = SectionFingerprint(*targetBytes_);
+  std::string error;
+  if (!StoreQueueRecord(queueRecords_, record, error)) {
+    ui_.Show(SystemFailure("The density controls of " + loaded_->target().Describe() +
+                               " were written, but could not be recorded for a later check.",
+                           error));
+  }
 }
 
 bool Workspace::WriteChanges() {

@@ -19,9 +19,11 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "formats/library_file.h"
 #include "formats/ppd_tone.h"
+#include "printers/queue_records.h"
 #include "model/definition_table.h"
 #include "model/density_def.h"
 #include "model/string_table.h"
@@ -66,6 +68,9 @@ struct WorkspaceSeams {
   // needs. Without it (the window, which keeps a target for a whole
   // session) the target is locked only while it is written.
   bool holdTarget = false;
+  // Where each successful write to a print queue is recorded (see
+  // queue_records.h); empty: nowhere.
+  std::string queueRecords{};
 };
 
 class Workspace {
@@ -142,6 +147,17 @@ class Workspace {
   // The target's definitions become the library's `names`, in this order.
   // NotFound names the first missing one in `missing`.
   StoreResult SetTargetDefinitions(std::span<const std::string> names, std::string* missing = nullptr);
+  // Restore: the target's definitions become `defs`, in this order (at most
+  // six, each checked as Put checks).
+  StoreResult SetTargetRecords(std::span<const DensityDef> defs);
+  // Writes the definitions and default choice of `record` onto the target as
+  // it is now (see queue_watch.h).
+  bool RestoreRecord(const QueueRecord& record);
+  // After a print queue was read: when its recorded controls were lost or
+  // changed since Tonalis wrote them, asks once per queue and session
+  // whether to put them back (string 91 or 92, RestoreControls), and yes
+  // writes them. Returns whether it wrote.
+  bool OfferRestore();
 
   // --- Writing ---
   // Each writes now and clears its flag on success; failures are reported.
@@ -174,6 +190,11 @@ class Workspace {
   // Whether the target differs from what was last read or written.
   bool ChangedElsewhere() const;
   void Show(int stringId, const std::string& subject = {});
+  // WriteTarget, the definitions keeping the keywords of `keywords` when
+  // given.
+  bool WriteTargetAs(const std::string& defaultChoice, const std::vector<ChoiceRead>* keywords);
+  // Notes what was just written to a print queue in the queue records.
+  void RecordQueueWrite();
 
   UserInteraction& ui_;
   const StringSource& strings_;
@@ -183,6 +204,8 @@ class Workspace {
   LibraryFile libraryFile_;
   std::optional<LoadedPpd> loaded_;
   bool holdTarget_;
+  std::string queueRecords_;
+  std::vector<std::string> restoreOffered_;  // "SERVER QUEUE" of each queue asked about
   FileLock targetLock_;
   // The target's bytes as last read or written; none when unknown.
   std::optional<std::string> targetBytes_;

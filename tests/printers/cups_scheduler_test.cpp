@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 
 #include "discovery_fixture.h"
 #include "printers/cups_spooler.h"
@@ -139,6 +140,58 @@ TEST_F(SchedulerTest, ApplyingChangesThatQueueOnlyItsSavedChoiceFollowsAndARefus
   EXPECT_EQ(cupsd->PpdFile("Alpha"), before);
   EXPECT_EQ(PpdQueueTarget(*spooler, {"", "Gone"}).Replace(before).error, ENOENT);
   EXPECT_NE(cupsd->Run({"lpstat", "-p", "Gone"}), 0);
+}
+
+// The density controls of a PPD: from its *OpenUI line to its *CloseUI line.
+std::string SectionOf(const std::string& ppd) {
+  const std::size_t start = ppd.find("*OpenUI *VLTone/");
+  const std::size_t end = ppd.find("*CloseUI: *VLTone", start);
+  return start == std::string::npos || end == std::string::npos ? "" : ppd.substr(start, end - start);
+}
+
+// What each write to a queue leaves in the records, after a driver update
+// re-installs one queue's PPD, someone changes another's and a third is
+// removed: check tells them apart and restore puts the written sections back.
+TEST_F(SchedulerTest, RecordedQueuesAreCheckedAndRestoredAfterADriverUpdate) {
+  TempDir state, dir;
+  setenv("XDG_STATE_HOME", state.path().c_str(), 1);
+  std::filesystem::copy_file(TONALIS_SAMPLE_LIBRARY, dir / "QR_grad.dat");
+  for (const char* queue : {"Alpha", "Beta", "Gamma"}) {
+    cupsd->AddQueue(queue, kMarked);
+    Run({TONALIS_CLI, "apply", "--printer", queue, "--library", dir / "QR_grad.dat", "Warm", "Darker"});
+  }
+  Run({TONALIS_CLI, "default", "--printer", "Alpha", "Darker"});
+  const std::string written = SectionOf(cupsd->PpdFile("Alpha"));
+  ASSERT_NE(written.find("*DefaultVLTone: Gumma2"), std::string::npos);
+  EXPECT_EQ(Run({TONALIS_CLI, "check"}), "Alpha: in place\nBeta: in place\nGamma: in place\n");
+
+  std::string updated = ReadBytes(kMarked);
+  updated.insert(updated.find("*NickName"), "*% driver 2.0\n");
+  WriteBytes(dir / "updated.ppd", updated);
+  Run({"lpadmin", "-p", "Alpha", "-P", dir / "updated.ppd"});
+  std::string beta = cupsd->PpdFile("Beta");
+  beta.replace(beta.find("/Warm:"), 6, "/Cold:");
+  WriteBytes(dir / "beta.ppd", beta);
+  Run({"lpadmin", "-p", "Beta", "-P", dir / "beta.ppd"});
+  Run({"lpadmin", "-x", "Gamma"});
+  std::string out;
+  EXPECT_EQ(cupsd->Run({TONALIS_CLI, "check"}, &out), 1);
+  EXPECT_EQ(out, "Alpha: lost (the PPD has no density controls any more; a driver update may have "
+                 "replaced it)\nBeta: changed by someone else\nGamma: gone (the server has no such "
+                 "queue)\n");
+
+  EXPECT_EQ(cupsd->Run({TONALIS_CLI, "restore", "--printer", "Alpha", "--printer", "Beta"}, &out), 0)
+      << out;
+  EXPECT_EQ(out, "Alpha: restored \"Warm\", \"Darker\"\nBeta: restored \"Warm\", \"Darker\"\n");
+  const std::string alpha = cupsd->PpdFile("Alpha");
+  EXPECT_EQ(SectionOf(alpha), written);  // byte for byte
+  EXPECT_NE(alpha.find("*% driver 2.0"), std::string::npos);  // on the new vendor part
+  EXPECT_EQ(Run({TONALIS_CLI, "check", "--printer", "Alpha", "--printer", "Beta"}),
+            "Alpha: in place\nBeta: in place\n");
+  // A default chosen with lpadmin is no change.
+  Run({"lpadmin", "-p", "Alpha", "-o", "VLTone=Gumma1"});
+  EXPECT_EQ(Run({TONALIS_CLI, "check", "--printer", "Alpha"}), "Alpha: in place\n");
+  unsetenv("XDG_STATE_HOME");
 }
 
 }  // namespace

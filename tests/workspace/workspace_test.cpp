@@ -5,6 +5,7 @@
 #include "printers/queue_target.h"
 #include "support/fake_spooler.h"
 #include "support/fixtures.h"
+#include "printers/queue_records.h"
 #include "workspace/workspace.h"
 
 namespace tonalis::test {
@@ -168,6 +169,39 @@ TEST(Workspace, ConfirmDeleteAsksTheDeleteQuestion) {
   ASSERT_EQ(ui.shown().size(), 1u);
   EXPECT_EQ(ui.shown()[0].question, Question::DeleteDefinition);
   EXPECT_EQ(ui.shown()[0].stringId, sid::kDeleteQuestion);
+}
+
+// The window asks once per queue whether to put back what Tonalis wrote when
+// a driver update took it away, and yes writes it back.
+TEST(Workspace, ALostQueueIsOfferedItsRecordedControlsOnce) {
+  TempDir dir;
+  FakeSpooler spooler;
+  const std::string vendor = PpdText("Beta PS", {});
+  spooler.Add({"Beta", "Tonalis PS", PpdText("Beta PS", {"X", "Y"})});
+  const auto queue = std::make_shared<PpdQueueTarget>(spooler, QueueRef{"", "Beta"});
+  ScriptedInteraction ui;
+  Workspace writer({.ui = ui, .queueRecords = dir / "queues.json"});
+  ASSERT_EQ(writer.ReadTarget(queue), kPpdLoaded);
+  writer.Delete(Side::Target, "X");
+  ASSERT_TRUE(writer.WriteTarget());
+  const std::string written = spooler.Ppd("Beta");
+  EXPECT_FALSE(writer.OfferRestore());  // in place
+
+  spooler.ReplacePpd({"", "Beta"}, vendor);  // a driver update
+  ui.Answer(true);
+  Workspace window({.ui = ui, .queueRecords = dir / "queues.json"});
+  ASSERT_EQ(window.ReadTarget(queue), kPpdLoaded);
+  EXPECT_TRUE(window.OfferRestore());
+  EXPECT_EQ(ui.shown().at(ui.shown().size() - 2).question, Question::RestoreControls);
+  // Y keeps its keyword (Gumma2) on the PPD that had none.
+  EXPECT_EQ(SectionFingerprint(spooler.Ppd("Beta")), SectionFingerprint(written));
+  EXPECT_EQ(window.Names(Side::Target), std::vector<std::string_view>{"Y"});
+  // Asked once a session.
+  spooler.ReplacePpd({"", "Beta"}, vendor);
+  ASSERT_EQ(window.ReadTarget(queue), kPpdLoaded);
+  const std::size_t asked = ui.shown().size();
+  EXPECT_FALSE(window.OfferRestore());
+  EXPECT_EQ(ui.shown().size(), asked);
 }
 
 }  // namespace

@@ -42,7 +42,8 @@ MainDialog::MainDialog(const MainDialogSeams& seams, QWidget* parent)
       workspace_(WorkspaceSeams{.ui = seams.ui,
                                 .strings = seams.strings,
                                 .libraryPath = seams.libraryPath,
-                                .language = seams.language}) {
+                                .language = seams.language,
+                                .queueRecords = seams.queueRecords}) {
   // A fixed-size window without minimise and maximise buttons, sized by its
   // layout so that it follows the texts and the font. A window, not a
   // dialog: a dialog without a parent is made transient for a hidden window
@@ -241,6 +242,7 @@ bool MainDialog::ListPrinters() {
   if (discovery.loaded) {
     workspace_.AdoptTarget(std::move(*discovery.loaded), *list);
     selectedPrinterText = discovery.selectedPrinterText;
+    workspace_.OfferRestore();
     ShowPrinterList();
   }
   return true;
@@ -415,6 +417,7 @@ void MainDialog::ReadChosenPrinter() {
   const int result = ReadTarget(entry.target);
   if (result == kPpdLoaded) {
     selectedPrinterText = entry.Text();
+    workspace_.OfferRestore();
     ShowReadTarget();
     PrinterSelectionChanged();
   }

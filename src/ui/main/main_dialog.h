@@ -83,6 +83,9 @@ struct MainDialogSeams {
   std::optional<std::string> initialPpd;
   // The language of `strings` (a module's, "de"); empty: English.
   std::string language{};
+  // Where writes to print queues are recorded (queue_records.h); empty:
+  // nowhere.
+  std::string queueRecords{};
   // (The two functions below have empty braces so that initialisers that
   // leave them out stay free of warnings.)
   // Shows a help topic: the window's Help button asks for kMainHelpContext,
