@@ -26,8 +26,10 @@ with CUPS_SERVER at the socket, CUPS_SERVERROOT, HOME and XDG_RUNTIME_DIR in
 the server root (no lpoptions or lock files of the machine's), LPDEST and
 PRINTER unset, CUPSD_TCP=127.0.0.1:PORT (the same scheduler as a remote server)
 and CUPSD_PPD, the folder where the scheduler keeps the queues' PPDs (QUEUE.ppd).
-The scheduler is stopped and its folder removed after the case, whatever its
-steps did.
+In what the commands write, the server root's path reads $CUPSD and the TCP
+listener's address $CUPSD_TCP, so that the expected lines stay the same from
+run to run. The scheduler is stopped and its folder removed after the case,
+whatever its steps did.
 
 Usage: run_transcripts.py CLI SOURCE-DIR CASE... [--update]
 SAMPLES, PPDS and CLIDATA name resources/samples, tests/data/ppd and tests/data/cli.
@@ -144,6 +146,11 @@ class Cupsd:
         raise SystemExit("cupsd did not start:\n" + (log.read_text() if log.exists() else "") +
                          (self.root / "log" / "cupsd.out").read_text())
 
+    def mask(self, data):
+        """`data` with the server root and the TCP listener named as in the transcript."""
+        return data.replace(str(self.root).encode(), b"$CUPSD").replace(
+            f"127.0.0.1:{self.port}".encode(), b"$CUPSD_TCP")
+
     def admin(self, *args):
         run = subprocess.run(["lpadmin", *args], env=self.env, capture_output=True, text=True)
         if run.returncode:
@@ -177,8 +184,9 @@ for case in map(pathlib.Path, cases):
             for step in expected:
                 run = subprocess.run(["bash", "-c", step["cmd"]], cwd=work, env=cupsd.env if cupsd else env,
                                      stdin=subprocess.DEVNULL, capture_output=True)
-                actual.append(dict(step, out=text_lines(run.stdout), err=text_lines(run.stderr),
-                                   status=run.returncode))
+                actual.append(dict(step, out=text_lines(cupsd.mask(run.stdout) if cupsd else run.stdout),
+                               err=text_lines(cupsd.mask(run.stderr) if cupsd else run.stderr),
+                               status=run.returncode))
         finally:
             if cupsd:
                 cupsd.stop()
