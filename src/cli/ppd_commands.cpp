@@ -251,6 +251,8 @@ int Report(CommandContext& ctx, const PpdArguments& args, const std::string& ver
 constexpr std::string_view kListHelp =
     "Usage: tonalis-cli list PPD [--json]\n"
     "       tonalis-cli list --printer QUEUE [--server HOST] [--json]\n"
+    "       tonalis-cli list --printer QUEUE --printer QUEUE... | --all [--model TEXT]\n"
+    "           [--server HOST[:PORT]] [--json]\n"
     "\n"
     "Shows the density controls of a PPD in the order of its density-control\n"
     "section: first each choice's keyword beside its name, the default choice\n"
@@ -339,6 +341,8 @@ int List(CommandContext& ctx, const PpdArguments& args) {
 constexpr std::string_view kDefaultHelp =
     "Usage: tonalis-cli default PPD NAME\n"
     "       tonalis-cli default PPD none\n"
+    "       tonalis-cli default --printer QUEUE --printer QUEUE... | --all [--model TEXT]\n"
+    "           [--server HOST[:PORT]] [--json] NAME|none\n"
     "\n"
     "Makes the density control NAME (or the choice with the keyword NAME, such\n"
     "as Gumma2) the default choice of the PPD's option VLTone, which print\n"
@@ -393,6 +397,8 @@ int SetDefault(CommandContext& ctx, const PpdArguments& args) {
 
 constexpr std::string_view kApplyHelp =
     "Usage: tonalis-cli apply PPD [--library LIB] [NAME...]\n"
+    "       tonalis-cli apply --printer QUEUE --printer QUEUE... | --all [--model TEXT]\n"
+    "           [--server HOST[:PORT]] [--json] [--library LIB] [NAME...]\n"
     "\n"
     "Makes the density controls of the PPD exactly the library definitions\n"
     "NAME..., in this order (at most six). Without names the PPD's density\n"
@@ -430,6 +436,8 @@ int Apply(CommandContext& ctx, const PpdArguments& args) {
 
 constexpr std::string_view kAddHelp =
     "Usage: tonalis-cli add PPD [--library LIB] [--replace] NAME...\n"
+    "       tonalis-cli add --printer QUEUE --printer QUEUE... | --all [--model TEXT]\n"
+    "           [--server HOST[:PORT]] [--json] [--library LIB] [--replace] NAME...\n"
     "\n"
     "Adds the library definitions NAME... to the PPD's density controls, after\n"
     "those it holds (at most six in all). A name the PPD already holds is\n"
@@ -479,6 +487,8 @@ int Copy(CommandContext& ctx, const PpdArguments& args, bool toTarget) {
 
 constexpr std::string_view kRemoveHelp =
     "Usage: tonalis-cli remove PPD NAME...\n"
+    "       tonalis-cli remove --printer QUEUE --printer QUEUE... | --all [--model TEXT]\n"
+    "           [--server HOST[:PORT]] [--json] NAME...\n"
     "\n"
     "Deletes the density controls NAME... from the PPD; the others keep their\n"
     "order. An unknown name is refused and nothing is written.\n"
