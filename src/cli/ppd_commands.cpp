@@ -48,10 +48,11 @@ constexpr std::string_view kManyUsage =
     "and a summary (\"3 printers: 2 changed, 1 failed (Lab)\") follow; the exit\n"
     "status is 0 only when every queue succeeded. --json gives the same as one\n"
     "JSON object: \"printers\", an object per queue with \"printer\", \"server\",\n"
-    "\"ok\" and what was done or the failure's \"message\" and \"reason\"; and\n"
-    "\"summary\". A refusal that does not depend on the queue (an unknown\n"
-    "library name, a name given twice, more than six) comes once, before any\n"
-    "queue is read.\n";
+    "\"ok\" and what was done (for list its \"definitions\") or the failure's\n"
+    "\"message\" and \"reason\"; and \"summary\". Except for list, --json gives\n"
+    "this object for a single --printer too. A refusal that does not depend on\n"
+    "the queue (an unknown library name, a name given twice, more than six)\n"
+    "comes once, before any queue is read.\n";
 
 // The arguments common to the PPD commands.
 struct PpdArguments {
