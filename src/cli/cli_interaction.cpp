@@ -3,9 +3,14 @@
 namespace tonalis::cli {
 
 void CliInteraction::Print(const Message& message) {
+  if (message.stringId != 0 && once_.count(message.stringId) &&
+      !shownOnce_.insert(message.stringId).second)
+    return;
   err_ << program_ << ": ";
   // The subject is named unless the text already names it.
   const std::string& subject = subject_.empty() ? message.subject : subject_;
+  last_ = message;
+  last_->subject = subject;
   if (!subject.empty() && message.text.find(subject) == std::string::npos)
     err_ << subject << ": ";
   err_ << message.text << '\n';
@@ -16,6 +21,13 @@ void CliInteraction::Print(const Message& message) {
 void CliInteraction::Show(const Message& message) {
   Print(message);
   err_.flush();
+}
+
+void CliInteraction::Fail(std::string_view text) {
+  err_ << program_ << ": " << text << '\n';
+  err_.flush();
+  Message m = SystemFailure(std::string(text), {});
+  last_ = std::move(m);
 }
 
 bool CliInteraction::Ask(const Message& message) {

@@ -2,8 +2,11 @@
 // answered by their kind from the command line's flags.
 #pragma once
 
+#include <optional>
 #include <ostream>
+#include <set>
 #include <string>
+#include <string_view>
 
 #include "model/string_table.h"
 #include "platform/interaction.h"
@@ -32,12 +35,23 @@ class CliInteraction final : public UserInteraction {
 
   // "program: [subject: ]text", the system's reason on a following line.
   void Show(const Message& message) override;
+  // "program: text", for a failure the command words itself.
+  void Fail(std::string_view text);
   // Replacing a definition is answered by --replace and deleting one is
   // answered yes, both silently (the command line asked for them). Any
   // other question is shown; with --yes the answer is noted and is yes,
   // otherwise the message says how to answer it and QuestionNotAnswered is
   // thrown.
   bool Ask(const Message& message) override;
+
+  // The last message shown or asked since ForgetShown, the command's own
+  // failures included: what a run over several queues reports of a queue
+  // that failed.
+  const std::optional<Message>& lastShown() const { return last_; }
+  void ForgetShown() { last_.reset(); }
+  // Messages of string `id` are shown the first time only: a run over
+  // several queues gives its advice once, not once per queue.
+  void ShowOnce(int id) { once_.insert(id); }
 
  private:
   void Print(const Message& message);
@@ -47,6 +61,8 @@ class CliInteraction final : public UserInteraction {
   bool assumeYes_;
   bool replace_ = false;
   std::string subject_;
+  std::optional<Message> last_;
+  std::set<int> once_, shownOnce_;
 };
 
 }  // namespace tonalis::cli

@@ -93,7 +93,7 @@ int UsageError(CommandContext& ctx, std::string_view text) {
 }
 
 int Failure(CommandContext& ctx, std::string_view text) {
-  ctx.err << kProgram << ": " << text << '\n';
+  ctx.ui.Fail(text);
   return kExitFailure;
 }
 

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <iterator>
 #include <memory>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,7 @@
 #include "cli/commands.h"
 #include "cli/library_option.h"
 #include "cli/ppd_target_option.h"
+#include "cli/queue_set.h"
 #include "formats/definition_json.h"
 #include "formats/ppd_section.h"
 #include "formats/ppd_tone.h"
@@ -35,22 +38,55 @@ constexpr std::string_view kTargetUsage =
     "Every option may be given as --option=VALUE.\n"
     "Short forms: -p QUEUE, -s HOST, -l LIB, -r (--replace), -j (--json).\n";
 
+constexpr std::string_view kManyUsage =
+    "\n"
+    "Several printers: give --printer more than once, or --all for every printer\n"
+    "that 'tonalis-cli printers' lists (those of --server HOST[:PORT] when it is\n"
+    "given), and --model TEXT with it for those whose make and model contains\n"
+    "TEXT (letters compared without regard to case). Each queue is read,\n"
+    "changed and replaced on its own, as a single one is; a queue that fails\n"
+    "keeps its PPD and does not stop the others. A result line for each queue\n"
+    "and a summary (\"3 printers: 2 changed, 1 failed (Lab)\") follow; the exit\n"
+    "status is 0 only when every queue succeeded. --json gives the same as one\n"
+    "JSON object: \"printers\", an object per queue with \"printer\", \"server\",\n"
+    "\"ok\" and what was done (for list its \"definitions\") or the failure's\n"
+    "\"message\" and \"reason\"; and \"summary\". Except for list, --json gives\n"
+    "this object for a single --printer too. A refusal that does not depend on\n"
+    "the queue (an unknown library name, a name given twice, more than six)\n"
+    "comes once, before any queue is read.\n";
+
 // The arguments common to the PPD commands.
 struct PpdArguments {
-  std::string printer, server, library;
+  std::string printer, server, library, model;
+  std::vector<std::string> printers;  // with kManyQueues
   CLI::Option* printerOption = nullptr;
   CLI::Option* serverOption = nullptr;
   CLI::Option* libraryOption = nullptr;
+  CLI::Option* modelOption = nullptr;
   bool replace = false;
   bool json = false;
+  bool all = false;
   int takes = 0;
 
   // Filled by Resolve:
   std::shared_ptr<PpdTarget> target;
   std::vector<std::string> names;  // ISO 8859-1 bytes
+  // Several queues: the command runs once for each, `target` and `result`
+  // set for it; standard input (a library '-') is read once into `input`.
+  bool many = false;
+  QueueSelection selection;
+  std::optional<std::string> input;
+  QueueResult* result = nullptr;
 };
 
-enum Takes { kLibrary = 1, kReplace = 2, kJson = 4, kReadsPpdOnly = 8, kWritesLibrary = 16 };
+enum Takes {
+  kLibrary = 1,
+  kReplace = 2,
+  kJson = 4,
+  kReadsPpdOnly = 8,
+  kWritesLibrary = 16,
+  kManyQueues = 32,  // --printer more than once, --all, --model
+};
 
 // A PPD given on standard input, for the commands that only read it.
 class StandardInputTarget final : public PpdTarget {
@@ -82,7 +118,13 @@ class StandardInputTarget final : public PpdTarget {
 std::shared_ptr<PpdArguments> Declare(CLI::App& command, int takes) {
   auto args = std::make_shared<PpdArguments>();
   args->takes = takes;
-  args->printerOption = command.add_option("-p,--printer", args->printer);
+  if (takes & kManyQueues) {
+    args->printerOption = command.add_option("-p,--printer", args->printers)->allow_extra_args(false);
+    command.add_flag("--all", args->all);
+    args->modelOption = command.add_option("--model", args->model);
+  } else {
+    args->printerOption = command.add_option("-p,--printer", args->printer);
+  }
   args->serverOption = command.add_option("-s,--server", args->server);
   if (takes & kLibrary)
     args->libraryOption = command.add_option("-l,--library", args->library);
@@ -97,15 +139,43 @@ std::optional<std::string> Given(const CLI::Option* option, const std::string& v
   return option && option->count() ? std::optional<std::string>(value) : std::nullopt;
 }
 
+// Whether the options name several queues (or one with --json for its
+// results, which only the runs over queues give). A usage error when they
+// do not fit.
+std::optional<int> ResolveQueues(CommandContext& ctx, PpdArguments& args) {
+  const bool listing = args.takes & kReadsPpdOnly;
+  if (args.modelOption && args.modelOption->count() && !args.all)
+    return UsageError(ctx, "--model goes with --all");
+  if (args.all && !args.printers.empty())
+    return UsageError(ctx, "--all and --printer do not go together");
+  if (args.json && !listing && !args.all && args.printers.empty())
+    return UsageError(ctx, "--json goes with --printer or --all");
+  args.many = args.all || args.printers.size() > 1 || (args.json && !listing);
+  if (args.many) {
+    args.selection = {args.printers, Given(args.serverOption, args.server), args.all,
+                      args.all ? Given(args.modelOption, args.model) : std::nullopt};
+  }
+  return std::nullopt;
+}
+
 // The target and the names; a usage error when they do not fit.
 std::optional<int> Resolve(CommandContext& ctx, PpdArguments& args) {
   std::vector<std::string> pos = ctx.arguments;
   std::string error;
-  args.target = TargetFromOptions(Given(args.printerOption, args.printer),
-                                  Given(args.serverOption, args.server), pos, error);
-  if (!args.target)
-    return UsageError(ctx, error);
-  if (args.target->Describe() == "-") {
+  if (args.takes & kManyQueues) {
+    if (std::optional<int> status = ResolveQueues(ctx, args))
+      return status;
+    if (args.printers.size() == 1)
+      args.printer = args.printers.front();
+  }
+  if (!args.many) {
+    args.target = TargetFromOptions(
+        args.printers.empty() ? Given(args.printerOption, args.printer) : args.printer,
+        Given(args.serverOption, args.server), pos, error);
+    if (!args.target)
+      return UsageError(ctx, error);
+  }
+  if (args.target && args.target->Describe() == "-") {
     if (!(args.takes & kReadsPpdOnly))
       return RefuseStandardInput(ctx, "the PPD");
     args.target = std::make_shared<StandardInputTarget>(ctx.in);
@@ -116,6 +186,9 @@ std::optional<int> Resolve(CommandContext& ctx, PpdArguments& args) {
       return UsageError(ctx, "--library needs a file name");
     if (IsStandardInput(args.library) && (args.takes & kWritesLibrary))
       return RefuseStandardInput(ctx, "the library");
+    // Every queue reads the same library.
+    if (args.many && IsStandardInput(args.library))
+      args.input.emplace(std::istreambuf_iterator<char>(ctx.in), std::istreambuf_iterator<char>());
   }
   for (const std::string& p : pos) args.names.push_back(NameArgument(p));
   return std::nullopt;
@@ -159,7 +232,20 @@ std::unique_ptr<Workspace> WithLibrary(CommandContext& ctx, const PpdArguments& 
   return ws;
 }
 
-int Report(CommandContext& ctx, std::string_view verb, const std::vector<std::string>& names) {
+// "VERB NAME" for each name, or for one of several queues its result.
+int Report(CommandContext& ctx, const PpdArguments& args, const std::string& verb,
+           const std::vector<std::string>& names) {
+  if (QueueResult* result = args.result) {
+    std::string text;
+    Json shown = Json::array();
+    for (const std::string& name : names) {
+      text += (text.empty() ? "" : ", ") + Quoted(name);
+      shown.push_back(DisplayName(name));
+    }
+    result->text = verb + ' ' + (names.empty() ? "nothing (no density controls left)" : text);
+    result->data[verb] = std::move(shown);
+    return kExitOk;
+  }
   for (const std::string& name : names) ctx.out << verb << ' ' << Quoted(name) << '\n';
   return kExitOk;
 }
@@ -169,6 +255,8 @@ int Report(CommandContext& ctx, std::string_view verb, const std::vector<std::st
 constexpr std::string_view kListHelp =
     "Usage: tonalis-cli list PPD [--json]\n"
     "       tonalis-cli list --printer QUEUE [--server HOST] [--json]\n"
+    "       tonalis-cli list --printer QUEUE --printer QUEUE... | --all [--model TEXT]\n"
+    "           [--server HOST[:PORT]] [--json]\n"
     "\n"
     "Shows the density controls of a PPD in the order of its density-control\n"
     "section: first each choice's keyword beside its name, the default choice\n"
@@ -211,6 +299,12 @@ int List(CommandContext& ctx, const PpdArguments& args) {
   }
   std::vector<const DensityDef*> defs;
   for (int i : VisibleSlots(*list)) defs.push_back(&list->slots[i]);
+  if (args.json && args.result) {
+    Json shown = Json::array();
+    for (const DensityDef* def : defs) shown.push_back(DefinitionToJson(*def));
+    args.result->data["definitions"] = std::move(shown);
+    return kExitOk;
+  }
   if (args.json) {
     PrintDefinitions(ctx.out, defs, true);
     return kExitOk;
@@ -251,6 +345,8 @@ int List(CommandContext& ctx, const PpdArguments& args) {
 constexpr std::string_view kDefaultHelp =
     "Usage: tonalis-cli default PPD NAME\n"
     "       tonalis-cli default PPD none\n"
+    "       tonalis-cli default --printer QUEUE --printer QUEUE... | --all [--model TEXT]\n"
+    "           [--server HOST[:PORT]] [--json] NAME|none\n"
     "\n"
     "Makes the density control NAME (or the choice with the keyword NAME, such\n"
     "as Gumma2) the default choice of the PPD's option VLTone, which print\n"
@@ -272,11 +368,13 @@ int SetDefault(CommandContext& ctx, const PpdArguments& args) {
   for (std::string_view name : ws.Names(Side::Target)) names.emplace_back(name);
   const std::vector<int> keywords = ppd::AssignKeywords(names, ws.loaded()->state().choices);
   std::string choice, label;
+  Json name = nullptr;
   for (std::size_t i = 0; i < names.size() && choice.empty(); ++i) {
     const std::string keyword = "Gumma" + std::to_string(keywords[i]);
     if (names[i] == wanted || keyword == wanted) {
       choice = keyword;
       label = Quoted(names[i]) + " (" + keyword + ")";
+      name = DisplayName(names[i]);
     }
   }
   if (choice.empty() && (wanted == "none" || wanted == "None")) {
@@ -289,6 +387,12 @@ int SetDefault(CommandContext& ctx, const PpdArguments& args) {
   }
   if (!ws.WriteTarget(choice))
     return kExitFailure;
+  if (QueueResult* result = args.result) {
+    result->text = "default " + label;
+    result->data["default"] = choice;
+    result->data["name"] = std::move(name);
+    return kExitOk;
+  }
   ctx.out << "default " << label << '\n';
   return kExitOk;
 }
@@ -297,6 +401,8 @@ int SetDefault(CommandContext& ctx, const PpdArguments& args) {
 
 constexpr std::string_view kApplyHelp =
     "Usage: tonalis-cli apply PPD [--library LIB] [NAME...]\n"
+    "       tonalis-cli apply --printer QUEUE --printer QUEUE... | --all [--model TEXT]\n"
+    "           [--server HOST[:PORT]] [--json] [--library LIB] [NAME...]\n"
     "\n"
     "Makes the density controls of the PPD exactly the library definitions\n"
     "NAME..., in this order (at most six). Without names the PPD's density\n"
@@ -304,28 +410,38 @@ constexpr std::string_view kApplyHelp =
     "is refused before anything is read or written.\n"
     "\n";
 
-int Apply(CommandContext& ctx, const PpdArguments& args) {
+// More than six names, or one twice: refused before anything is read.
+std::optional<int> RefuseApplyNames(CommandContext& ctx, const PpdArguments& args) {
   const std::vector<std::string>& names = args.names;
   if (names.size() > static_cast<std::size_t>(kPrinterListCapacity)) {
-    ShowString(ctx, sid::kTableFull, args.target->Describe());
+    ShowString(ctx, sid::kTableFull, args.target ? args.target->Describe() : std::string());
     return kExitFailure;
   }
   for (std::size_t i = 0; i < names.size(); ++i) {
     if (std::find(names.begin(), names.begin() + i, names[i]) != names.begin() + i)
       return Failure(ctx, Quoted(names[i]) + " is named twice");
   }
+  return std::nullopt;
+}
+
+int Apply(CommandContext& ctx, const PpdArguments& args) {
+  const std::vector<std::string>& names = args.names;
+  if (std::optional<int> refused = RefuseApplyNames(ctx, args))
+    return *refused;
   const std::unique_ptr<Workspace> ws = WithLibrary(ctx, args, names);
   if (!ws || ws->ReadTarget(args.target) != kPpdLoaded)
     return kExitFailure;
   if (!Succeeded(ws->SetTargetDefinitions(names)) || !ws->WriteTarget())
     return kExitFailure;
-  return Report(ctx, "applied", names);
+  return Report(ctx, args, "applied", names);
 }
 
 // --- add and pick: copying between the library and the PPD ---
 
 constexpr std::string_view kAddHelp =
     "Usage: tonalis-cli add PPD [--library LIB] [--replace] NAME...\n"
+    "       tonalis-cli add --printer QUEUE --printer QUEUE... | --all [--model TEXT]\n"
+    "           [--server HOST[:PORT]] [--json] [--library LIB] [--replace] NAME...\n"
     "\n"
     "Adds the library definitions NAME... to the PPD's density controls, after\n"
     "those it holds (at most six in all). A name the PPD already holds is\n"
@@ -368,13 +484,15 @@ int Copy(CommandContext& ctx, const PpdArguments& args, bool toTarget) {
   }
   if (!(toTarget ? ws->WriteTarget() : ws->WriteLibrary()))
     return kExitFailure;
-  return Report(ctx, toTarget ? "added" : "picked", args.names);
+  return Report(ctx, args, toTarget ? "added" : "picked", args.names);
 }
 
 // --- remove ---
 
 constexpr std::string_view kRemoveHelp =
     "Usage: tonalis-cli remove PPD NAME...\n"
+    "       tonalis-cli remove --printer QUEUE --printer QUEUE... | --all [--model TEXT]\n"
+    "           [--server HOST[:PORT]] [--json] NAME...\n"
     "\n"
     "Deletes the density controls NAME... from the PPD; the others keep their\n"
     "order. An unknown name is refused and nothing is written.\n"
@@ -394,16 +512,84 @@ int Remove(CommandContext& ctx, const PpdArguments& args) {
   }
   if (!ws.WriteTarget())
     return kExitFailure;
-  return Report(ctx, "removed", args.names);
+  return Report(ctx, args, "removed", args.names);
 }
 
-// Declares a PPD command's options and runs `run` once they are resolved.
-template <int (*run)(CommandContext&, const PpdArguments&)>
+// --- Several queues ---
+
+// The refusals of each command that do not depend on the PPD, given once
+// before several queues are read.
+std::optional<int> CheckList(CommandContext& ctx, const PpdArguments& args) {
+  if (!args.names.empty())
+    return UsageError(ctx, "unexpected argument '" + args.names[0] + "'");
+  return std::nullopt;
+}
+
+std::optional<int> CheckApply(CommandContext& ctx, const PpdArguments& args) {
+  if (std::optional<int> refused = RefuseApplyNames(ctx, args))
+    return refused;
+  if (!WithLibrary(ctx, args, args.names))
+    return kExitFailure;
+  return std::nullopt;
+}
+
+std::optional<int> CheckAdd(CommandContext& ctx, const PpdArguments& args) {
+  if (args.names.empty())
+    return UsageError(ctx, "expected one or more names");
+  if (!WithLibrary(ctx, args, args.names))
+    return kExitFailure;
+  return std::nullopt;
+}
+
+std::optional<int> CheckRemove(CommandContext& ctx, const PpdArguments& args) {
+  if (args.names.empty())
+    return UsageError(ctx, "expected one or more names");
+  return std::nullopt;
+}
+
+std::optional<int> CheckDefault(CommandContext& ctx, const PpdArguments& args) {
+  if (args.names.size() != 1)
+    return UsageError(ctx, "expected one NAME, or none");
+  return std::nullopt;
+}
+
+using Run = int (*)(CommandContext&, const PpdArguments&);
+using Check = std::optional<int> (*)(CommandContext&, const PpdArguments&);
+
+// Runs `run` on each queue of args.selection after `check`.
+int RunOnEach(CommandContext& ctx, const PpdArguments& args, Run run, Check check) {
+  {
+    std::istringstream input(args.input.value_or(std::string()));
+    CommandContext once{args.input ? input : ctx.in, ctx.out, ctx.err, ctx.ui,
+                        ctx.strings, ctx.command, ctx.arguments};
+    if (std::optional<int> status = check(once, args))
+      return *status;
+  }
+  int status = kExitFailure;
+  const std::optional<std::vector<SelectedQueue>> queues = SelectQueues(ctx, args.selection, status);
+  if (!queues)
+    return status;
+  const bool listing = args.takes & kReadsPpdOnly;
+  return RunOnQueues(ctx, *queues, args.input, args.json, listing ? "listed" : "changed",
+                     [&](CommandContext& queueCtx, const std::shared_ptr<PpdTarget>& target,
+                         QueueResult& result) {
+                       PpdArguments one = args;
+                       one.target = target;
+                       one.result = &result;
+                       return run(queueCtx, one);
+                     });
+}
+
+// Declares a PPD command's options and runs `run` once they are resolved;
+// `check` before it when the command names several queues.
+template <Run run, Check check = nullptr>
 CommandRun Define(CLI::App& command, int takes) {
   std::shared_ptr<PpdArguments> args = Declare(command, takes);
   return [args](CommandContext& ctx) {
     if (std::optional<int> status = Resolve(ctx, *args))
       return *status;
+    if (args->many)
+      return RunOnEach(ctx, *args, run, check);
     return run(ctx, *args);
   };
 }
@@ -416,32 +602,33 @@ int PickNames(CommandContext& ctx, const PpdArguments& args) {
 }
 
 CommandRun DefineList(CLI::App& c) {
-  return Define<List>(c, kJson | kReadsPpdOnly);
+  return Define<List, CheckList>(c, kJson | kReadsPpdOnly | kManyQueues);
 }
 CommandRun DefineApply(CLI::App& c) {
-  return Define<Apply>(c, kLibrary);
+  return Define<Apply, CheckApply>(c, kLibrary | kJson | kManyQueues);
 }
 CommandRun DefineAdd(CLI::App& c) {
-  return Define<AddNames>(c, kLibrary | kReplace);
+  return Define<AddNames, CheckAdd>(c, kLibrary | kReplace | kJson | kManyQueues);
 }
 CommandRun DefinePick(CLI::App& c) {
   return Define<PickNames>(c, kLibrary | kReplace | kReadsPpdOnly | kWritesLibrary);
 }
 CommandRun DefineRemove(CLI::App& c) {
-  return Define<Remove>(c, 0);
+  return Define<Remove, CheckRemove>(c, kJson | kManyQueues);
 }
 CommandRun DefineDefault(CLI::App& c) {
-  return Define<SetDefault>(c, 0);
+  return Define<SetDefault, CheckDefault>(c, kJson | kManyQueues);
 }
 
-std::string WithTargetUsage(std::string_view help) {
-  return std::string(help) + std::string(kTargetUsage);
+std::string WithTargetUsage(std::string_view help, bool many = true) {
+  return std::string(help) + std::string(kTargetUsage) +
+         (many ? std::string(kManyUsage) : std::string());
 }
 
 const std::string kListText = WithTargetUsage(kListHelp);
 const std::string kApplyText = WithTargetUsage(kApplyHelp);
 const std::string kAddText = WithTargetUsage(kAddHelp);
-const std::string kPickText = WithTargetUsage(kPickHelp);
+const std::string kPickText = WithTargetUsage(kPickHelp, false);
 const std::string kRemoveText = WithTargetUsage(kRemoveHelp);
 const std::string kDefaultText = WithTargetUsage(kDefaultHelp);
 

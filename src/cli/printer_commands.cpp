@@ -32,7 +32,9 @@ constexpr std::string_view kHelp =
     "               \"driver\" (its make and model), \"server\" (the server that\n"
     "               keeps its PPD), \"default\" (true for the default printer)\n"
     "\n"
-    "Use a listed queue with --printer QUEUE in list, apply, add, remove and pick.\n";
+    "Use a listed queue with --printer QUEUE in list, apply, add, remove and pick;\n"
+    "--all (with --model TEXT) in list, apply, add, remove and default takes them\n"
+    "all (those whose make and model contains TEXT).\n";
 
 CommandRun DefinePrinters(CLI::App& command) {
   auto json = std::make_shared<bool>(false);
