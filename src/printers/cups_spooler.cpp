@@ -193,8 +193,8 @@ const char* const kListAttributes[] = {"printer-name",  "printer-make-and-model"
 // How many connections look at PPDs at once: the scheduler answers one
 // request at a time, so a few are enough to keep it busy.
 constexpr std::size_t kSearchConnections = 4;
-// Fewer PPDs than this are searched on the spooler's own connection.
-constexpr std::size_t kSearchInParallelFrom = 8;
+// A single PPD is searched on the spooler's own connection.
+constexpr std::size_t kSearchInParallelFrom = 2;
 
 }  // namespace
 
@@ -487,6 +487,56 @@ SpoolerStatus CupsSpooler::FetchPpd(const QueueRef& ref, std::string& bytes) {
   return {};
 }
 
+SpoolerStatus CupsSpooler::SearchPpd(const QueueRef& ref, std::string_view text, bool& found) {
+  found = false;
+  // Any failure here is only a "could not tell": the caller asks again.
+  const auto failed = [&] {
+    Disconnect(ref.server);
+    return SpoolerStatus::Failure(IPP_STATUS_ERROR_INTERNAL, "The PPD could not be searched");
+  };
+  SpoolerStatus status;
+  http_t* http = Connect(ref.server, status);
+  if (!http) return status;
+  const std::string resource = "/printers/" + EscapePath(ref.queue) + ".ppd";
+  http_status_t got = HTTP_STATUS_ERROR;
+  // A kept connection the server has closed in the meantime is made again,
+  // once.
+  for (int attempt = 0; attempt < 2 && got == HTTP_STATUS_ERROR && !unanswered_; ++attempt) {
+    if (attempt && libcups::httpReconnect2(http, static_cast<int>(timeoutSeconds * 1000), nullptr))
+      break;
+    libcups::httpClearFields(http);
+    libcups::httpSetField(http, HTTP_FIELD_AUTHORIZATION, libcups::httpGetAuthString(http));
+    if (libcups::httpGet(http, resource.c_str()) != 0) continue;
+    while ((got = libcups::httpUpdate(http)) == HTTP_STATUS_CONTINUE) {
+    }
+  }
+  if (got != HTTP_STATUS_OK) return failed();
+
+  // The text may straddle two reads: the end of the last one is kept.
+  std::string window;
+  char buffer[16384];
+  ssize_t n = 0;
+  while ((n = libcups::httpRead2(http, buffer, sizeof buffer)) > 0) {
+    window.append(buffer, static_cast<std::size_t>(n));
+    if (window.find(text) != std::string::npos) {
+      found = true;
+      break;
+    }
+    if (window.size() >= text.size()) window.erase(0, window.size() - text.size() + 1);
+  }
+  if (n < 0 || unanswered_) return failed();
+  // The rest of the PPD is not read: the connection it comes on goes.
+  if (found) Disconnect(ref.server);
+  return {};
+}
+
+void CupsSpooler::Disconnect(const std::string& server) {
+  if (auto it = connections_.find(server.empty() ? configured_ : server); it != connections_.end()) {
+    libcups::httpClose(it->second);
+    connections_.erase(it);
+  }
+}
+
 void CupsSpooler::SearchPpds(const std::vector<QueueRef>& refs, std::string_view text,
                              std::vector<PpdSearch>& results) {
   if (refs.size() < kSearchInParallelFrom) return Spooler::SearchPpds(refs, text, results);
@@ -499,20 +549,18 @@ void CupsSpooler::SearchPpds(const std::vector<QueueRef>& refs, std::string_view
   const auto work = [&] {
     CupsSpooler worker(configured_);
     worker.SetPasswordPrompt([](const PasswordRequest&) { return std::optional<std::string>(); });
-    std::string bytes;
     for (std::size_t i; (i = next++) < refs.size();) {
       PpdSearch& result = results[i];
       try {
-        result.status = worker.FetchPpd(refs[i], bytes);
+        result.status = worker.SearchPpd(refs[i], text, result.found);
       } catch (const std::exception& e) {
         // Asked again by the caller, which then meets the failure itself.
         result.status = SpoolerStatus::Failure(IPP_STATUS_ERROR_INTERNAL, e.what());
       }
-      result.found = result.status.ok() && std::string_view(bytes).find(text) != std::string_view::npos;
     }
   };
   std::vector<std::thread> workers;
-  const std::size_t count = std::min(kSearchConnections, refs.size() / 2);
+  const std::size_t count = std::min(kSearchConnections, refs.size());
   try {
     for (std::size_t i = 1; i < count; ++i) workers.emplace_back(work);
   } catch (const std::system_error&) {

@@ -55,8 +55,8 @@ class CupsSpooler final : public Spooler {
   SpoolerStatus GetQueueDriver(const SpoolerQueue& queue, QueueDriver& driver) override;
   SpoolerStatus DefaultQueue(std::string& name) override;
   SpoolerStatus FetchPpd(const QueueRef& ref, std::string& bytes) override;
-  // Several PPDs are fetched at once, each worker thread on connections of
-  // its own.
+  // Several PPDs are searched at once, each worker thread on connections of
+  // its own, and each is read only as far as the text.
   void SearchPpds(const std::vector<QueueRef>& refs, std::string_view text,
                   std::vector<PpdSearch>& results) override;
   SpoolerStatus ReplacePpd(const QueueRef& ref, std::string_view bytes) override;
@@ -75,6 +75,11 @@ class CupsSpooler final : public Spooler {
   // timeout when the server did not answer (the connection is then closed),
   // otherwise libcups's reason.
   SpoolerStatus RequestFailure(const std::string& server);
+  // Whether the PPD of `ref` contains `text`, read only as far as it: no
+  // password is asked for, and any failure is reported as one without a
+  // reason of the user's (the caller then asks with FetchPpd).
+  SpoolerStatus SearchPpd(const QueueRef& ref, std::string_view text, bool& found);
+  void Disconnect(const std::string& server);
   // Whether `http` is at a queue that exists (its probe failed otherwise).
   SpoolerStatus ProbeQueue(http_t* http, const QueueRef& ref);
   friend const char* CupsPasswordCallback(const char*, http_t*, const char*, const char*, void*);
