@@ -548,7 +548,6 @@ void CupsSpooler::SearchPpds(const std::vector<QueueRef>& refs, std::string_view
   std::atomic<std::size_t> next{0};
   const auto work = [&] {
     CupsSpooler worker(configured_);
-    worker.SetPasswordPrompt([](const PasswordRequest&) { return std::optional<std::string>(); });
     for (std::size_t i; (i = next++) < refs.size();) {
       PpdSearch& result = results[i];
       try {
