@@ -525,6 +525,10 @@ SpoolerStatus CupsSpooler::SearchPpd(const QueueRef& ref, std::string_view text,
     if (window.size() >= text.size()) window.erase(0, window.size() - text.size() + 1);
   }
   if (n < 0 || unanswered_) return failed();
+  // Without the text, only the whole PPD tells: one cut short by a dropped
+  // connection says nothing.
+  if (!found && (libcups::httpError(http) != 0 || libcups::httpGetState(http) != HTTP_STATE_WAITING))
+    return failed();
   // The rest of the PPD is not read: the connection it comes on goes.
   if (found) Disconnect(ref.server);
   return {};
