@@ -28,6 +28,10 @@ constexpr std::string_view kHelp =
     "its PPD is read, and when that fails the printer is left out and the reason\n"
     "is shown.\n"
     "\n"
+    "What each queue's PPD said is kept in $XDG_CACHE_HOME/tonalis/printers.json\n"
+    "(~/.cache/tonalis/printers.json) until the queue's configuration changes, so\n"
+    "that a later listing need not fetch it again; the file may be deleted.\n"
+    "\n"
     "  -j, --json   show them as a JSON array of objects: \"printer\" (the queue),\n"
     "               \"driver\" (its make and model), \"server\" (the server that\n"
     "               keeps its PPD), \"default\" (true for the default printer)\n"
@@ -45,6 +49,8 @@ CommandRun DefinePrinters(CLI::App& command) {
     // No password prompt of our own: libcups asks on the terminal itself.
     CupsSpooler& spooler = SystemSpooler();
     PrinterDiscovery discovery;
+    VerdictCache verdicts(VerdictCache::DefaultPath());
+    discovery.verdicts = &verdicts;
     auto list = std::make_unique<PrinterDefinitionList>();
     const PpdServices services{ctx.ui, ctx.strings};
     if (DiscoverPrinters(spooler, discovery, *list, services) != 1)

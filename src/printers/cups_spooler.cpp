@@ -5,12 +5,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <new>
+#include <system_error>
+#include <thread>
 
 namespace tonalis {
 
@@ -180,8 +184,17 @@ bool HasPpdByType(const std::string& makeAndModel, int type) {
   return !(type & (CUPS_PRINTER_CLASS | CUPS_PRINTER_REMOTE)) && !IsNoPpdPlaceholder(makeAndModel);
 }
 
-const char* const kListAttributes[] = {"printer-name", "printer-make-and-model", "printer-type",
-                                       "device-uri"};
+// printer-up-time is the scheduler's clock (CUPS reports the time of the
+// request), which printer-config-change-time is compared with.
+const char* const kListAttributes[] = {"printer-name",  "printer-make-and-model",
+                                       "printer-type",  "device-uri",
+                                       "printer-config-change-time", "printer-up-time"};
+
+// How many connections look at PPDs at once: the scheduler answers one
+// request at a time, so a few are enough to keep it busy.
+constexpr std::size_t kSearchConnections = 4;
+// A single PPD is searched on the spooler's own connection.
+constexpr std::size_t kSearchInParallelFrom = 2;
 
 }  // namespace
 
@@ -372,6 +385,8 @@ SpoolerStatus CupsSpooler::ListQueues(SpoolerScope scope, std::vector<SpoolerQue
       else if (n == "printer-make-and-model" && text) queue.makeAndModel = text;
       else if (n == "device-uri" && text) deviceUri = text;
       else if (n == "printer-type") type = libcups::ippGetInteger(attr, 0);
+      else if (n == "printer-config-change-time") queue.configChanged = libcups::ippGetInteger(attr, 0);
+      else if (n == "printer-up-time") queue.listedAt = libcups::ippGetInteger(attr, 0);
     }
     if (queue.name.empty()) continue;
     if (scope == SpoolerScope::Local) {
@@ -395,7 +410,8 @@ SpoolerStatus CupsSpooler::OpenQueue(const SpoolerQueue& queue) {
 SpoolerStatus CupsSpooler::GetQueueDriver(const SpoolerQueue& queue, QueueDriver& driver) {
   // A queue of this scheduler was described by the listing.
   if (queue.ppd.server.empty() || queue.ppd.queue.empty()) {
-    driver = {queue.makeAndModel, queue.hasPpd && !queue.ppd.queue.empty()};
+    driver = {queue.makeAndModel, queue.hasPpd && !queue.ppd.queue.empty(), queue.configChanged,
+              queue.listedAt};
     return {};
   }
   SpoolerStatus status;
@@ -404,9 +420,10 @@ SpoolerStatus CupsSpooler::GetQueueDriver(const SpoolerQueue& queue, QueueDriver
   ipp_t* request = NewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
   const std::string uri = PrinterUri(queue.ppd.server, queue.ppd.queue);
   libcups::ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
-  static const char* const kAttrs[] = {"printer-make-and-model", "printer-type"};
-  libcups::ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2,
-                nullptr, kAttrs);
+  static const char* const kAttrs[] = {"printer-make-and-model", "printer-type",
+                                       "printer-config-change-time", "printer-up-time"};
+  libcups::ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                static_cast<int>(std::size(kAttrs)), nullptr, kAttrs);
   libcups::ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
                libcups::cupsUser());
   IppPtr response(libcups::cupsDoRequest(http, request, "/"));
@@ -416,6 +433,11 @@ SpoolerStatus CupsSpooler::GetQueueDriver(const SpoolerQueue& queue, QueueDriver
   ipp_attribute_t* type = libcups::ippFindAttribute(response.get(), "printer-type", IPP_TAG_ENUM);
   driver.makeAndModel = mm ? libcups::ippGetString(mm, 0, nullptr) : "";
   driver.hasPpd = HasPpdByType(driver.makeAndModel, type ? libcups::ippGetInteger(type, 0) : 0);
+  ipp_attribute_t* changed =
+      libcups::ippFindAttribute(response.get(), "printer-config-change-time", IPP_TAG_INTEGER);
+  ipp_attribute_t* now = libcups::ippFindAttribute(response.get(), "printer-up-time", IPP_TAG_INTEGER);
+  driver.configChanged = changed ? libcups::ippGetInteger(changed, 0) : 0;
+  driver.listedAt = now ? libcups::ippGetInteger(now, 0) : 0;
   return {};
 }
 
@@ -463,6 +485,92 @@ SpoolerStatus CupsSpooler::FetchPpd(const QueueRef& ref, std::string& bytes) {
     return SpoolerStatus::Failure(IPP_STATUS_ERROR_INTERNAL, std::strerror(error));
   }
   return {};
+}
+
+SpoolerStatus CupsSpooler::SearchPpd(const QueueRef& ref, std::string_view text, bool& found) {
+  found = false;
+  // Any failure here is only a "could not tell": the caller asks again.
+  const auto failed = [&] {
+    Disconnect(ref.server);
+    return SpoolerStatus::Failure(IPP_STATUS_ERROR_INTERNAL, "The PPD could not be searched");
+  };
+  SpoolerStatus status;
+  http_t* http = Connect(ref.server, status);
+  if (!http) return status;
+  const std::string resource = "/printers/" + EscapePath(ref.queue) + ".ppd";
+  http_status_t got = HTTP_STATUS_ERROR;
+  // A kept connection the server has closed in the meantime is made again,
+  // once.
+  for (int attempt = 0; attempt < 2 && got == HTTP_STATUS_ERROR && !unanswered_; ++attempt) {
+    if (attempt && libcups::httpReconnect2(http, static_cast<int>(timeoutSeconds * 1000), nullptr))
+      break;
+    libcups::httpClearFields(http);
+    libcups::httpSetField(http, HTTP_FIELD_AUTHORIZATION, libcups::httpGetAuthString(http));
+    if (libcups::httpGet(http, resource.c_str()) != 0) continue;
+    while ((got = libcups::httpUpdate(http)) == HTTP_STATUS_CONTINUE) {
+    }
+  }
+  if (got != HTTP_STATUS_OK) return failed();
+
+  // The text may straddle two reads: the end of the last one is kept.
+  std::string window;
+  char buffer[16384];
+  ssize_t n = 0;
+  while ((n = libcups::httpRead2(http, buffer, sizeof buffer)) > 0) {
+    window.append(buffer, static_cast<std::size_t>(n));
+    if (window.find(text) != std::string::npos) {
+      found = true;
+      break;
+    }
+    if (window.size() >= text.size()) window.erase(0, window.size() - text.size() + 1);
+  }
+  if (n < 0 || unanswered_) return failed();
+  // Without the text, only the whole PPD tells: one cut short by a dropped
+  // connection says nothing.
+  if (!found && (libcups::httpError(http) != 0 || libcups::httpGetState(http) != HTTP_STATE_WAITING))
+    return failed();
+  // The rest of the PPD is not read: the connection it comes on goes.
+  if (found) Disconnect(ref.server);
+  return {};
+}
+
+void CupsSpooler::Disconnect(const std::string& server) {
+  if (auto it = connections_.find(server.empty() ? configured_ : server); it != connections_.end()) {
+    libcups::httpClose(it->second);
+    connections_.erase(it);
+  }
+}
+
+void CupsSpooler::SearchPpds(const std::vector<QueueRef>& refs, std::string_view text,
+                             std::vector<PpdSearch>& results) {
+  if (refs.size() < kSearchInParallelFrom) return Spooler::SearchPpds(refs, text, results);
+  results.assign(refs.size(), {});
+  // Each worker has connections of its own (a connection serves one thread)
+  // and takes the next queue when it is done with one. A worker never asks
+  // for a password: a PPD that needs one fails here and is asked for again
+  // by the caller, on this spooler, with its prompt.
+  std::atomic<std::size_t> next{0};
+  const auto work = [&] {
+    CupsSpooler worker(configured_);
+    for (std::size_t i; (i = next++) < refs.size();) {
+      PpdSearch& result = results[i];
+      try {
+        result.status = worker.SearchPpd(refs[i], text, result.found);
+      } catch (const std::exception& e) {
+        // Asked again by the caller, which then meets the failure itself.
+        result.status = SpoolerStatus::Failure(IPP_STATUS_ERROR_INTERNAL, e.what());
+      }
+    }
+  };
+  std::vector<std::thread> workers;
+  const std::size_t count = std::min(kSearchConnections, refs.size());
+  try {
+    for (std::size_t i = 1; i < count; ++i) workers.emplace_back(work);
+  } catch (const std::system_error&) {
+    // No more threads to be had: the ones running and this one do the work.
+  }
+  work();
+  for (std::thread& t : workers) t.join();
 }
 
 SpoolerStatus CupsSpooler::ReplacePpd(const QueueRef& ref, std::string_view bytes) {

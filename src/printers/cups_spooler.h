@@ -9,6 +9,9 @@
 //   Printer" or "Remote Printer" for a queue that has no PPD.
 // - Default: the same one `lpstat -d` reports (LPDEST or PRINTER, the user's
 //   and the system's lpoptions, then the scheduler's default).
+// - Listing and driver also carry printer-config-change-time and the
+//   scheduler's clock (printer-up-time), which tell whether a queue's PPD may
+//   have changed since it was last looked at.
 // - PPD: fetched as /printers/NAME.ppd and replaced with a
 //   CUPS-Add-Modify-Printer request that carries the new PPD, as
 //   `lpadmin -P` does.
@@ -52,6 +55,10 @@ class CupsSpooler final : public Spooler {
   SpoolerStatus GetQueueDriver(const SpoolerQueue& queue, QueueDriver& driver) override;
   SpoolerStatus DefaultQueue(std::string& name) override;
   SpoolerStatus FetchPpd(const QueueRef& ref, std::string& bytes) override;
+  // Several PPDs are searched at once, each worker thread on connections of
+  // its own, and each is read only as far as the text.
+  void SearchPpds(const std::vector<QueueRef>& refs, std::string_view text,
+                  std::vector<PpdSearch>& results) override;
   SpoolerStatus ReplacePpd(const QueueRef& ref, std::string_view bytes) override;
   SpoolerStatus FollowSavedOption(
       const QueueRef& ref, std::string_view option,
@@ -68,6 +75,11 @@ class CupsSpooler final : public Spooler {
   // timeout when the server did not answer (the connection is then closed),
   // otherwise libcups's reason.
   SpoolerStatus RequestFailure(const std::string& server);
+  // Whether the PPD of `ref` contains `text`, read only as far as it: no
+  // password is asked for, and any failure is reported as one without a
+  // reason of the user's (the caller then asks with FetchPpd).
+  SpoolerStatus SearchPpd(const QueueRef& ref, std::string_view text, bool& found);
+  void Disconnect(const std::string& server);
   // Whether `http` is at a queue that exists (its probe failed otherwise).
   SpoolerStatus ProbeQueue(http_t* http, const QueueRef& ref);
   friend const char* CupsPasswordCallback(const char*, http_t*, const char*, const char*, void*);

@@ -1,5 +1,7 @@
 #include "printers/printer_discovery.h"
 
+#include <optional>
+
 #include "formats/ppd_section.h"
 #include "printers/queue_target.h"
 
@@ -35,31 +37,74 @@ int GetLogicalPrt(SpoolerScope scope, Spooler& spooler, PrinterDiscovery& discov
     return 0;
   }
 
-  for (const SpoolerQueue& queue : queues) {
-    if (const SpoolerStatus opened = spooler.OpenQueue(queue); !opened.ok()) {
+  // First every queue's server and driver, and the PPDs to look at: those
+  // of the queues whose driver is not accepted as it stands and whose
+  // verdict is not kept, all searched together. Nothing is said yet, so
+  // that the messages come in the queues' order, as they are reported below.
+  struct Step {
+    SpoolerStatus opened, got;
+    QueueDriver driver;
+    VerdictKey key;
+    std::optional<bool> keyword;  // the PPD's verdict, when known
+    std::size_t search = SIZE_MAX;  // its place among the searched PPDs
+  };
+  std::vector<Step> steps(queues.size());
+  std::vector<QueueRef> searched;
+  for (std::size_t i = 0; i < queues.size(); ++i) {
+    const SpoolerQueue& queue = queues[i];
+    Step& step = steps[i];
+    if (!(step.opened = spooler.OpenQueue(queue)).ok()) continue;
+    if (!(step.got = spooler.GetQueueDriver(queue, step.driver)).ok()) continue;
+    // A queue without a PPD is never asked for one.
+    if (!step.driver.hasPpd || ppd::ContainsAcceptedProductText(step.driver.makeAndModel)) continue;
+    step.key = {ServerOf(spooler, queue.ppd.server), queue.ppd.queue, step.driver.configChanged,
+                step.driver.makeAndModel};
+    if (discovery.verdicts) step.keyword = discovery.verdicts->Find(step.key);
+    if (!step.keyword) {
+      step.search = searched.size();
+      searched.push_back(queue.ppd);
+    }
+  }
+  std::vector<PpdSearch> found;
+  if (!searched.empty()) spooler.SearchPpds(searched, ppd::kSupportKeyword, found);
+
+  for (std::size_t i = 0; i < queues.size(); ++i) {
+    const SpoolerQueue& queue = queues[i];
+    Step& step = steps[i];
+    if (!step.opened.ok()) {
       services.ui.Show(SystemFailure("Cannot reach the print server " +
                                          ServerOf(spooler, queue.ppd.server) +
                                          " that keeps the PPD of the printer " + queue.name + ".",
-                                     opened.reason));
+                                     step.opened.reason));
       continue;
     }
-    QueueDriver driver;
-    if (const SpoolerStatus got = spooler.GetQueueDriver(queue, driver); !got.ok()) {
+    if (!step.got.ok()) {
       services.ui.Show(SystemFailure("Cannot read the driver of the printer " + queue.name +
                                          " from the print server " +
                                          ServerOf(spooler, queue.ppd.server) + ".",
-                                     got.reason));
+                                     step.got.reason));
       continue;
     }
-    // A queue without a PPD is never asked for one.
+    const QueueDriver& driver = step.driver;
     if (!driver.hasPpd) continue;
 
-    const bool driverAccepted = ppd::ContainsAcceptedProductText(driver.makeAndModel);
-    if (!driverAccepted) {
-      // The keyword check reports a PPD that cannot be fetched.
-      const PpdQueueTarget probe(spooler, queue.ppd);
-      if (!HasPPDKeyword(probe, ppd::kSupportKeyword, services)) continue;
+    if (step.search != SIZE_MAX) {
+      const PpdSearch& search = found[step.search];
+      if (search.status.ok()) {
+        step.keyword = search.found;
+      } else {
+        // Asked again, alone: the keyword check reports a PPD that cannot
+        // be fetched, and a server that wants a password gets its answer.
+        const PpdQueueTarget probe(spooler, queue.ppd);
+        step.keyword = HasPPDKeyword(probe, ppd::kSupportKeyword, services);
+        // A PPD that could not be read has no verdict.
+        if (!probe.ReadFailure(0).empty()) step.keyword.reset();
+      }
+      if (step.keyword && discovery.verdicts)
+        discovery.verdicts->Put(step.key, *step.keyword, driver.listedAt);
     }
+    if (step.keyword && !*step.keyword) continue;
+    if (!step.keyword && !ppd::ContainsAcceptedProductText(driver.makeAndModel)) continue;
 
     // The default queue is matched by its exact name: a queue PS1 is not the
     // default PS10.
@@ -100,8 +145,10 @@ int DiscoverPrinters(Spooler& spooler, PrinterDiscovery& discovery, PrinterDefin
       return 0;
     }
   }
-  if (GetLogicalPrt(SpoolerScope::Local, spooler, discovery, list, services) != 1) return 0;
-  return GetLogicalPrt(SpoolerScope::Connections, spooler, discovery, list, services);
+  int result = GetLogicalPrt(SpoolerScope::Local, spooler, discovery, list, services);
+  if (result == 1) result = GetLogicalPrt(SpoolerScope::Connections, spooler, discovery, list, services);
+  if (discovery.verdicts) discovery.verdicts->Save();
+  return result;
 }
 
 std::optional<std::size_t> CountPrinters(Spooler& spooler, UserInteraction& ui) {

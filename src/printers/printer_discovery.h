@@ -8,6 +8,12 @@
 // to another server. The default queue's PPD is read at once; when it cannot
 // be loaded the queue is left out, after the reader's own message.
 //
+// The PPDs that must be looked at are searched together (the CUPS spooler
+// fetches several at once). With a verdict cache, a queue whose
+// configuration has not changed since its PPD was last looked at is judged
+// by the kept verdict and its PPD is not fetched; the default queue's PPD is
+// read all the same, and a write checks the PPD it is about to change.
+//
 // A failed spooler call is reported with the scheduler's reason: a listing
 // that fails ends the run (result 0); a queue whose server cannot be reached
 // or cannot describe its driver is skipped.
@@ -23,6 +29,7 @@
 
 #include "model/definition_table.h"
 #include "printers/spooler.h"
+#include "printers/verdict_cache.h"
 #include "formats/ppd_target.h"
 #include "formats/ppd_tone.h"
 
@@ -50,6 +57,9 @@ struct PrinterDiscovery {
   // Makes the target kept with an entry; by default a PpdQueueTarget on the
   // spooler that listed it.
   QueueTargetFactory makeTarget;
+  // The verdicts kept from earlier runs, used and updated; none when null.
+  // DiscoverPrinters saves it at the end.
+  VerdictCache* verdicts = nullptr;
 
   std::vector<PrinterEntry> entries;
   // The default queue's entry, when its PPD was loaded.

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -52,12 +53,26 @@ struct SpoolerQueue {
   std::string makeAndModel;  // the driver name as listed
   bool hasPpd = false;       // whether a PPD is kept for it (as listed)
   QueueRef ppd;              // where its PPD is kept
+  // When the queue's configuration (its PPD among it) last changed, and the
+  // scheduler's clock when it listed the queue, in seconds since 1970 by
+  // that clock; 0 when it did not say.
+  std::int64_t configChanged = 0;
+  std::int64_t listedAt = 0;
 };
 
 // A queue's driver, as the server that keeps its PPD describes it.
 struct QueueDriver {
   std::string makeAndModel;
   bool hasPpd = false;
+  // As in SpoolerQueue, from the server that keeps the PPD.
+  std::int64_t configChanged = 0;
+  std::int64_t listedAt = 0;
+};
+
+// Whether a queue's PPD contains a text, or why it could not be read.
+struct PpdSearch {
+  SpoolerStatus status;
+  bool found = false;
 };
 
 // What the scheduler asks when it wants a password.
@@ -91,6 +106,21 @@ class Spooler {
 
   // The PPD kept for a queue, byte for byte.
   virtual SpoolerStatus FetchPpd(const QueueRef& ref, std::string& bytes) = 0;
+
+  // Whether the PPD of each of `refs` contains `text` (zero bytes and all),
+  // into `results` in the same order. Nothing is reported to the user: the
+  // caller may ask again, one queue at a time, for the ones that failed. By
+  // default the PPDs are fetched one after the other.
+  virtual void SearchPpds(const std::vector<QueueRef>& refs, std::string_view text,
+                          std::vector<PpdSearch>& results) {
+    results.assign(refs.size(), {});
+    std::string bytes;
+    for (std::size_t i = 0; i < refs.size(); ++i) {
+      results[i].status = FetchPpd(refs[i], bytes);
+      results[i].found =
+          results[i].status.ok() && std::string_view(bytes).find(text) != std::string_view::npos;
+    }
+  }
 
   // Replaces the PPD kept for a queue. On failure the queue keeps its old PPD.
   virtual SpoolerStatus ReplacePpd(const QueueRef& ref, std::string_view bytes) = 0;

@@ -115,6 +115,36 @@ TEST_F(SchedulerTest, ListsAcceptedQueuesAndThoseForwardingToAnotherServer) {
             "  Fwd (Tonalis Test Marked Colour PS) via " + other.Loopback() + "\n");
 }
 
+// The verdicts a listing keeps: a later listing uses them, yet a queue whose
+// PPD lost the keyword drops out at once.
+TEST_F(SchedulerTest, AQueueWhosePpdLostTheKeywordDropsOutDespiteAWarmCache) {
+  TempDir cache;
+  cupsd->AddQueue("Alpha", kMarked);
+  cupsd->AddQueue("Beta", kMarked);
+  cupsd->AddQueue("Plain", TONALIS_CUPS_TEST_DATA "/plain.ppd");
+  // Verdicts on a configuration younger than two seconds are not kept.
+  std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+  const std::vector<std::string> list = {"env", "XDG_CACHE_HOME=" + cache.path().string(),
+                                         TONALIS_CLI, "printers"};
+  const std::string both = "  Alpha (Tonalis Test Marked Colour PS)\n"
+                           "  Beta (Tonalis Test Marked Colour PS)\n";
+  EXPECT_EQ(Run(list), both);
+  const std::string kept = ReadBytes(cache / "tonalis/printers.json");
+  EXPECT_NE(kept.find("\"Plain\""), std::string::npos) << kept;
+  EXPECT_EQ(Run(list), both);
+  // The same make and model, with the keyword taken out of one PPD and put
+  // into another: only the scheduler's configuration time tells.
+  std::string unmarked = ReadBytes(kMarked), marked = ReadBytes(TONALIS_CUPS_TEST_DATA "/plain.ppd");
+  unmarked.erase(unmarked.find("*QRHTUtility: True\n"), 19);
+  marked.insert(marked.find("*OpenUI"), "*QRHTUtility: True\n");
+  WriteBytes(cache / "unmarked.ppd", unmarked);
+  WriteBytes(cache / "marked.ppd", marked);
+  Run({"lpadmin", "-p", "Alpha", "-P", cache / "unmarked.ppd"});
+  Run({"lpadmin", "-p", "Plain", "-P", cache / "marked.ppd"});
+  EXPECT_EQ(Run(list), "  Beta (Tonalis Test Marked Colour PS)\n"
+                       "  Plain (Tonalis Test Plain Colour PS)\n");
+}
+
 TEST_F(SchedulerTest, ApplyingChangesThatQueueOnlyItsSavedChoiceFollowsAndARefusalKeepsThePpd) {
   cupsd->AddQueue("Alpha", kMarked);
   cupsd->AddQueue("Beta", kMarked);

@@ -2,6 +2,7 @@
 // on demand, for one queue or for all. It keeps no saved options.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -16,6 +17,7 @@ struct FakeQueue {
   bool hasPpd = true;
   SpoolerScope scope = SpoolerScope::Local;
   std::string server{};  // the server that keeps the PPD (connections)
+  std::int64_t changed = 0;  // its printer-config-change-time; 0: not said
 };
 
 class FakeSpooler final : public Spooler {
@@ -34,17 +36,19 @@ class FakeSpooler final : public Spooler {
   Failures openFailure, driverFailure, fetchFailure;
   std::optional<SpoolerStatus> replaceFailure, defaultFailure;
   std::vector<std::string> fetched;  // the queues whose PPD was asked for
+  std::int64_t clock = 0;  // the scheduler's clock, as listed; a replacement changes a queue then
 
   SpoolerStatus ListQueues(SpoolerScope scope, std::vector<SpoolerQueue>& queues) override {
     queues.clear();
     if (auto it = listFailure.find(scope); it != listFailure.end()) return it->second;
     for (const FakeQueue& q : queues_)
-      if (q.scope == scope) queues.push_back({q.name, q.makeAndModel, q.hasPpd, {q.server, q.name}});
+      if (q.scope == scope)
+        queues.push_back({q.name, q.makeAndModel, q.hasPpd, {q.server, q.name}, q.changed, clock});
     return {};
   }
   SpoolerStatus OpenQueue(const SpoolerQueue& q) override { return Planned(openFailure, q.name); }
   SpoolerStatus GetQueueDriver(const SpoolerQueue& queue, QueueDriver& driver) override {
-    driver = {queue.makeAndModel, queue.hasPpd};
+    driver = {queue.makeAndModel, queue.hasPpd, queue.configChanged, queue.listedAt};
     return Planned(driverFailure, queue.name);
   }
   SpoolerStatus DefaultQueue(std::string& name) override {
@@ -62,7 +66,7 @@ class FakeSpooler final : public Spooler {
     FakeQueue* q = Find(ref);
     if (replaceFailure || !q)
       return replaceFailure.value_or(Fail(kNotFound, "The printer or class does not exist."));
-    q->ppd = std::string(bytes), q->hasPpd = true;
+    q->ppd = std::string(bytes), q->hasPpd = true, q->changed = clock;
     return {};
   }
   SpoolerStatus FollowSavedOption(const QueueRef&, std::string_view,

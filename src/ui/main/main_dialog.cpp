@@ -226,6 +226,8 @@ bool MainDialog::ListPrinters() {
 
   PrinterDiscovery discovery;
   discovery.room = *count;
+  VerdictCache verdicts(VerdictCache::DefaultPath());
+  discovery.verdicts = &verdicts;
   auto list = std::make_unique<PrinterDefinitionList>();
   EmptyTable(*list);
   // A listing that fails half-way has been reported; the queues listed
