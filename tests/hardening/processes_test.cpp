@@ -69,11 +69,14 @@ int KillRepeatedly(const char* what, const std::string& path, const Names& versi
   std::mt19937_64 rng(seed);
   std::uniform_real_distribution<double> spread(std::log(20.0), std::log(50000.0));
   const std::filesystem::path file(path);
+  // A slow machine (a sanitizer build under load) may finish no write within
+  // the usual delays: then later runs wait longer, until one does.
+  std::uniform_real_distribution<double> longer(std::log(50000.0), std::log(2000000.0));
   int kills = 0, same = 0;
-  for (; kills < runs; ++kills) {
+  for (; kills < runs || (kills == same && kills < 3 * runs); ++kills) {
     const std::string before = ReadBytes(path);
     const pid_t child = StartChild(writer);
-    usleep(static_cast<useconds_t>(std::exp(spread(rng))));
+    usleep(static_cast<useconds_t>(std::exp(kills < runs ? spread(rng) : longer(rng))));
     kill(-child, SIGKILL), kill(child, SIGKILL);
     const int status = WaitChild(child);
     EXPECT_EQ(status, 128 + SIGKILL) << "the writer stopped by itself, seed " << seed;
