@@ -144,11 +144,18 @@ void PrintState(CommandContext& ctx, const std::string& queue, const QueueCheck&
   ctx.out << '\n';
 }
 
-CommandRun DefineCheck(CLI::App& command) {
+using QueueRun = int (*)(CommandContext& ctx, const Options& options, CupsSpooler& spooler,
+                         const std::vector<QueueRecord>& records);
+
+// Declares the options of check or restore and runs `run` on the records
+// they pick.
+template <QueueRun run>
+CommandRun DefineQueueCommand(CLI::App& command, bool json) {
   auto options = std::make_shared<Options>();
   command.add_option("-p,--printer", options->printers);
   options->serverOption = command.add_option("-s,--server", options->server);
-  command.add_flag("-j,--json", options->json);
+  if (json)
+    command.add_flag("-j,--json", options->json);
   return [options](CommandContext& ctx) {
     if (!ctx.arguments.empty())
       return UsageError(ctx, "unexpected argument '" + ctx.arguments.front() + "'");
@@ -158,76 +165,76 @@ CommandRun DefineCheck(CLI::App& command) {
       return kExitFailure;
     if (records->empty() && !options->json)
       return NothingRecorded(ctx);
-    bool allInPlace = true;
-    Json out = Json::array();
-    for (const QueueRecord& record : *records) {
-      const QueueCheck check = CheckQueueRecord(record, spooler);
-      allInPlace = allInPlace && check.state == QueueState::InPlace;
-      if (options->json) {
-        out.push_back(Json{{"printer", record.queue},
-                           {"server", record.server},
-                           {"state", StateKey(check.state)},
-                           {"reason", check.reason}});
-      } else {
-        PrintState(ctx, DescribeRecord(record, spooler), check);
-      }
-    }
-    if (options->json)
-      ctx.out << WriteJson(out) << '\n';
-    return allInPlace ? kExitOk : kExitFailure;
+    return run(ctx, *options, spooler, *records);
   };
 }
 
-CommandRun DefineRestore(CLI::App& command) {
-  auto options = std::make_shared<Options>();
-  command.add_option("-p,--printer", options->printers);
-  options->serverOption = command.add_option("-s,--server", options->server);
-  return [options](CommandContext& ctx) {
-    if (!ctx.arguments.empty())
-      return UsageError(ctx, "unexpected argument '" + ctx.arguments.front() + "'");
-    CupsSpooler& spooler = SystemSpooler();
-    const std::optional<std::vector<QueueRecord>> records = Selected(ctx, *options, spooler);
-    if (!records)
-      return kExitFailure;
-    if (records->empty())
-      return NothingRecorded(ctx);
-    WithoutPrintingGuide ui(ctx.ui);
-    WorkspaceSeams seams{ui, ctx.strings};
-    seams.holdTarget = true;
-    seams.queueRecords = QueueRecordsPath();
-    bool allInPlace = true;
-    for (const QueueRecord& record : *records) {
-      const std::string queue = DescribeRecord(record, spooler);
-      const QueueCheck check = CheckQueueRecord(record, spooler);
-      if (check.state == QueueState::InPlace) {
-        ctx.out << queue << ": in place\n";
-        continue;
-      }
-      if (check.state == QueueState::Gone || check.state == QueueState::Unreachable) {
-        PrintState(ctx, queue, check);
-        allInPlace = false;
-        continue;
-      }
-      ctx.ui.SetSubject(queue);
-      const bool restored = RestoreQueue(record, spooler, seams);
-      ctx.ui.SetSubject({});
-      if (!restored) {
-        allInPlace = false;
-        ctx.out << queue << ": not restored\n";
-        continue;
-      }
-      ctx.out << queue << ": restored";
-      const char* separator = " ";
-      for (const DensityDef& def : record.definitions) {
-        ctx.out << separator << Quoted(NameOf(def));
-        separator = ", ";
-      }
-      if (record.definitions.empty())
-        ctx.out << " (no density controls)";
-      ctx.out << '\n';
+int Check(CommandContext& ctx, const Options& options, CupsSpooler& spooler,
+          const std::vector<QueueRecord>& records) {
+  bool allInPlace = true;
+  Json out = Json::array();
+  for (const QueueRecord& record : records) {
+    const QueueCheck check = CheckQueueRecord(record, spooler);
+    allInPlace = allInPlace && check.state == QueueState::InPlace;
+    if (options.json) {
+      out.push_back(Json{{"printer", record.queue},
+                         {"server", record.server},
+                         {"state", StateKey(check.state)},
+                         {"reason", check.reason}});
+    } else {
+      PrintState(ctx, DescribeRecord(record, spooler), check);
     }
-    return allInPlace ? kExitOk : kExitFailure;
-  };
+  }
+  if (options.json)
+    ctx.out << WriteJson(out) << '\n';
+  return allInPlace ? kExitOk : kExitFailure;
+}
+
+int Restore(CommandContext& ctx, const Options&, CupsSpooler& spooler,
+            const std::vector<QueueRecord>& records) {
+  WithoutPrintingGuide ui(ctx.ui);
+  WorkspaceSeams seams{ui, ctx.strings};
+  seams.holdTarget = true;
+  seams.queueRecords = QueueRecordsPath();
+  bool allInPlace = true;
+  for (const QueueRecord& record : records) {
+    const std::string queue = DescribeRecord(record, spooler);
+    const QueueCheck check = CheckQueueRecord(record, spooler);
+    if (check.state == QueueState::InPlace) {
+      ctx.out << queue << ": in place\n";
+      continue;
+    }
+    if (check.state == QueueState::Gone || check.state == QueueState::Unreachable) {
+      PrintState(ctx, queue, check);
+      allInPlace = false;
+      continue;
+    }
+    ctx.ui.SetSubject(queue);
+    const bool restored = RestoreQueue(record, spooler, seams);
+    ctx.ui.SetSubject({});
+    if (!restored) {
+      allInPlace = false;
+      ctx.out << queue << ": not restored\n";
+      continue;
+    }
+    ctx.out << queue << ": restored";
+    const char* separator = " ";
+    for (const DensityDef& def : record.definitions) {
+      ctx.out << separator << Quoted(NameOf(def));
+      separator = ", ";
+    }
+    if (record.definitions.empty())
+      ctx.out << " (no density controls)";
+    ctx.out << '\n';
+  }
+  return allInPlace ? kExitOk : kExitFailure;
+}
+
+CommandRun DefineCheck(CLI::App& command) {
+  return DefineQueueCommand<Check>(command, true);
+}
+CommandRun DefineRestore(CLI::App& command) {
+  return DefineQueueCommand<Restore>(command, false);
 }
 
 const CommandRegistration kRegisterCheck{
