@@ -82,22 +82,6 @@ struct Options {
   bool json = false;
 };
 
-std::string_view StateKey(QueueState state) {
-  switch (state) {
-    case QueueState::InPlace:
-      return "in-place";
-    case QueueState::Changed:
-      return "changed";
-    case QueueState::Lost:
-      return "lost";
-    case QueueState::Gone:
-      return "gone";
-    case QueueState::Unreachable:
-      return "unreachable";
-  }
-  return {};
-}
-
 // The records the options pick; a failure (reported) when the file cannot
 // be read or a named queue has no record.
 std::optional<std::vector<QueueRecord>> Selected(CommandContext& ctx, const Options& options,
@@ -179,7 +163,7 @@ int Check(CommandContext& ctx, const Options& options, CupsSpooler& spooler,
     if (options.json) {
       out.push_back(Json{{"printer", record.queue},
                          {"server", record.server},
-                         {"state", StateKey(check.state)},
+                         {"state", QueueStateKey(check.state)},
                          {"reason", check.reason}});
     } else {
       PrintState(ctx, DescribeRecord(record, spooler), check);

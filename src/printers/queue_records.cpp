@@ -8,6 +8,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 
 #include "formats/definition_json.h"
 #include "formats/ppd_section.h"
@@ -228,20 +229,30 @@ QueueCheck CheckQueueRecord(const QueueRecord& record, Spooler& spooler) {
   return check;
 }
 
+namespace {
+
+// Per state, in the order of QueueState: the key of `check --json` and the
+// words of its lines.
+struct StateWords {
+  std::string_view key, text;
+};
+constexpr StateWords kStateWords[] = {
+    {"in-place", "in place"},
+    {"changed", "changed by someone else"},
+    {"lost", "lost (the PPD has no density controls any more; a driver update may have replaced it)"},
+    {"gone", "gone (the server has no such queue)"},
+    {"unreachable", "not checked"},
+};
+static_assert(std::size(kStateWords) == static_cast<std::size_t>(QueueState::Unreachable) + 1);
+
+}  // namespace
+
 std::string_view QueueStateText(QueueState state) {
-  switch (state) {
-    case QueueState::InPlace:
-      return "in place";
-    case QueueState::Changed:
-      return "changed by someone else";
-    case QueueState::Lost:
-      return "lost (the PPD has no density controls any more; a driver update may have replaced it)";
-    case QueueState::Gone:
-      return "gone (the server has no such queue)";
-    case QueueState::Unreachable:
-      return "not checked";
-  }
-  return {};
+  return kStateWords[static_cast<int>(state)].text;
+}
+
+std::string_view QueueStateKey(QueueState state) {
+  return kStateWords[static_cast<int>(state)].key;
 }
 
 }  // namespace tonalis

@@ -57,7 +57,7 @@ std::optional<std::vector<QueueRecord>> ReadQueueRecords(const std::string& path
 // and queue, or adding it at the end); false with the reason in `error`.
 bool StoreQueueRecord(const std::string& path, const QueueRecord& record, std::string& error);
 
-// How a recorded queue is now.
+// How a recorded queue is now (queue_records.cpp names them in this order).
 enum class QueueState {
   InPlace,     // the section is the one written
   Changed,     // another section: changed by someone else
@@ -73,7 +73,9 @@ struct QueueCheck {
 
 QueueCheck CheckQueueRecord(const QueueRecord& record, Spooler& spooler);
 
-// The words for a state, as `tonalis-cli check` prints them.
+// The words for a state, as `tonalis-cli check` prints them, and its key in
+// the JSON of `check --json`.
 std::string_view QueueStateText(QueueState state);
+std::string_view QueueStateKey(QueueState state);
 
 }  // namespace tonalis
