@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QThread>
 #include <QMessageBox>
 #include <cstdio>
 #include <memory>
@@ -115,7 +116,18 @@ int Run(int argc, char** argv) {
     QApplication::setWindowIcon(shell.icon());
 
     tonalis::CupsSpooler& spooler = tonalis::SystemSpooler();
-    spooler.SetPasswordPrompt(AskPassword);
+    // The printers are listed on a worker thread: its questions are asked
+    // on the GUI thread while it waits.
+    spooler.SetPasswordPrompt(
+        [](const tonalis::PasswordRequest& request) -> std::optional<std::string> {
+          if (QThread::currentThread() == QCoreApplication::instance()->thread())
+            return AskPassword(request);
+          std::optional<std::string> answer;
+          QMetaObject::invokeMethod(
+              QCoreApplication::instance(), [&] { answer = AskPassword(request); },
+              Qt::BlockingQueuedConnection);
+          return answer;
+        });
     tonalis::ui::QtInteraction interaction;
     tonalis::ui::QtFileDialog fileDialog;
     tonalis::ui::MainDialogSeams seams{interaction,

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -37,8 +38,10 @@ class FakeSpooler final : public Spooler {
   std::optional<SpoolerStatus> replaceFailure, defaultFailure;
   std::vector<std::string> fetched;  // the queues whose PPD was asked for
   std::int64_t clock = 0;  // the scheduler's clock, as listed; a replacement changes a queue then
+  std::function<void()> beforeListing;  // runs at the start of every listing (a slow server)
 
   SpoolerStatus ListQueues(SpoolerScope scope, std::vector<SpoolerQueue>& queues) override {
+    if (beforeListing) beforeListing();
     queues.clear();
     if (auto it = listFailure.find(scope); it != listFailure.end()) return it->second;
     for (const FakeQueue& q : queues_)

@@ -4,6 +4,8 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -15,7 +17,9 @@
 #include <QRadioButton>
 #include <QShortcut>
 #include <QSignalBlocker>
+#include <QThread>
 #include <QVBoxLayout>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 
@@ -59,7 +63,9 @@ MainDialog::MainDialog(const MainDialogSeams& seams, QWidget* parent)
   ConnectControls();
 }
 
-MainDialog::~MainDialog() = default;
+MainDialog::~MainDialog() {
+  StopDiscovery();
+}
 
 QString MainDialog::LoadString(int id) const {
   return ui::LoadString(strings_, id);
@@ -148,21 +154,17 @@ bool MainDialog::Initialize() {
   selectPrinter_->setChecked(true);
   targetMode = TargetMode::Printer;
 
-  // Without printers on a scheduler that answers, the window has ended. A
-  // scheduler that cannot be reached has been reported; the window then
-  // opens on PPD files, with the library, so that nothing is lost.
-  const bool reached = ListPrinters();
-  if (ended_)
-    return false;
-
+  // The printers are listed on a worker thread while the window is already
+  // up with its library (and the PPD file it was started on): a large or
+  // slow server must not hold the window back. FinishDiscovery fills the
+  // printer list when the worker is done.
   LoadLibrary();
   SetCaptions();
   PushBoundTexts();
+  StartDiscovery();
 
   if (initialPpd_)
     StartOnPpdFile(*initialPpd_);
-  else if (!reached)
-    StartOnPpdFiles();
   return true;
 }
 
@@ -204,35 +206,120 @@ class Unheard final : public UserInteraction {
 
 }  // namespace
 
-bool MainDialog::ListPrinters() {
-  // With a PPD file to start on, printers are optional: a scheduler that
-  // cannot be reached counts as none, silently.
+// What the worker thread hands back: the count, the entries and the default
+// queue's PPD. Only the worker touches it until the thread has finished.
+struct MainDialog::DiscoveryRun {
   std::optional<std::size_t> count;
-  if (initialPpd_) {
-    Unheard unheard;
-    count = CountPrinters(spooler_, unheard);
-  } else {
-    count = CountPrinters(spooler_, ui_);  // a failure is reported here, once
+  PrinterDiscovery discovery;
+  std::unique_ptr<PrinterDefinitionList> list = std::make_unique<PrinterDefinitionList>();
+  // Set on the GUI thread when the window goes away: the worker's remaining
+  // messages and questions are then dropped (a question counts as No).
+  std::atomic<bool> abandoned{false};
+};
+
+namespace {
+
+// The worker's messages and questions, shown by the window's own
+// interaction on the GUI thread while the worker waits for the answer.
+class RelayedInteraction final : public UserInteraction {
+ public:
+  RelayedInteraction(UserInteraction& target, QObject& context, const std::atomic<bool>& abandoned)
+      : target_(target), context_(context), abandoned_(abandoned) {}
+  void Show(const Message& message) override {
+    if (!abandoned_)
+      QMetaObject::invokeMethod(
+          &context_, [&] { if (!abandoned_) target_.Show(message); },
+          Qt::BlockingQueuedConnection);
   }
-  if (!count)
-    return false;
-  if (*count == 0) {
+  bool Ask(const Message& message) override {
+    bool answer = false;
+    if (!abandoned_)
+      QMetaObject::invokeMethod(
+          &context_, [&] { answer = !abandoned_ && target_.Ask(message); },
+          Qt::BlockingQueuedConnection);
+    return answer;
+  }
+
+ private:
+  UserInteraction& target_;
+  QObject& context_;
+  const std::atomic<bool>& abandoned_;
+};
+
+}  // namespace
+
+void MainDialog::StartDiscovery() {
+  auto run = std::make_shared<DiscoveryRun>();
+  run_ = run;
+  discovering_ = true;
+  printerCombo_->setEnabled(false);
+  worker_ = QThread::create([this, run] {
+    RelayedInteraction ui(ui_, *this, run->abandoned);
+    // With a PPD file to start on, printers are optional: a scheduler that
+    // cannot be reached counts as none, silently.
+    if (initialPpd_) {
+      Unheard unheard;
+      run->count = CountPrinters(spooler_, unheard);
+    } else {
+      run->count = CountPrinters(spooler_, ui);  // a failure is reported here, once
+    }
+    if (!run->count || *run->count == 0 || run->abandoned)
+      return;
+    run->discovery.room = *run->count;
+    VerdictCache verdicts(VerdictCache::DefaultPath());
+    run->discovery.verdicts = &verdicts;
+    EmptyTable(*run->list);
+    // A listing that fails half-way has been reported; the queues listed
+    // before it are kept.
+    DiscoverPrinters(spooler_, run->discovery, *run->list, {ui, strings_});
+    run->discovery.verdicts = nullptr;
+  });
+  connect(worker_, &QThread::finished, this, [this, run] { FinishDiscovery(*run); });
+  worker_->start();
+}
+
+void MainDialog::StopDiscovery() {
+  if (!worker_)
+    return;
+  if (auto run = run_.lock())
+    run->abandoned = true;
+  disconnect(worker_, nullptr, this, nullptr);
+  // A worker waiting for the GUI thread (a message, a question) is let go by
+  // running what it waits for, which returns at once now.
+  while (!worker_->wait(20))
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  delete worker_;
+  worker_ = nullptr;
+}
+
+void MainDialog::FinishDiscovery(DiscoveryRun& run) {
+  worker_->deleteLater();
+  worker_ = nullptr;
+  discovering_ = false;
+  if (targetMode == TargetMode::Printer)
+    printerCombo_->setEnabled(true);
+  if (!ended_)
+    ShowDiscovery(run);
+  Q_EMIT printersListed();
+}
+
+void MainDialog::ShowDiscovery(DiscoveryRun& run) {
+  // Without printers on a scheduler that answers, the window ends. A
+  // scheduler that cannot be reached has been reported; the window then
+  // works on PPD files, with the library, so that nothing is lost.
+  if (!run.count) {
+    if (!initialPpd_ && targetMode == TargetMode::Printer)
+      StartOnPpdFiles();
+    return;
+  }
+  if (*run.count == 0) {
     if (!initialPpd_) {
       ui_.Show(StringMessage(strings_, sid::kNoPrinter));
       EndWindow(QDialog::Rejected);
     }
-    return true;
+    return;
   }
-
-  PrinterDiscovery discovery;
-  discovery.room = *count;
-  VerdictCache verdicts(VerdictCache::DefaultPath());
-  discovery.verdicts = &verdicts;
-  auto list = std::make_unique<PrinterDefinitionList>();
-  EmptyTable(*list);
-  // A listing that fails half-way has been reported; the queues listed
-  // before it are kept.
-  DiscoverPrinters(spooler_, discovery, *list, {ui_, strings_});
+  PrinterDiscovery& discovery = run.discovery;
   printerPpdPaths = std::move(discovery.entries);
   {
     const QSignalBlocker block(printerCombo_);
@@ -241,13 +328,18 @@ bool MainDialog::ListPrinters() {
     // No printer is chosen until the default one is found or the user picks.
     printerCombo_->setCurrentIndex(-1);
   }
-  if (discovery.loaded) {
-    workspace_.AdoptTarget(std::move(*discovery.loaded), *list);
-    selectedPrinterText = discovery.selectedPrinterText;
+  if (!discovery.loaded)
+    return;
+  selectedPrinterText = discovery.selectedPrinterText;
+  PushBoundTexts();
+  // The default printer becomes the target unless the user has gone on to
+  // something else meanwhile (a PPD file, or another printer).
+  if (targetMode == TargetMode::Printer && !workspace_.hasTarget()) {
+    workspace_.AdoptTarget(std::move(*discovery.loaded), *run.list);
     workspace_.OfferRestore();
     ShowPrinterList();
+    PrinterSelectionChanged();
   }
-  return true;
 }
 
 void MainDialog::LoadLibrary() {
@@ -429,7 +521,7 @@ void MainDialog::OnSelectPrinter() {
   workspace_.SaveBeforeSwitch();
   targetMode = TargetMode::Printer;
   ReadChosenPrinter();
-  printerCombo_->setEnabled(true);
+  printerCombo_->setEnabled(!discovering_);
   browseButton_->setEnabled(false);
   ppdNameField_->setEnabled(false);
   if (printerCombo_->currentIndex() < 0)

@@ -33,6 +33,7 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QRadioButton;
+class QThread;
 
 namespace tonalis::ui {
 
@@ -106,10 +107,12 @@ class MainDialog : public QDialog {
   explicit MainDialog(const MainDialogSeams& seams, QWidget* parent = nullptr);
   ~MainDialog() override;
 
-  // The start-up sequence. Returns false when the window has already ended
-  // (a scheduler that answers has no printer); it is then not to be shown.
-  // A scheduler that cannot be reached is reported, and the window opens
-  // with its library on PPD files.
+  // The start-up sequence: the library (and the PPD file to start on) at
+  // once, the printers from a worker thread; printersListed() tells when
+  // they are in. A scheduler that answers without a printer ends the window
+  // then; one that cannot be reached is reported, and the window goes on
+  // with its library on PPD files. Returns whether the window is to be
+  // shown (true).
   bool Initialize();
   // Initialize, then run modally. Returns the dialog's result.
   int Run();
@@ -127,6 +130,8 @@ class MainDialog : public QDialog {
   const Workspace& workspace() const { return workspace_; }
   // Whether the window has ended (Exit, Cancel, closing, or no printer).
   bool ended() const { return ended_; }
+  // Whether the printers are still being listed.
+  bool discovering() const { return discovering_; }
 
   // The controls by id (for the list commands and tests).
   const DialogTemplate& controls() const { return template_; }
@@ -168,6 +173,8 @@ class MainDialog : public QDialog {
  Q_SIGNALS:
   // The About entry of the context menu was chosen.
   void aboutRequested();
+  // The printers have been listed and shown (or found missing).
+  void printersListed();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -180,8 +187,13 @@ class MainDialog : public QDialog {
   void ConnectControls();
   void AddAboutEntry();
   void SetCaptions();
-  // Fills the printer list; false when the scheduler could not be reached.
-  bool ListPrinters();
+  // Printer discovery on a worker thread, and what the GUI thread does with
+  // its result. StopDiscovery abandons a run still going and waits for it.
+  struct DiscoveryRun;
+  void StartDiscovery();
+  void StopDiscovery();
+  void FinishDiscovery(DiscoveryRun& run);
+  void ShowDiscovery(DiscoveryRun& run);
   void LoadLibrary();
   // The PPD-file side chosen, with nothing read yet; then `path` read.
   void StartOnPpdFiles();
@@ -222,6 +234,9 @@ class MainDialog : public QDialog {
   DialogTemplate template_;
   Workspace workspace_;
   bool ended_ = false;
+  bool discovering_ = false;
+  QThread* worker_ = nullptr;
+  std::weak_ptr<DiscoveryRun> run_;
 
   QAction* aboutAction_ = nullptr;
   QListWidget* libraryList_ = nullptr;

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
@@ -62,9 +64,11 @@ class MainWindowTest : public ::testing::Test {
         .ui = interaction, .fileDialog = fileDialog, .spooler = *activeSpooler, .strings = strings,
         .initialPpd = std::move(ppd), .showHelp = [this](int c) { help.push_back(c); },
         .runEditor = runEditor});
-    const bool shown = dialog_->Initialize();
-    if (shown) dialog_->show();
-    return shown;
+    if (!dialog_->Initialize()) return false;
+    dialog_->show();
+    // The printers come from a worker thread; its messages are shown here.
+    while (dialog_->discovering()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return !dialog_->ended();
   }
 
   std::vector<int> help;  // the help contexts asked for
@@ -105,10 +109,12 @@ class MainWindowTest : public ::testing::Test {
   // Empty: the window runs the real curve editor.
   std::function<int(DensityDef&)> runEditor;
 
+ protected:
+  std::unique_ptr<ui::MainDialog> dialog_;
+
  private:
   QTemporaryDir scratch_;
   QString previousDir_ = QDir::currentPath();
-  std::unique_ptr<ui::MainDialog> dialog_;
 };
 
 }  // namespace tonalis::test

@@ -2,7 +2,9 @@
 // rules tests/workspace checks), the enable rules, start-up on printers or a
 // PPD file, and a few whole sessions that end in the files.
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTest>
+#include <future>
 #include <deque>
 
 #include "ui/editor/curve_editor_dialog.h"
@@ -240,6 +242,37 @@ TEST_F(PrinterWindow, NoPrinterEndsTheWindowAnUnreachableSchedulerLeavesItOnPpdF
   ASSERT_TRUE(Start());
   EXPECT_EQ(interaction.shown().size(), 1u);
   EXPECT_TRUE(window().workspace().libraryOpen());
+}
+
+TEST_F(PrinterWindow, ASlowServerFillsThePrinterListLaterAndClosingMeanwhileDropsItsMessages) {
+  // The window is up with its library while the server has not answered.
+  std::promise<void> answer;
+  std::shared_future<void> answered = answer.get_future().share();
+  spooler.beforeListing = [answered] { answered.wait(); };
+  dialog_ = std::make_unique<ui::MainDialog>(
+      ui::MainDialogSeams{.ui = interaction, .fileDialog = fileDialog, .spooler = spooler, .initialPpd = {}});
+  ASSERT_TRUE(dialog_->Initialize());
+  EXPECT_TRUE(window().discovering());
+  EXPECT_EQ(Entries(LibraryBox()), (Names{"Soft", "Vivid"}));
+  EXPECT_EQ(Combo()->count(), 0);
+  EXPECT_FALSE(Combo()->isEnabled());
+  answer.set_value();
+  QSignalSpy listed(dialog_.get(), &ui::MainDialog::printersListed);
+  ASSERT_TRUE(listed.wait(5000));
+  EXPECT_EQ(Combo()->count(), 2);
+  EXPECT_TRUE(Combo()->isEnabled());
+  EXPECT_EQ(Entries(PrinterBox()), Names{"Light"});
+
+  // A window that goes while the worker waits to report a failure neither
+  // hangs nor shows the report afterwards.
+  spooler.beforeListing = {};
+  spooler.listFailure[SpoolerScope::Local] = FakeSpooler::Fail(0x0502, "Scheduler is not running.");
+  interaction.Clear();
+  dialog_ = std::make_unique<ui::MainDialog>(
+      ui::MainDialogSeams{.ui = interaction, .fileDialog = fileDialog, .spooler = spooler, .initialPpd = {}});
+  ASSERT_TRUE(dialog_->Initialize());
+  dialog_.reset();
+  EXPECT_TRUE(interaction.Empty());
 }
 
 TEST_F(PrinterWindow, APpdFileToStartOnNeedsNoScheduler) {
