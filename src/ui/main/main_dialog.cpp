@@ -251,7 +251,6 @@ class RelayedInteraction final : public UserInteraction {
 void MainDialog::StartDiscovery() {
   auto run = std::make_shared<DiscoveryRun>();
   run_ = run;
-  discovering_ = true;
   printerCombo_->setEnabled(false);
   worker_ = QThread::create([this, run] {
     RelayedInteraction ui(ui_, *this, run->abandoned);
@@ -295,7 +294,6 @@ void MainDialog::StopDiscovery() {
 void MainDialog::FinishDiscovery(DiscoveryRun& run) {
   worker_->deleteLater();
   worker_ = nullptr;
-  discovering_ = false;
   if (targetMode == TargetMode::Printer)
     printerCombo_->setEnabled(true);
   if (!ended_)
@@ -521,7 +519,7 @@ void MainDialog::OnSelectPrinter() {
   workspace_.SaveBeforeSwitch();
   targetMode = TargetMode::Printer;
   ReadChosenPrinter();
-  printerCombo_->setEnabled(!discovering_);
+  printerCombo_->setEnabled(!discovering());
   browseButton_->setEnabled(false);
   ppdNameField_->setEnabled(false);
   if (printerCombo_->currentIndex() < 0)

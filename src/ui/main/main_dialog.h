@@ -131,7 +131,7 @@ class MainDialog : public QDialog {
   // Whether the window has ended (Exit, Cancel, closing, or no printer).
   bool ended() const { return ended_; }
   // Whether the printers are still being listed.
-  bool discovering() const { return discovering_; }
+  bool discovering() const { return worker_ != nullptr; }
 
   // The controls by id (for the list commands and tests).
   const DialogTemplate& controls() const { return template_; }
@@ -234,7 +234,6 @@ class MainDialog : public QDialog {
   DialogTemplate template_;
   Workspace workspace_;
   bool ended_ = false;
-  bool discovering_ = false;
   QThread* worker_ = nullptr;
   std::weak_ptr<DiscoveryRun> run_;
 
