@@ -4,15 +4,19 @@
 #include <memory>
 #include <string>
 
+#include "cli/cli_interaction.h"
 #include "cli/commands.h"
 #include "formats/test_chart.h"
 #include "platform/file_replace.h"
+#include "printers/cups_spooler.h"
+#include "workspace/print_chart.h"
 
 namespace tonalis::cli {
 namespace {
 
 constexpr std::string_view kHelp =
     "Usage: tonalis-cli chart -o FILE.ps|FILE.pdf [--steps N] [--control NAME] [--date DATE]\n"
+    "       tonalis-cli chart --printer QUEUE [--control NAME|none] [--steps N] [--date DATE]\n"
     "\n"
     "Writes the test chart: one A4 page (whose marks also fit on US Letter) with a\n"
     "wedge of N patches for each of cyan, magenta, yellow and black, each patch\n"
@@ -26,6 +30,9 @@ constexpr std::string_view kHelp =
     "  --steps N           patches per colour at even inputs from 0 to 100 %: 21\n"
     "                      (5 % apart, the default), 41, 61 or 81; each holds the\n"
     "                      inputs of the thirteen control points\n"
+    "  -p, --printer QUEUE print the chart on QUEUE instead, with the density\n"
+    "                      control NAME chosen for the job as in the print dialog\n"
+    "                      (VLTone); NAME must be one of the queue's controls\n"
     "  --control NAME      the density control the chart is printed with, printed\n"
     "                      on the page (default: none)\n"
     "  --date DATE         the date printed on the page (default: today, as\n"
@@ -52,13 +59,45 @@ bool EndsWith(const std::string& s, std::string_view suffix) {
   return true;
 }
 
+int PrintOnQueue(CommandContext& ctx, const std::string& queue, const ChartOptions& chart) {
+  // No password prompt of our own: libcups asks on the terminal itself.
+  CupsSpooler& spooler = SystemSpooler();
+  Workspace ws(WorkspaceSeams{ctx.ui, ctx.strings});
+  const ChartPrintOutcome printed = PrintChartOnQueue(ws, spooler, queue, chart);
+  switch (printed.result) {
+    case ChartPrintResult::Printed:
+      ctx.out << "sent the chart (" << chart.steps << " patches per colour) to " << queue
+              << " as job " << printed.jobId << ", with "
+              << (chart.control.empty() ? std::string("no density control")
+                                        : Quoted(chart.control) + " (VLTone=" + printed.choice + ")")
+              << '\n';
+      return kExitOk;
+    case ChartPrintResult::ReadFailed:
+      return kExitFailure;
+    case ChartPrintResult::NoControls:
+      return Failure(ctx, queue + " has no density controls: apply some to it first, or print "
+                                  "with --control none");
+    case ChartPrintResult::NoSuchControl: {
+      std::string names;
+      for (const std::string& name : printed.controls)
+        names += (names.empty() ? "" : ", ") + Quoted(name);
+      return Failure(ctx, queue + " has no density control " + Quoted(chart.control) +
+                              "; its controls are " + names);
+    }
+    case ChartPrintResult::PrintFailed:
+      break;
+  }
+  return Failure(ctx, queue + ": the chart cannot be printed: " + printed.reason);
+}
+
 CommandRun DefineChart(CLI::App& command) {
   struct Options {
-    std::string output, control, date;
+    std::string output, control, date, printer;
     int steps = kDefaultChartSteps;
   };
   auto options = std::make_shared<Options>();
   command.add_option("-o,--output", options->output);
+  command.add_option("-p,--printer", options->printer);
   command.add_option("--steps", options->steps);
   command.add_option("--control", options->control);
   command.add_option("--date", options->date);
@@ -66,10 +105,12 @@ CommandRun DefineChart(CLI::App& command) {
     if (!ctx.arguments.empty())
       return UsageError(ctx, "unexpected argument '" + ctx.arguments.front() + "'");
     const std::string& out = options->output;
-    if (out.empty())
+    if (!options->printer.empty() && !out.empty())
+      return UsageError(ctx, "the chart goes to a file (-o) or to a printer (--printer), not both");
+    if (out.empty() && options->printer.empty())
       return UsageError(ctx, "the chart's file is missing (-o FILE.ps or -o FILE.pdf)");
     const bool pdf = EndsWith(out, ".pdf");
-    if (out != "-" && !pdf && !EndsWith(out, ".ps"))
+    if (!out.empty() && out != "-" && !pdf && !EndsWith(out, ".ps"))
       return UsageError(ctx, "the chart's file name must end in .ps or .pdf, not '" + out + "'");
     if (!IsChartSteps(options->steps))
       return UsageError(ctx, "--steps must be 21, 41, 61 or 81, not " +
@@ -82,6 +123,8 @@ CommandRun DefineChart(CLI::App& command) {
         return UsageError(ctx, "--date must not hold control characters");
     const std::string control = NameArgument(options->control);
     chart.control = control == "none" ? "" : control;
+    if (!options->printer.empty())
+      return PrintOnQueue(ctx, options->printer, chart);
     const std::string bytes = pdf ? ChartPdf(chart) : ChartPostScript(chart);
     if (out == "-") {
       ctx.out << bytes;

@@ -644,4 +644,36 @@ CupsSpooler& SystemSpooler() {
   return spooler;
 }
 
+SpoolerStatus CupsSpooler::Print(const PrintJob& job, int& jobId) {
+  jobId = 0;
+  SpoolerStatus status;
+  http_t* http = Connect({}, status);
+  if (!http) return status;
+  int count = 0;
+  cups_option_t* options = nullptr;
+  for (const auto& [name, value] : job.options)
+    count = libcups::cupsAddOption(name.c_str(), value.c_str(), count, &options);
+  PasswordScope scope(this, static_cast<bool>(prompt_), lastPassword_);
+  const int id = libcups::cupsCreateJob(http, job.queue.c_str(), job.title.c_str(), count, options);
+  libcups::cupsFreeOptions(count, options);
+  if (id == 0) return RequestFailure({});
+  bool sent = libcups::cupsStartDocument(http, job.queue.c_str(), id, job.title.c_str(),
+                                         job.format.c_str(), 1) == HTTP_STATUS_CONTINUE;
+  constexpr std::size_t kChunk = 64 * 1024;
+  for (std::size_t at = 0; sent && at < job.document.size(); at += kChunk) {
+    const std::size_t n = std::min(kChunk, job.document.size() - at);
+    sent = libcups::cupsWriteRequestData(http, job.document.data() + at, n) == HTTP_STATUS_CONTINUE;
+  }
+  if (libcups::cupsFinishDocument(http, job.queue.c_str()) <= IPP_STATUS_OK_CONFLICTING && sent) {
+    jobId = id;
+    return {};
+  }
+  // A server that stopped answering gets no cancellation: its connection
+  // is given up.
+  if (unanswered_) return RequestFailure({});
+  const SpoolerStatus failed = LastCupsError();
+  libcups::cupsCancelJob2(http, job.queue.c_str(), id, 0);
+  return failed;
+}
+
 }  // namespace tonalis

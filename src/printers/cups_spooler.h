@@ -63,6 +63,8 @@ class CupsSpooler final : public Spooler {
   SpoolerStatus FollowSavedOption(
       const QueueRef& ref, std::string_view option,
       const std::vector<std::pair<std::string, std::string>>& renamed) override;
+  // Create-Job, then the document in one Send-Document, as lp sends a file.
+  SpoolerStatus Print(const PrintJob& job, int& jobId) override;
   std::string ServerName() const override { return configured_; }
 
   // Who answers when a server asks for a password (a dialog). Without one,

@@ -82,6 +82,16 @@ struct PasswordRequest {
   std::string server;  // the server that asks
 };
 
+// A document for a queue of the configured scheduler, as `lp -o` sends one.
+struct PrintJob {
+  std::string queue;
+  std::string title;     // the job's name in the queue
+  std::string format;    // its MIME type: application/postscript, application/pdf
+  std::string document;  // the bytes
+  // Job options over the queue's own (VLTone=Gumma2), in this order.
+  std::vector<std::pair<std::string, std::string>> options;
+};
+
 // Answers a password request; nothing cancels the request (the call that
 // needed it then fails with the scheduler's "not authorised").
 using PasswordPrompt = std::function<std::optional<std::string>(const PasswordRequest&)>;
@@ -132,6 +142,12 @@ class Spooler {
   virtual SpoolerStatus FollowSavedOption(
       const QueueRef& ref, std::string_view option,
       const std::vector<std::pair<std::string, std::string>>& renamed) = 0;
+
+  // Sends `job` to its queue on the configured scheduler and tells the job's
+  // number. A queue of another server prints through the queue that
+  // forwards to it. When the scheduler refuses the document, the job it
+  // created for it is cancelled.
+  virtual SpoolerStatus Print(const PrintJob& job, int& jobId) = 0;
 
   // How the configured scheduler is named to the user (a host, a host and
   // port, or a local socket).

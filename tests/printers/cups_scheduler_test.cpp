@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "discovery_fixture.h"
 #include "printers/cups_spooler.h"
@@ -222,6 +223,48 @@ TEST_F(SchedulerTest, RecordedQueuesAreCheckedAndRestoredAfterADriverUpdate) {
   Run({"lpadmin", "-p", "Alpha", "-o", "VLTone=Gumma1"});
   EXPECT_EQ(Run({TONALIS_CLI, "check", "--printer", "Alpha"}), "Alpha: in place\n");
   unsetenv("XDG_STATE_HOME");
+}
+
+// The test chart goes through the queue's filters with the density control
+// chosen for the job, as the print dialog chooses it.
+TEST_F(SchedulerTest, TheChartPrintsWithTheChosenDensityControl) {
+  TempDir dir;
+  std::filesystem::copy_file(TONALIS_SAMPLE_LIBRARY, dir / "QR_grad.dat");
+  const std::string device = dir / "out.prn";
+  Run({"lpadmin", "-p", "Alpha", "-E", "-v", "file://" + device, "-P", kMarked});
+  Run({TONALIS_CLI, "apply", "--printer", "Alpha", "--library", dir / "QR_grad.dat", "Warm", "Darker"});
+  Run({TONALIS_CLI, "default", "--printer", "Alpha", "Warm"});
+  const auto printed = [&](const std::vector<std::string>& args) {
+    std::filesystem::remove(device);
+    std::vector<std::string> argv = {TONALIS_CLI, "chart", "--printer", "Alpha", "--date", "2026-12-08"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const std::string said = Run(argv);
+    for (int i = 0; i < 300 && Run({"lpstat", "-o", "Alpha"}).size() > 0; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    return std::make_pair(said, ReadBytes(device));
+  };
+  const auto [said, job] = printed({"--control", "Darker"});
+  EXPECT_EQ(said.substr(0, said.find(" as job")), "sent the chart (21 patches per colour) to Alpha");
+  EXPECT_NE(said.find("with \"Darker\" (VLTone=Gumma2)"), std::string::npos) << said;
+  EXPECT_NE(job.find("%%BeginFeature: *VLTone Gumma2"), std::string::npos);
+  EXPECT_NE(job.find("Density control: Darker"), std::string::npos);  // on the page
+  // None overrides the queue's default choice.
+  const auto [saidNone, jobNone] = printed({"--control", "none"});
+  EXPECT_NE(saidNone.find("with no density control"), std::string::npos) << saidNone;
+  EXPECT_EQ(jobNone.find("*VLTone Gumma"), std::string::npos);
+  EXPECT_NE(jobNone.find("%%Page:"), std::string::npos);
+
+  std::string out;
+  EXPECT_EQ(cupsd->Run({TONALIS_CLI, "chart", "--printer", "Alpha", "--control", "Cold"}, &out), 1);
+  EXPECT_EQ(out, "tonalis-cli: Alpha has no density control \"Cold\"; its controls are \"Warm\", "
+                 "\"Darker\"\n");
+  Run({"lpadmin", "-p", "Plain", "-E", "-v", "file:/dev/null", "-P", TONALIS_CUPS_TEST_DATA "/plain.ppd"});
+  EXPECT_EQ(cupsd->Run({TONALIS_CLI, "chart", "--printer", "Plain", "--control", "Warm"}, &out), 1);
+  EXPECT_NE(out.find("Plain"), std::string::npos) << out;
+  Run({"cupsdisable", "Alpha"});
+  Run({"cupsreject", "Alpha"});
+  EXPECT_EQ(cupsd->Run({TONALIS_CLI, "chart", "--printer", "Alpha"}, &out), 1);
+  EXPECT_NE(out.find("Alpha: the chart cannot be printed: "), std::string::npos) << out;
 }
 
 }  // namespace

@@ -76,6 +76,16 @@ class FakeSpooler final : public Spooler {
                                   const std::vector<std::pair<std::string, std::string>>&) override {
     return {};
   }
+  // Jobs are kept here, numbered from 1; `printFailure` refuses them.
+  std::vector<PrintJob> printed;
+  std::optional<SpoolerStatus> printFailure;
+  SpoolerStatus Print(const PrintJob& job, int& jobId) override {
+    if (printFailure) return *printFailure;
+    if (!Find({"", job.queue})) return Fail(kNotFound, "The printer or class does not exist.");
+    printed.push_back(job);
+    jobId = static_cast<int>(printed.size());
+    return {};
+  }
   std::string ServerName() const override { return "fake"; }
 
  private:
