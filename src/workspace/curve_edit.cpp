@@ -39,18 +39,24 @@ void CurveEdit::ShowChannel() {
 }
 
 void CurveEdit::SetPoint(int channel, int index, int32_t value) {
+  const State before = Snapshot();
   def_.channels[channel].points[index] = value;
   ShowPoints();
+  Record(before, {EditKind::kPoint, channel, index});
 }
 
 void CurveEdit::SetPointText(int index, std::string_view text) {
+  const State before = Snapshot();
   (void)ParseHundredths(text, def_.channels[currentChannel()].points[index]);
   pointTexts_[static_cast<std::size_t>(index)] = std::string(text);
+  Record(before, {EditKind::kPointText, currentChannel(), index});
 }
 
 void CurveEdit::SetGammaText(std::string_view text) {
+  const State before = Snapshot();
   (void)ParseHundredths(text, def_.channels[currentChannel()].gamma);
   gammaText_ = std::string(text);
+  Record(before, {EditKind::kGammaText, currentChannel()});
 }
 
 void CurveEdit::ClearPoint(int channel, int index) {
@@ -59,7 +65,10 @@ void CurveEdit::ClearPoint(int channel, int index) {
     value = 0;
   else if (index == kPointCount - 1)
     value = 10000;
-  SetPoint(channel, index, value);
+  const State before = Snapshot();
+  def_.channels[channel].points[index] = value;
+  ShowPoints();
+  Record(before, {EditKind::kClear, channel, index});
 }
 
 std::optional<Refusal> CurveEdit::ApplyGamma() {
@@ -68,21 +77,26 @@ std::optional<Refusal> CurveEdit::ApplyGamma() {
     return Refusal{sid::kGammaOutOfRange, strings_->Load(sid::kGammaOutOfRange), currentChannel(),
                    -1};
   }
+  const State before = Snapshot();
   const auto points = tonalis::ApplyGamma(gamma);
   std::copy(points.begin(), points.end(), def_.channels[currentChannel()].points);
   ShowPoints();
+  Record(before, {EditKind::kGamma, currentChannel()});
   return std::nullopt;
 }
 
 void CurveEdit::Reset() {
+  const State before = Snapshot();
   ResetCurves(def_);
   selected_ = kCyan;
   ShowPoints();
+  Record(before, {EditKind::kReset});
 }
 
 void CurveEdit::SetAllChannels(bool all) {
   if (all == allChannels())
     return;
+  const State before = Snapshot();
   if (all) {
     const ToneCurve kept = def_.channels[selected_];
     for (ToneCurve& channel : def_.channels) channel = kept;
@@ -91,15 +105,19 @@ void CurveEdit::SetAllChannels(bool all) {
     for (int c = kMagenta; c < kChannelCount; ++c) def_.channels[c] = def_.channels[kCyan];
     def_.allChannels = 0;
   }
+  Record(before, {EditKind::kAll});
 }
 
 void CurveEdit::SelectChannel(int channel) {
   selected_ = channel;
   ShowChannel();
+  open_.reset();
 }
 
 void CurveEdit::SetName(std::string_view name) {
+  const State before = Snapshot();
   tonalis::SetName(def_, name);
+  Record(before, {EditKind::kName});
 }
 
 std::optional<Refusal> CurveEdit::Accept() {
@@ -120,6 +138,77 @@ std::optional<Refusal> CurveEdit::Accept() {
     return refusal;
   def_ = candidate;
   return std::nullopt;
+}
+
+// --- Undo -------------------------------------------------------------------
+
+CurveEdit::State CurveEdit::Snapshot() const {
+  return State{def_, selected_, pointTexts_, gammaText_};
+}
+
+void CurveEdit::Restore(const State& state) {
+  def_ = state.def;
+  selected_ = state.selected;
+  pointTexts_ = state.pointTexts;
+  gammaText_ = state.gammaText;
+}
+
+bool CurveEdit::Changed(const State& state, EditKind kind) const {
+  if (!(state.def == def_))
+    return true;
+  // The other edits show the values afresh: a text formatted anew is no
+  // change of its own.
+  const bool textEdit = kind == EditKind::kPointText || kind == EditKind::kGammaText;
+  return textEdit && (state.pointTexts != pointTexts_ || state.gammaText != gammaText_);
+}
+
+void CurveEdit::Record(const State& before, EditKey key) {
+  const bool joins =
+      open_ && !done_.empty() &&
+      (*open_ == key ? key.kind == EditKind::kPointText || key.kind == EditKind::kGammaText ||
+                           key.kind == EditKind::kName
+                     : key.kind == EditKind::kClear && open_->kind == EditKind::kPoint &&
+                           open_->channel == key.channel && open_->index == key.index);
+  if (!Changed(before, key.kind)) {
+    // Nothing to record; a call of another kind still ends the typing.
+    if (!joins)
+      open_.reset();
+    return;
+  }
+  undone_.clear();
+  if (joins) {
+    Step& step = done_.back();
+    step.after = Snapshot();
+    open_ = key;
+    // Typed back to what it was: the step has nothing left to take back.
+    if (!Changed(step.before, key.kind)) {
+      done_.pop_back();
+      open_.reset();
+    }
+    return;
+  }
+  done_.push_back(Step{before, Snapshot()});
+  if (done_.size() > static_cast<std::size_t>(kUndoDepth))
+    done_.pop_front();
+  open_ = key;
+}
+
+void CurveEdit::Undo() {
+  open_.reset();
+  if (done_.empty())
+    return;
+  Restore(done_.back().before);
+  undone_.push_back(std::move(done_.back()));
+  done_.pop_back();
+}
+
+void CurveEdit::Redo() {
+  open_.reset();
+  if (undone_.empty())
+    return;
+  Restore(undone_.back().after);
+  done_.push_back(std::move(undone_.back()));
+  undone_.pop_back();
 }
 
 }  // namespace tonalis

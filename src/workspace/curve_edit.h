@@ -11,10 +11,21 @@
 // the value as it was and is refused by Accept. Accept checks the whole
 // definition, every channel that takes part, and tells what it refused so
 // that the window can show the message and go to the field concerned.
+//
+// Every edit that changes something is a step that Undo takes back and Redo
+// makes again, up to kUndoDepth steps (the oldest go first). A step brings
+// back the whole session as it was: definition, channel on show and field
+// texts. Typing in one field is one step however many characters it takes:
+// text edits of the same field (and of the same channel) in a row join one
+// step, until another edit, a channel is picked, or Undo or Redo. The
+// double-click that clears a point starts as a click on it: a ClearPoint
+// right after the SetPoint of the same point joins that step. Picking a
+// channel is no edit, and a new step drops the steps Undo took back.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -73,6 +84,18 @@ class CurveEdit {
   // session's definition is the one to keep; with one, nothing changes.
   std::optional<Refusal> Accept();
 
+  // --- Undo ---------------------------------------------------------------
+
+  static constexpr int kUndoDepth = 100;
+
+  // Back to the session as it was before the latest step still done, or
+  // forward to it as it was after the step Undo took back last. Each does
+  // nothing when there is no such step.
+  void Undo();
+  void Redo();
+  bool canUndo() const { return !done_.empty(); }
+  bool canRedo() const { return !undone_.empty(); }
+
   // --- Reading ------------------------------------------------------------
 
   const DensityDef& definition() const { return def_; }
@@ -98,11 +121,43 @@ class CurveEdit {
   void ShowPoints();
   void ShowChannel();
 
+  // What an edit call was, to tell which calls join one step.
+  enum class EditKind { kPoint, kClear, kPointText, kGammaText, kGamma, kReset, kAll, kName };
+  struct EditKey {
+    EditKind kind;
+    int channel = -1;
+    int index = -1;
+    bool operator==(const EditKey&) const = default;
+  };
+  struct State {
+    DensityDef def;
+    int selected;
+    std::array<std::string, kPointCount> pointTexts;
+    std::string gammaText;
+  };
+  struct Step {
+    State before;
+    State after;
+  };
+  State Snapshot() const;
+  void Restore(const State& state);
+  // Whether `state` differs from the session: in the definition, and for a
+  // text edit in the field texts as well.
+  bool Changed(const State& state, EditKind kind) const;
+  // Records the call `key` that found the session at `before`.
+  void Record(const State& before, EditKey key);
+
   const StringSource* strings_;
   DensityDef def_;
   int selected_ = kCyan;
   std::array<std::string, kPointCount> pointTexts_;
   std::string gammaText_;
+
+  std::deque<Step> done_;    // oldest first
+  std::deque<Step> undone_;  // the step Redo makes again last
+  // The call that made or extended the latest step, while a next call may
+  // still join it.
+  std::optional<EditKey> open_;
 };
 
 }  // namespace tonalis

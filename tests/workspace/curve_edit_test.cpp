@@ -116,5 +116,110 @@ TEST(CurveEdit, ResetAndClearPoint) {
   EXPECT_EQ(clear.pointText(12), "100.0");
 }
 
+// Undo and Redo: each case edits (undoing and redoing among the edits), and
+// the session must then equal a fresh one given the expected edits, with as
+// many steps left to undo and to redo as said.
+TEST(CurveEdit, UndoTakesBackWholeStepsAndRedoMakesThemAgain) {
+  using Edits = std::function<void(CurveEdit&)>;
+  struct Case { const char* what; Edits edits; Edits expected; int undos, redos; };
+  const auto type = [](CurveEdit& e, int index, const std::string& text) {
+    for (std::size_t n = 1; n <= text.size(); ++n) e.SetPointText(index, text.substr(0, n));
+  };
+  const auto typeGamma = [](CurveEdit& e, const std::string& text) {
+    for (std::size_t n = 1; n <= text.size(); ++n) e.SetGammaText(text.substr(0, n));
+  };
+  const auto none = [](CurveEdit&) {};
+  const Case cases[] = {
+      {"typing in one field is one step", [&](CurveEdit& e) { type(e, 6, "12.5"), e.Undo(); },
+       none, 0, 1},
+      {"and Redo types it all again", [&](CurveEdit& e) { type(e, 6, "12.5"), e.Undo(), e.Redo(); },
+       [](CurveEdit& e) { e.SetPointText(6, "12.5"); }, 1, 0},
+      {"deleting belongs to the typing", [&](CurveEdit& e) {
+         e.SetPointText(6, ""), type(e, 6, "12"), e.SetPointText(6, "1"), e.Undo(); }, none, 0, 1},
+      {"two fields are two steps", [&](CurveEdit& e) { type(e, 6, "12"), type(e, 7, "15"), e.Undo(); },
+       [](CurveEdit& e) { e.SetPointText(6, "12"); }, 1, 1},
+      {"back to the first field is a third", [&](CurveEdit& e) {
+         type(e, 6, "1"), type(e, 7, "2"), type(e, 6, "13"), e.Undo(); },
+       [](CurveEdit& e) { e.SetPointText(6, "1"), e.SetPointText(7, "2"); }, 2, 1},
+      {"the gamma field", [&](CurveEdit& e) { typeGamma(e, "2.2"), type(e, 3, "5"), e.Undo(); },
+       [](CurveEdit& e) { e.SetGammaText("2.2"); }, 1, 1},
+      {"the name", [](CurveEdit& e) { e.SetName("F"), e.SetName("Fo"), e.SetName("Fox"), e.Undo(); },
+       none, 0, 1},
+      {"picking a channel ends the typing", [&](CurveEdit& e) {
+         type(e, 6, "1"), e.SelectChannel(kMagenta), e.SelectChannel(kCyan), type(e, 6, "12"),
+         e.Undo(); },
+       [](CurveEdit& e) { e.SetPointText(6, "1"), e.SelectChannel(kCyan); }, 1, 1},
+      {"typed back as it was: no step", [&](CurveEdit& e) { type(e, 6, "30.00"); }, none, 0, 0},
+      {"Undo shows the channel of its step", [](CurveEdit& e) {
+         e.SelectChannel(kYellow), e.SetPoint(4, 2500), e.SelectChannel(kBlack), e.Undo(); },
+       [](CurveEdit& e) { e.SelectChannel(kYellow); }, 0, 1},
+      {"and so does Redo", [](CurveEdit& e) {
+         e.SelectChannel(kYellow), e.SetPoint(4, 2500), e.Undo(), e.SelectChannel(kBlack),
+         e.Redo(); },
+       [](CurveEdit& e) { e.SelectChannel(kYellow), e.SetPoint(4, 2500); }, 1, 0},
+      {"a point of another channel", [](CurveEdit& e) { e.SetPoint(kBlack, 3, 900), e.Undo(); },
+       none, 0, 1},
+      {"a click and the double-click's clearing: one step", [](CurveEdit& e) {
+         e.SetPoint(6, 8000), e.ClearPoint(6), e.Undo(); }, none, 0, 1},
+      {"clearing another point: two", [](CurveEdit& e) {
+         e.SetPoint(5, 8000), e.ClearPoint(6), e.Undo(); },
+       [](CurveEdit& e) { e.SetPoint(5, 8000); }, 1, 1},
+      {"Reset", [&](CurveEdit& e) {
+         e.SelectChannel(kBlack), typeGamma(e, "1.5"), e.Reset(), e.Undo(); },
+       [](CurveEdit& e) { e.SelectChannel(kBlack), e.SetGammaText("1.5"); }, 1, 1},
+      {"one curve for all colours", [](CurveEdit& e) {
+         e.SelectChannel(kYellow), e.SetAllChannels(true), e.Undo(); },
+       [](CurveEdit& e) { e.SelectChannel(kYellow); }, 0, 1},
+      {"and back to one per colour", [](CurveEdit& e) {
+         e.SetAllChannels(true), e.SetPoint(4, 2500), e.SetAllChannels(false), e.Undo(),
+         e.Undo(); },
+       [](CurveEdit& e) { e.SetAllChannels(true); }, 1, 2},
+      {"the gamma setting", [&](CurveEdit& e) { typeGamma(e, "2.2"), e.ApplyGamma(), e.Undo(); },
+       [](CurveEdit& e) { e.SetGammaText("2.2"); }, 1, 1},
+      {"a refused gamma setting adds nothing", [](CurveEdit& e) {
+         e.SetGammaText("100"), e.ApplyGamma(); },
+       [](CurveEdit& e) { e.SetGammaText("100"); }, 1, 0},
+      {"edits that change nothing add nothing", [](CurveEdit& e) {
+         e.SetPoint(6, 3000), e.SetPointText(6, "30.00"), e.ClearPoint(7), e.SetAllChannels(false),
+         e.SetName("Four"), e.SelectChannel(kMagenta), e.SelectChannel(kCyan); }, none, 0, 0},
+      {"nor end the typing", [&](CurveEdit& e) {
+         type(e, 6, "1"), e.SetPointText(6, "1"), type(e, 6, "12"), e.Undo(); }, none, 0, 1},
+      {"a new edit drops what Redo would make", [](CurveEdit& e) {
+         e.SetPoint(4, 2500), e.SetPoint(5, 3300), e.Undo(), e.Undo(), e.SetPoint(8, 5000),
+         e.Redo(); },
+       [](CurveEdit& e) { e.SetPoint(8, 5000); }, 1, 0},
+      {"a new edit that changes nothing keeps it", [](CurveEdit& e) {
+         e.SetPoint(4, 2500), e.Undo(), e.SetPoint(6, 3000); }, none, 0, 1},
+      {"Undo and Redo beyond the ends", [](CurveEdit& e) {
+         e.Undo(), e.SetPoint(4, 2500), e.Redo(), e.Undo(), e.Undo(), e.Redo(), e.Redo(); },
+       [](CurveEdit& e) { e.SetPoint(4, 2500); }, 1, 0},
+      {"after Accept refused", [](CurveEdit& e) {
+         e.SelectChannel(kMagenta), e.SetPointText(12, ""), e.SelectChannel(kCyan),
+         (void)e.Accept(), e.Undo(); },
+       [](CurveEdit& e) { e.SelectChannel(kMagenta); }, 0, 1},
+      {"at most 100 steps, the oldest dropped", [](CurveEdit& e) {
+         for (int i = 1; i <= CurveEdit::kUndoDepth + 5; ++i) e.SetPoint(6, i);
+         while (e.canUndo()) e.Undo(); },
+       [](CurveEdit& e) { e.SetPoint(6, 5); }, 0, 100},
+  };
+  const auto steps = [](CurveEdit e, void (CurveEdit::*op)(), bool (CurveEdit::*can)() const) {
+    int n = 0;
+    for (; (e.*can)() && n <= 2 * CurveEdit::kUndoDepth; ++n) (e.*op)();
+    return n;
+  };
+  for (const Case& c : cases) {
+    CurveEdit edit(FourCurves()), expected(FourCurves());
+    c.edits(edit);
+    c.expected(expected);
+    EXPECT_EQ(edit.definition(), expected.definition()) << c.what;
+    EXPECT_EQ(edit.selectedChannel(), expected.selectedChannel()) << c.what;
+    for (int i = 0; i < kPointCount; ++i)
+      EXPECT_EQ(edit.pointText(i), expected.pointText(i)) << c.what << ", point " << i;
+    EXPECT_EQ(edit.gammaText(), expected.gammaText()) << c.what;
+    EXPECT_EQ(steps(edit, &CurveEdit::Undo, &CurveEdit::canUndo), c.undos) << c.what;
+    EXPECT_EQ(steps(edit, &CurveEdit::Redo, &CurveEdit::canRedo), c.redos) << c.what;
+  }
+}
+
 }  // namespace
 }  // namespace tonalis::test

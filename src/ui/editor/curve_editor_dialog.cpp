@@ -1,8 +1,10 @@
 #include "ui/editor/curve_editor_dialog.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -18,6 +20,8 @@
 #include <cmath>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "model/validate.h"
 #include "model/value_text.h"
@@ -118,6 +122,7 @@ CurveEditorDialog::CurveEditorDialog(const CurveEditorSeams& seams, QWidget* par
   BindControls();
   MakeRoomForGraph();
   ConnectControls();
+  SetUpUndo();
 }
 
 CurveEditorDialog::~CurveEditorDialog() = default;
@@ -221,7 +226,10 @@ void CurveEditorDialog::ConnectControls() {
   });
   // The name follows the field however its text changes.
   connect(nameField_, &QLineEdit::textChanged, this,
-          [this](const QString& text) { edit_.SetName(NameToBytes(text)); });
+          [this](const QString& text) {
+            edit_.SetName(NameToBytes(text));
+            UpdateUndoActions();
+          });
   connect(nameField_, &QLineEdit::inputRejected, this, &CurveEditorDialog::OnNameRejected);
   for (int c = 0; c < kChannelCount; ++c) {
     connect(colourButtons_[static_cast<std::size_t>(c)], &QRadioButton::clicked, this,
@@ -314,6 +322,81 @@ void CurveEditorDialog::ShowEdit(const ToneCurve* previewPoints) {
   if (previewPoints != nullptr)
     displayDefinition_.channels[edit_.currentChannel()] = *previewPoints;
   RedrawGraph();
+  UpdateUndoActions();
+}
+
+// --- Undo and Redo ------------------------------------------------------------
+
+namespace {
+
+// Keeps the undo and redo keys away from a text field: its own history
+// would change the text behind the session's back. The shortcut override
+// is left unaccepted, so the keys go to the window's actions; the key
+// itself, which comes when the action is disabled, goes nowhere.
+class UndoKeysFilter final : public QObject {
+ public:
+  UndoKeysFilter(std::vector<QAction*> actions, QObject* parent)
+      : QObject(parent), actions_(std::move(actions)) {}
+
+  bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+    if (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress)
+      return false;
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    const QKeySequence pressed(
+        QKeyCombination(key->modifiers() & ~Qt::KeypadModifier, Qt::Key(key->key())));
+    for (const QAction* action : actions_) {
+      const QList<QKeySequence> shortcuts = action->shortcuts();
+      if (std::find(shortcuts.begin(), shortcuts.end(), pressed) != shortcuts.end())
+        return true;
+    }
+    return false;
+  }
+
+ private:
+  std::vector<QAction*> actions_;
+};
+
+}  // namespace
+
+void CurveEditorDialog::SetUpUndo() {
+  undoAction_ = new QAction(this);
+  undoAction_->setShortcuts(QKeySequence::Undo);
+  redoAction_ = new QAction(this);
+  redoAction_->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
+                             QKeySequence(Qt::CTRL | Qt::Key_Y)});
+  for (QAction* action : {undoAction_, redoAction_}) {
+    action->setShortcutContext(Qt::WindowShortcut);
+    addAction(action);
+  }
+  connect(undoAction_, &QAction::triggered, this, [this] { OnUndoRedo(false); });
+  connect(redoAction_, &QAction::triggered, this, [this] { OnUndoRedo(true); });
+  auto* filter = new UndoKeysFilter({undoAction_, redoAction_}, this);
+  nameField_->installEventFilter(filter);
+  gammaField_->installEventFilter(filter);
+  for (QLineEdit* field : pointFields_) field->installEventFilter(filter);
+  UpdateUndoActions();
+}
+
+void CurveEditorDialog::OnUndoRedo(bool redo) {
+  if (redo)
+    edit_.Redo();
+  else
+    edit_.Undo();
+  // A drag under way ends: it previewed the curve as it was.
+  pressPending_ = false;
+  moveCount_ = 0;
+  // The name field gives its text back to the session, which finds no change.
+  const QString name = NameToQString(edit_.name());
+  if (nameField_->text() != name)
+    nameField_->setText(name);
+  ShowEdit();
+}
+
+void CurveEditorDialog::UpdateUndoActions() {
+  if (undoAction_ == nullptr)
+    return;
+  undoAction_->setEnabled(edit_.canUndo());
+  redoAction_->setEnabled(edit_.canRedo());
 }
 
 // --- Commands ---------------------------------------------------------------

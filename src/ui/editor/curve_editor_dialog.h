@@ -12,6 +12,10 @@
 // hands it each change of a control and each mouse command, and shows its
 // state. Accept checks the whole definition; a refusal is shown and the
 // dialog goes to the channel and the field concerned.
+//
+// Undo (Ctrl+Z) and Redo (Ctrl+Shift+Z, Ctrl+Y) are the session's, in the
+// whole window: the fields' own undo never runs, their texts are the
+// session's.
 #pragma once
 
 #include <QDialog>
@@ -27,6 +31,7 @@
 #include "ui/editor/curve_graph.h"
 #include "workspace/curve_edit.h"
 
+class QAction;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
@@ -159,6 +164,11 @@ class CurveEditorDialog : public QDialog {
   // The pointer's position relative to the plot's origin.
   QPoint PlotPosition(const QMouseEvent& event) const;
 
+  // Undo and Redo: the actions, and the session shown afresh after either.
+  void SetUpUndo();
+  void OnUndoRedo(bool redo);
+  void UpdateUndoActions();
+
   // Shows the session's state: fields, buttons, graph. Text set here is not
   // a user change: the field commands follow the fields' edit-only signal.
   // `previewPoints` stands in for the point fields during a drag.
@@ -196,6 +206,8 @@ class CurveEditorDialog : public QDialog {
   QPushButton* resetButton_ = nullptr;
   QPushButton* helpButton_ = nullptr;
   NameValidator* nameValidator_ = nullptr;
+  QAction* undoAction_ = nullptr;
+  QAction* redoAction_ = nullptr;
 };
 
 }  // namespace tonalis::ui

@@ -191,6 +191,65 @@ TEST_F(EditorTest, TheMouseSetsDragsAndClearsThePointOfItsColumn) {
   EXPECT_EQ(Edited(), NewDefinition());
 }
 
+// Undo and Redo are the window's keys and the session's steps, also while a
+// value field, with its own undo, has the focus.
+TEST_F(EditorTest, UndoAndRedoKeysTakeWholeStepsBackAndForthFromAnyField) {
+  OpenOn(FourCurves());
+  editor->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(editor.get()));
+  const auto key = [this](QWidget* focus, Qt::Key k, Qt::KeyboardModifiers m) {
+    focus->setFocus();
+    QTest::keyClick(focus, k, m);
+  };
+  const auto undo = [&](QWidget* focus) { key(focus, Qt::Key_Z, Qt::ControlModifier); };
+  const auto fields = [this] {
+    return PointField(6)->text() + "|" + PointField(7)->text() + "|" +
+           Control(ids::kGamma)->text();
+  };
+  Type(PointField(6), "12.5");
+  Type(PointField(7), "40");
+  Show(kMagenta);
+  Type(PointField(6), "7");
+  Show(kBlack);
+  Click(ids::kAllColours);
+  EXPECT_TRUE(Colour(kBlack)->isChecked() && !Colour(kBlack)->isEnabled());
+  // Step by step back, each showing the channel it was on.
+  undo(PointField(7));
+  EXPECT_FALSE(editor->edit().allChannels() || Control<QCheckBox>(ids::kAllColours)->isChecked());
+  EXPECT_TRUE(Colour(kBlack)->isChecked() && Colour(kBlack)->isEnabled());
+  undo(PointField(7));  // the field's own undo would take back its "4"
+  EXPECT_TRUE(Colour(kMagenta)->isChecked());
+  EXPECT_EQ(fields(), QStringLiteral("40.00||1.20"));
+  EXPECT_EQ(Edited().channels[kCyan].points[7], 4000);
+  undo(Control(ids::kGamma));
+  EXPECT_TRUE(Colour(kCyan)->isChecked());
+  EXPECT_EQ(fields(), QStringLiteral("12.5||1.10"));  // as typed
+  EXPECT_EQ(editor->displayDefinition(), Edited());   // the graph draws what came back
+  EXPECT_EQ(Edited().channels[kCyan].points[6], 1250);
+  undo(PointField(6));
+  EXPECT_EQ(Edited(), FourCurves());
+  EXPECT_EQ(editor->displayDefinition(), FourCurves());
+  EXPECT_EQ(fields(), QStringLiteral("30.00||1.10"));
+  undo(PointField(6));  // nothing left: neither the session nor the field changes
+  EXPECT_EQ(fields(), QStringLiteral("30.00||1.10"));
+  // Both redo keys, from a field and from the window.
+  key(PointField(6), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+  key(PointField(7), Qt::Key_Y, Qt::ControlModifier);
+  EXPECT_EQ(fields(), QStringLiteral("12.5|40|1.10"));
+  key(editor.get(), Qt::Key_Y, Qt::ControlModifier);
+  EXPECT_TRUE(Colour(kMagenta)->isChecked());
+  EXPECT_EQ(PointField(6)->text(), QStringLiteral("7"));
+  EXPECT_EQ(editor->displayDefinition().channels[kMagenta].points[6], 700);
+  // A new edit drops what is left to redo; the name is a step as well.
+  Type(Control(ids::kName), "Renamed");
+  key(Control(ids::kName), Qt::Key_Y, Qt::ControlModifier);
+  EXPECT_FALSE(editor->edit().allChannels() || editor->edit().canRedo());
+  undo(Control(ids::kName));
+  EXPECT_EQ(Control(ids::kName)->text(), QStringLiteral("Four"));
+  EXPECT_EQ(editor->edit().name(), "Four");
+  EXPECT_EQ(def, FourCurves());  // nothing reaches the caller before Accept
+}
+
 TEST_F(EditorTest, TheGraphIsDrawnAtItsAnchorWithTheChannelOnShowOnTop) {
   OpenOn(FourCurves());
   Show(kYellow);
