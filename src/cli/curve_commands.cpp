@@ -13,13 +13,13 @@
 namespace tonalis::cli {
 namespace {
 
-#define TONALIS_CURVE_FORMATS                                                        \
-  "The format follows FILE's extension:\n"                                         \
-  "  .cal   ArgyllCMS calibration (CMYK, as printcal writes it)\n"                 \
-  "  .amp   Photoshop arbitrary map (whole levels 0..255 only)\n"                  \
-  "  .acv   Photoshop curves (control points on 0..255)\n"                         \
-  "  .csv   input,cyan,magenta,yellow,black: one row per input 0..255, the\n"      \
-  "         outputs on 0..255 with two decimals\n"                                 \
+#define TONALIS_CURVE_FORMATS                                                 \
+  "The format follows FILE's extension:\n"                                    \
+  "  .cal   ArgyllCMS calibration (CMYK, as printcal writes it)\n"            \
+  "  .amp   Photoshop arbitrary map (whole levels 0..255 only)\n"             \
+  "  .acv   Photoshop curves (control points on 0..255)\n"                    \
+  "  .csv   input,cyan,magenta,yellow,black: one row per input 0..255, the\n" \
+  "         outputs on 0..255 with two decimals\n"                            \
   "Every value is an amount of ink: 0 is paper, the top of the scale full ink.\n"
 
 constexpr std::string_view kExportHelp =
@@ -75,8 +75,9 @@ std::optional<std::string> LibraryFrom(CommandContext& ctx, const CLI::Option* o
     return std::nullopt;
   }
   if (IsStandardInput(path)) {
-    status = writes ? RefuseStandardInput(ctx, "the library")
-                    : UsageError(ctx, "'-' (standard input) is not read here; name the library file");
+    status = writes
+                 ? RefuseStandardInput(ctx, "the library")
+                 : UsageError(ctx, "'-' (standard input) is not read here; name the library file");
     return std::nullopt;
   }
   return path;
@@ -99,7 +100,8 @@ CommandRun DefineExport(CLI::App& command) {
     if (!CurveFormatOf(options->output))
       return UsageError(ctx, UnknownCurveFormat(options->output));
     int status = kExitUsage;
-    const std::optional<std::string> path = LibraryFrom(ctx, options->libraryOption, options->library, false, status);
+    const std::optional<std::string> path =
+        LibraryFrom(ctx, options->libraryOption, options->library, false, status);
     if (!path)
       return status;
 
@@ -143,7 +145,8 @@ CommandRun DefineImport(CLI::App& command) {
       return UsageError(ctx, "--name " + Quoted(request.name) + ": " + refusal->text);
     request.replace = options->replace;
     int status = kExitUsage;
-    const std::optional<std::string> path = LibraryFrom(ctx, options->libraryOption, options->library, true, status);
+    const std::optional<std::string> path =
+        LibraryFrom(ctx, options->libraryOption, options->library, true, status);
     if (!path)
       return status;
 

@@ -41,8 +41,8 @@ CurveExportOutcome ExportCurves(Workspace& ws, std::string_view name, const std:
     out.error = ws.libraryPath() + ": there is no definition named \"" + std::string(name) + "\"";
     return out;
   }
-  const std::string bytes =
-      CurveFileBytes(*def, *out.format, {"Tonalis density control " + std::string(NameOf(*def)), Now()});
+  const std::string bytes = CurveFileBytes(
+      *def, *out.format, {"Tonalis density control " + std::string(NameOf(*def)), Now()});
   const ReplaceResult written =
       ReplaceFileContents(path, {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
   if (!written.ok) {

@@ -31,9 +31,10 @@ DensityDef Gamma22() {
 
 // An S-curve in cyan, a knee in magenta, the ends alone in yellow, a lowered top in black.
 DensityDef Mixed() {
-  return Def("Mixed", 0, {Curve({0, 300, 700, 1500, 2500, 3800, 5000, 6200, 7500, 8500, 9300, 9700, 10000}),
-                          Curve({0, U, U, 4000, U, 8000, 10000, U, U, U, U, U, 10000}),
-                          Curve(Ends(0, 10000)), Curve({200, U, U, U, U, U, 4500, U, U, U, U, U, 9000})});
+  return Def("Mixed", 0,
+             {Curve({0, 300, 700, 1500, 2500, 3800, 5000, 6200, 7500, 8500, 9300, 9700, 10000}),
+              Curve({0, U, U, 4000, U, 8000, 10000, U, U, U, U, U, 10000}), Curve(Ends(0, 10000)),
+              Curve({200, U, U, U, U, U, 4500, U, U, U, U, U, 9000})});
 }
 
 struct FormatCase {
@@ -82,7 +83,8 @@ TEST(CurveFiles, RoundTripThroughEveryFormat) {
       SCOPED_TRACE(std::string(f.file) + " " + std::string(NameOf(def)));
       EXPECT_EQ(CurveFormatOf(f.file), f.format);
       const CurveTables original = TablesOf(def);
-      const CurveFileRead read = ParseCurveFile(CurveFileBytes(def, f.format, {"x", "now"}), f.format, f.file);
+      const CurveFileRead read =
+          ParseCurveFile(CurveFileBytes(def, f.format, {"x", "now"}), f.format, f.file);
       ASSERT_TRUE(read.tables) << read.error;
       EXPECT_LE(LargestDifference(*read.tables, original), f.tolerance);
       if (f.tolerance == 0) {
@@ -94,7 +96,8 @@ TEST(CurveFiles, RoundTripThroughEveryFormat) {
                                     [&](const CurveTable& t) { return t == original.channels[0]; });
       EXPECT_EQ(fit.definition.allChannels, same ? 1 : 0);
       for (int c = 0; c < kChannelCount; ++c)
-        EXPECT_FALSE(ValidateCurve(fit.definition.channels[c], c)) << "the fit breaks the curve rule";
+        EXPECT_FALSE(ValidateCurve(fit.definition.channels[c], c))
+            << "the fit breaks the curve rule";
       for (int c = 0; c < kChannelCount; ++c) {
         const ToneCurve& curve = fit.definition.channels[c];
         EXPECT_LE(MaxGap(curve, Ideal(read.tables->channels[c])), fit.fitGaps[c] + 1e-9) << c;
@@ -104,15 +107,17 @@ TEST(CurveFiles, RoundTripThroughEveryFormat) {
         reported[group] = std::max(reported[group], fit.fitGaps[c]);
       }
     }
-    std::printf("[ round trip ] %s: largest gap to the original (import's own): sample library %.4f %% "
-                "(%.4f %%), gamma 2.2 %.4f %% (%.4f %%), others %.4f %% (%.4f %%)\n",
-                f.file, largest[0], reported[0], largest[1], reported[1], largest[2], reported[2]);
+    std::printf(
+        "[ round trip ] %s: largest gap to the original (import's own): sample library %.4f %% "
+        "(%.4f %%), gamma 2.2 %.4f %% (%.4f %%), others %.4f %% (%.4f %%)\n",
+        f.file, largest[0], reported[0], largest[1], reported[1], largest[2], reported[2]);
   }
 }
 
 TEST(CurveFiles, ExportedFilesHoldWhatOtherToolsExpect) {
   const DensityDef mixed = Mixed();
-  const std::string cal = CurveFileBytes(mixed, CurveFormat::Cal, {"Tonalis density control Mixed", "today"});
+  const std::string cal =
+      CurveFileBytes(mixed, CurveFormat::Cal, {"Tonalis density control Mixed", "today"});
   EXPECT_TRUE(cal.starts_with("CAL    \n\nDESCRIPTOR \"Tonalis density control Mixed\"\n"));
   EXPECT_NE(cal.find("CREATED \"today\"\nKEYWORD \"DEVICE_CLASS\"\nDEVICE_CLASS \"OUTPUT\"\n"
                      "KEYWORD \"COLOR_REP\"\nCOLOR_REP \"CMYK\"\n"),
@@ -121,16 +126,19 @@ TEST(CurveFiles, ExportedFilesHoldWhatOtherToolsExpect) {
                      "NUMBER_OF_SETS 256\nBEGIN_DATA\n0.0000000000 0.0000000000 0.0000000000 "
                      "0.0000000000 0.0200000000\n"),
             std::string::npos);
-  EXPECT_TRUE(cal.ends_with("\n1.0000000000 1.0000000000 1.0000000000 1.0000000000 0.9000000000\nEND_DATA\n"));
+  EXPECT_TRUE(cal.ends_with(
+      "\n1.0000000000 1.0000000000 1.0000000000 1.0000000000 0.9000000000\nEND_DATA\n"));
 
   const std::string csv = CurveFileBytes(mixed, CurveFormat::Csv);
   EXPECT_TRUE(csv.starts_with("input,cyan,magenta,yellow,black\n0,0.00,0.00,0.00,5.10\n"));
-  EXPECT_NE(csv.find("\n128,128.08,255.00,128.00,115.19\n"), std::string::npos) << csv.substr(0, 4000);
+  EXPECT_NE(csv.find("\n128,128.08,255.00,128.00,115.19\n"), std::string::npos)
+      << csv.substr(0, 4000);
   EXPECT_TRUE(csv.ends_with("\n255,255.00,255.00,255.00,229.50\n"));
 
   const std::string amp = CurveFileBytes(mixed, CurveFormat::Amp);
   ASSERT_EQ(amp.size(), 1280u);
-  for (int i = 0; i < 256; ++i) ASSERT_EQ(static_cast<unsigned char>(amp[i]), i) << "composite not identity";
+  for (int i = 0; i < 256; ++i)
+    ASSERT_EQ(static_cast<unsigned char>(amp[i]), i) << "composite not identity";
   EXPECT_EQ(static_cast<unsigned char>(amp[4 * 256 + 255]), 230);  // black's top: 229.50 rounds up
 
   // Version 4, five curves; the composite (0,0),(255,255); cyan's thirteen points as
@@ -196,10 +204,11 @@ TEST(CurveFiles, FormatFromTheExtension) {
   const struct {
     const char* path;
     std::optional<CurveFormat> format;
-  } cases[] = {{"a.cal", CurveFormat::Cal}, {"A.CAL", CurveFormat::Cal}, {"dir/x.Amp", CurveFormat::Amp},
-               {"x.acv", CurveFormat::Acv}, {"x.CSV", CurveFormat::Csv}, {"cal", std::nullopt},
-               {".cal", std::nullopt},      {"x.cal/y", std::nullopt},   {"x.ti3", std::nullopt},
-               {"x.cal.bak", std::nullopt}};
+  } cases[] = {{"a.cal", CurveFormat::Cal},     {"A.CAL", CurveFormat::Cal},
+               {"dir/x.Amp", CurveFormat::Amp}, {"x.acv", CurveFormat::Acv},
+               {"x.CSV", CurveFormat::Csv},     {"cal", std::nullopt},
+               {".cal", std::nullopt},          {"x.cal/y", std::nullopt},
+               {"x.ti3", std::nullopt},         {"x.cal.bak", std::nullopt}};
   for (const auto& c : cases) EXPECT_EQ(CurveFormatOf(c.path), c.format) << c.path;
   EXPECT_EQ(UnknownCurveFormat("x.ti3"),
             "x.ti3: unknown kind of curve file (known: .cal ArgyllCMS calibration, .amp Photoshop "
@@ -207,7 +216,8 @@ TEST(CurveFiles, FormatFromTheExtension) {
 }
 
 std::string CalWith(const std::string& head, const std::string& format, const std::string& data) {
-  return "CAL\n" + head + "BEGIN_DATA_FORMAT\n" + format + "\nEND_DATA_FORMAT\nBEGIN_DATA\n" + data + "END_DATA\n";
+  return "CAL\n" + head + "BEGIN_DATA_FORMAT\n" + format + "\nEND_DATA_FORMAT\nBEGIN_DATA\n" +
+         data + "END_DATA\n";
 }
 const std::string kCmyk = "COLOR_REP \"CMYK\"\n";
 const std::string kFields = "CMYK_I CMYK_C CMYK_M CMYK_Y CMYK_K";
@@ -232,7 +242,8 @@ TEST(CurveFiles, MalformedFilesAreRefusedWithTheirReason) {
     std::string message;
   } cases[] = {
       {CurveFormat::Cal, "", "f: empty (an ArgyllCMS calibration starts with CAL)"},
-      {CurveFormat::Cal, "\nCTI3\n", "f:2: not an ArgyllCMS calibration (the file does not start with CAL)"},
+      {CurveFormat::Cal, "\nCTI3\n",
+       "f:2: not an ArgyllCMS calibration (the file does not start with CAL)"},
       {CurveFormat::Cal, CalWith("COLOR_REP \"RGB\"\n", kFields, kTwoSets),
        "f:2: COLOR_REP \"RGB\": a calibration of RGB, not of CMYK"},
       {CurveFormat::Cal, CalWith("", kFields, kTwoSets),
@@ -243,38 +254,53 @@ TEST(CurveFiles, MalformedFilesAreRefusedWithTheirReason) {
        "f:3: NUMBER_OF_SETS 1: expected a whole number of two or more"},
       {CurveFormat::Cal, CalWith(kCmyk + "NUMBER_OF_SETS 3\n", kFields, kTwoSets),
        "f:3: NUMBER_OF_SETS is 3 but the data holds 2"},
-      {CurveFormat::Cal, CalWith(kCmyk, kFields, "0 0 0 0 0\n"), "f: the data holds one set; at least two are needed"},
+      {CurveFormat::Cal, CalWith(kCmyk, kFields, "0 0 0 0 0\n"),
+       "f: the data holds one set; at least two are needed"},
       {CurveFormat::Cal, CalWith(kCmyk, kFields, "0 0 0 0\n"), "f:7: expected 5 values, not 4"},
-      {CurveFormat::Cal, CalWith(kCmyk, kFields, "0 0 0 0 0\n1 1 x 1 1\n"), "f:8: CMYK_M 'x' is not a number"},
-      {CurveFormat::Cal, CalWith(kCmyk, kFields, "0 0 0 0 0\n1 1 1 1.5 1\n"), "f:8: CMYK_Y 1.5 is outside 0 to 1"},
+      {CurveFormat::Cal, CalWith(kCmyk, kFields, "0 0 0 0 0\n1 1 x 1 1\n"),
+       "f:8: CMYK_M 'x' is not a number"},
+      {CurveFormat::Cal, CalWith(kCmyk, kFields, "0 0 0 0 0\n1 1 1 1.5 1\n"),
+       "f:8: CMYK_Y 1.5 is outside 0 to 1"},
       {CurveFormat::Cal, CalWith(kCmyk, kFields, "0 0 0 0 0\n0.5 0 0 0 0\n0.5 1 1 1 1\n"),
        "f:9: CMYK_I 0.5 does not rise above the set before"},
       {CurveFormat::Cal, CalWith(kCmyk, kFields, "0 0 0 0 0\n0.9 1 1 1 1\n"),
        "f: CMYK_I must run from 0 to 1, not from 0.000000 to 0.900000"},
-      {CurveFormat::Cal, "CAL\n" + kCmyk + "BEGIN_DATA\n", "f:3: BEGIN_DATA before the data format (BEGIN_DATA_FORMAT)"},
-      {CurveFormat::Cal, "CAL\n" + kCmyk + "BEGIN_DATA_FORMAT\n" + kFields + "\nEND_DATA_FORMAT\nBEGIN_DATA\n" + kTwoSets,
+      {CurveFormat::Cal, "CAL\n" + kCmyk + "BEGIN_DATA\n",
+       "f:3: BEGIN_DATA before the data format (BEGIN_DATA_FORMAT)"},
+      {CurveFormat::Cal,
+       "CAL\n" + kCmyk + "BEGIN_DATA_FORMAT\n" + kFields + "\nEND_DATA_FORMAT\nBEGIN_DATA\n" +
+           kTwoSets,
        "f: no END_DATA after the data"},
       {CurveFormat::Amp, std::string(255, '\0'),
-       "f: 255 bytes: an arbitrary map holds 256 bytes (one map for all colours) or 1280 (composite, cyan, "
+       "f: 255 bytes: an arbitrary map holds 256 bytes (one map for all colours) or 1280 "
+       "(composite, cyan, "
        "magenta, yellow and black)"},
-      {CurveFormat::Acv, std::string(1, '\0'), "f: 1 byte: too short for Photoshop curves (version and curve count)"},
-      {CurveFormat::Acv, Acv({2, 1}), "f: 4 bytes: version 2: not Photoshop curves (version 1 or 4)"},
+      {CurveFormat::Acv, std::string(1, '\0'),
+       "f: 1 byte: too short for Photoshop curves (version and curve count)"},
+      {CurveFormat::Acv, Acv({2, 1}),
+       "f: 4 bytes: version 2: not Photoshop curves (version 1 or 4)"},
       {CurveFormat::Acv, Acv({4, 4}),
-       "f: 4 bytes: holds 4 curves; CMYK curves are one (for all colours) or five (composite, cyan, magenta, "
+       "f: 4 bytes: holds 4 curves; CMYK curves are one (for all colours) or five (composite, "
+       "cyan, magenta, "
        "yellow and black)"},
       {CurveFormat::Acv, Acv({4, 1, 2, 0, 0}), "f: 10 bytes: ends inside the composite curve"},
       {CurveFormat::Acv, Acv({4, 5, 2, 0, 0, 255, 255}), "f: 14 bytes: ends before the cyan curve"},
-      {CurveFormat::Acv, Acv({4, 1, 1, 0, 0}), "f: 10 bytes: the composite curve has one point (a curve has 2 to 256)"},
+      {CurveFormat::Acv, Acv({4, 1, 1, 0, 0}),
+       "f: 10 bytes: the composite curve has one point (a curve has 2 to 256)"},
       {CurveFormat::Acv, Acv({4, 1, 2, 0, 0, 256, 255}),
        "f: 14 bytes: the composite curve, point 2: (256, 255) is outside 0 to 255"},
       {CurveFormat::Acv, Acv({4, 1, 3, 0, 0, 9, 100, 99, 100}),
        "f: 18 bytes: the composite curve, point 3: input 100 does not rise above the point before"},
       {CurveFormat::Csv, "", "f: no curves (expected the header input,cyan,magenta,yellow,black)"},
-      {CurveFormat::Csv, "input,c,m,y,k\n", "f:1: expected the header input,cyan,magenta,yellow,black"},
+      {CurveFormat::Csv, "input,c,m,y,k\n",
+       "f:1: expected the header input,cyan,magenta,yellow,black"},
       {CurveFormat::Csv, Csv(255), "f: no row for input 255 (every input 0 to 255 needs one)"},
-      {CurveFormat::Csv, Csv(3, "1,0,0,0,0\n"), "f:5: a second row for input 1 (the first is on line 3)"},
-      {CurveFormat::Csv, Csv(3, "2.5,0,0,0,0\n"), "f:5: input '2.5' is not a whole number from 0 to 255"},
-      {CurveFormat::Csv, Csv(3, "3,0,0,0\n"), "f:5: expected five fields (input,cyan,magenta,yellow,black), not 4"},
+      {CurveFormat::Csv, Csv(3, "1,0,0,0,0\n"),
+       "f:5: a second row for input 1 (the first is on line 3)"},
+      {CurveFormat::Csv, Csv(3, "2.5,0,0,0,0\n"),
+       "f:5: input '2.5' is not a whole number from 0 to 255"},
+      {CurveFormat::Csv, Csv(3, "3,0,0,0\n"),
+       "f:5: expected five fields (input,cyan,magenta,yellow,black), not 4"},
       {CurveFormat::Csv, Csv(3, "3,0,0,255.01,0\n"), "f:5: yellow 255.01 is outside 0 to 255"},
       {CurveFormat::Csv, Csv(3, "3,0,none,0,0\n"), "f:5: magenta 'none' is not a number"},
   };
@@ -290,8 +316,8 @@ TEST(CurveFiles, MalformedFilesAreRefusedWithTheirReason) {
 TEST(CurveFiles, CompositeAppliesAfterEachColour) {
   std::string amp(1280, '\0');
   for (int i = 0; i < 256; ++i) {
-    amp[i] = char(i / 2);                // composite: halves
-    amp[256 + i] = char(255 - i);        // cyan: inverted
+    amp[i] = char(i / 2);          // composite: halves
+    amp[256 + i] = char(255 - i);  // cyan: inverted
     amp[512 + i] = char(std::min(255, 2 * i));
     amp[768 + i] = char(i);
     amp[1024 + i] = char(0);
@@ -308,8 +334,8 @@ TEST(CurveFiles, CompositeAppliesAfterEachColour) {
 
   // Composite (0,0),(255,127.5 -> 128 at the top); cyan a straight line down; the rest
   // identity; a three-point curve bends between its points and stays within 0..255.
-  const std::string acv = Acv({4, 5, 2, 0, 0, 128, 255, 2, 255, 0, 0, 255, 2, 0, 0, 255, 255, 3, 0, 0, 250, 128,
-                               255, 255, 2, 0, 0, 255, 255});
+  const std::string acv = Acv({4,   5,   2, 0, 0, 128, 255, 2,   255, 0, 0, 255, 2,   0,  0,
+                               255, 255, 3, 0, 0, 250, 128, 255, 255, 2, 0, 0,   255, 255});
   read = ParseCurveFile(acv, CurveFormat::Acv, "f.acv");
   ASSERT_TRUE(read.tables) << read.error;
   EXPECT_EQ(read.tables->channels[kCyan][0], 12800);
