@@ -49,26 +49,45 @@ CalibrationOutcome CalibrateMeasurements(const Measurements& m, const Aim& aim,
   return out;
 }
 
+namespace {
+
+// The measurements of the file `path`; `error` set when there are none.
+std::optional<Measurements> ReadMeasurements(const std::string& path, std::string& error) {
+  std::string text;
+  const int failed = ReadWholeFile(path, text, /*regularOnly=*/false, kMaxMeasurementBytes);
+  if (failed == EFBIG) {
+    error = path + ": too large for measurements of a chart (more than " +
+            std::to_string(kMaxMeasurementBytes >> 20) + " MiB)";
+    return std::nullopt;
+  }
+  if (failed != 0) {
+    error = path + ": cannot be read: " + FileFailureReason(path, failed);
+    return std::nullopt;
+  }
+  MeasurementsRead read = ParseMeasurements(text, path);
+  error = std::move(read.error);
+  return std::move(read.measurements);
+}
+
+}  // namespace
+
+CalibrationOutcome CalibrateFile(const std::string& path, const Aim& aim, const DensityDef* from) {
+  CalibrationOutcome failed;
+  const std::optional<Measurements> m = ReadMeasurements(path, failed.error);
+  if (!m)
+    return failed;
+  CalibrationOutcome out = CalibrateMeasurements(*m, aim, from);
+  if (!out.ok)
+    out.error = path + ": " + out.error;
+  return out;
+}
+
 CalibrationOutcome CalibrateIntoLibrary(Workspace& ws, const CalibrationRequest& request) {
   CalibrationOutcome failed;
-  std::string text;
-  const int error = ReadWholeFile(request.measurements, text, /*regularOnly=*/false,
-                                  kMaxMeasurementBytes);
-  if (error == EFBIG) {
-    failed.error = request.measurements + ": too large for measurements of a chart (more than " +
-                   std::to_string(kMaxMeasurementBytes >> 20) + " MiB)";
+  const std::optional<Measurements> measurements =
+      ReadMeasurements(request.measurements, failed.error);
+  if (!measurements)
     return failed;
-  }
-  if (error != 0) {
-    failed.error = request.measurements +
-                   ": cannot be read: " + FileFailureReason(request.measurements, error);
-    return failed;
-  }
-  const MeasurementsRead read = ParseMeasurements(text, request.measurements);
-  if (!read.measurements) {
-    failed.error = read.error;
-    return failed;
-  }
   if (!ws.OpenLibrary())
     return failed;
   const DensityDef* from = nullptr;
@@ -81,7 +100,7 @@ CalibrationOutcome CalibrateIntoLibrary(Workspace& ws, const CalibrationRequest&
                    "\" is already there (--replace replaces it)";
     return failed;
   }
-  CalibrationOutcome out = CalibrateMeasurements(*read.measurements, request.aim, from);
+  CalibrationOutcome out = CalibrateMeasurements(*measurements, request.aim, from);
   if (!out.ok) {
     out.error = request.measurements + ": " + out.error;
     return out;

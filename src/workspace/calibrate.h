@@ -36,6 +36,10 @@ struct CalibrationOutcome {
 // when the file, the request or a channel fails.
 CalibrationOutcome CalibrateIntoLibrary(Workspace& ws, const CalibrationRequest& request);
 
+// The density control made from the measurements in the file `path` (no
+// name); `error` tells what was wrong with the file or its readings.
+CalibrationOutcome CalibrateFile(const std::string& path, const Aim& aim, const DensityDef* from);
+
 // The density control made from `m` (allChannels 0, no name); `from`, when
 // given, is the definition the chart was printed with.
 CalibrationOutcome CalibrateMeasurements(const Measurements& m, const Aim& aim,

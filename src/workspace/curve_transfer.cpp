@@ -75,37 +75,47 @@ CurveImportOutcome FitTables(const CurveTables& tables) {
   return out;
 }
 
-CurveImportOutcome ImportCurves(Workspace& ws, const CurveImportRequest& request) {
+CurveImportOutcome ReadCurves(const std::string& path) {
   CurveImportOutcome failed;
-  const std::optional<CurveFormat> format = CurveFormatOf(request.path);
+  const std::optional<CurveFormat> format = CurveFormatOf(path);
   if (!format) {
-    failed.error = UnknownCurveFormat(request.path);
+    failed.error = UnknownCurveFormat(path);
     return failed;
   }
   std::string bytes;
-  const int error = ReadWholeFile(request.path, bytes, /*regularOnly=*/false, kMaxCurveFileBytes);
+  const int error = ReadWholeFile(path, bytes, /*regularOnly=*/false, kMaxCurveFileBytes);
   if (error == EFBIG) {
-    failed.error = request.path + ": too large for a curve file (more than " +
+    failed.error = path + ": too large for a curve file (more than " +
                    std::to_string(kMaxCurveFileBytes >> 20) + " MiB)";
     return failed;
   }
   if (error != 0) {
-    failed.error = request.path + ": cannot be read: " + FileFailureReason(request.path, error);
+    failed.error = path + ": cannot be read: " + FileFailureReason(path, error);
     return failed;
   }
-  const CurveFileRead read = ParseCurveFile(bytes, *format, request.path);
+  const CurveFileRead read = ParseCurveFile(bytes, *format, path);
   if (!read.tables) {
     failed.error = read.error;
     return failed;
   }
+  CurveImportOutcome out = FitTables(*read.tables);
+  out.ok = true;
+  return out;
+}
+
+CurveImportOutcome ImportCurves(Workspace& ws, const CurveImportRequest& request) {
+  CurveImportOutcome out = ReadCurves(request.path);
+  if (!out.ok)
+    return out;
+  out.ok = false;
   if (!ws.libraryOpen() && !ws.OpenLibrary())
-    return failed;
+    return CurveImportOutcome{};
   if (!request.replace && ws.Find(Side::Library, request.name)) {
+    CurveImportOutcome failed;
     failed.error = ws.libraryPath() + ": a definition named \"" + request.name +
                    "\" is already there (--replace replaces it)";
     return failed;
   }
-  CurveImportOutcome out = FitTables(*read.tables);
   SetName(out.definition, request.name);
   out.stored = ws.Put(out.definition);
   out.ok = Succeeded(out.stored) && ws.WriteLibrary();

@@ -55,6 +55,10 @@ struct CurveImportOutcome {
 // takes a moment (a tenth of a second or so per distinct curve).
 CurveImportOutcome ImportCurves(Workspace& ws, const CurveImportRequest& request);
 
+// The definition fitted to the curves of the file `path` (no name), read as
+// ImportCurves reads it; ok false with `error` when the file fails.
+CurveImportOutcome ReadCurves(const std::string& path);
+
 // The definition fitted to `tables` (no name), and its per-channel gaps.
 CurveImportOutcome FitTables(const CurveTables& tables);
 
