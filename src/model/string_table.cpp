@@ -104,6 +104,22 @@ const std::map<int, std::string>& Table() {
     {90, "The PPD file was changed by another program after Tonalis read it.\nDo you want to overwrite those changes ?"},
     {91, "The density controls that Tonalis put on this printer are no longer in its PPD file (a driver update may have replaced it).\nDo you want to put them back ?"},
     {92, "The density controls of this printer were changed by another program after Tonalis put them on it.\nDo you want to put back those of Tonalis ?"},
+    {97, "Print test chart\u2026"},
+    {98, "Calibrate from measurements\u2026"},
+    {99, "Import curves\u2026"},
+    {100, "Export curves\u2026"},
+    {101, "Print the test chart with this density control in force:"},
+    {102, "No density control"},
+    {103, "The test chart was sent to the printer. Measure its patches once it has printed, then choose \u201CCalibrate from measurements\u2026\u201D."},
+    {104, "The test chart cannot be printed."},
+    {105, "Measurements (*.csv *.ti3)|*.csv;*.ti3|All files (*.*)|*.*||"},
+    {106, "Aim of the calibration:"},
+    {107, "Density rises evenly with the ink"},
+    {108, "Lightness (L*) falls evenly with the ink"},
+    {109, "The measurements cannot be used."},
+    {110, "Curves (*.cal *.amp *.acv *.csv)|*.cal;*.amp;*.acv;*.csv|All files (*.*)|*.*||"},
+    {111, "The curves cannot be read."},
+    {112, "The curves cannot be written."},
   };
   return table;
 }

@@ -1,5 +1,5 @@
 // Every text the user sees, and the PostScript pieces of the PPD section,
-// by number (1 to 92). The program's own table is built in; a language module
+// by number (1 to 112). The program's own table is built in; a language module
 // can supply another StringSource with the same numbers.
 #pragma once
 
@@ -11,7 +11,7 @@
 namespace tonalis {
 
 inline constexpr int kFirstStringId = 1;
-inline constexpr int kLastStringId = 92;
+inline constexpr int kLastStringId = 112;
 
 // Ids that code refers to by name.
 namespace sid {
@@ -51,6 +51,23 @@ inline constexpr int kOutOfMemory = 89;
 inline constexpr int kPpdChangedElsewhere = 90;
 inline constexpr int kControlsLost = 91;
 inline constexpr int kControlsChanged = 92;
+// 97 to 112: the window's calibration entries and what they ask and say.
+inline constexpr int kPrintChartEntry = 97;
+inline constexpr int kCalibrateEntry = 98;
+inline constexpr int kImportCurvesEntry = 99;
+inline constexpr int kExportCurvesEntry = 100;
+inline constexpr int kChartControlLabel = 101;
+inline constexpr int kNoControl = 102;
+inline constexpr int kChartSent = 103;
+inline constexpr int kChartNotPrinted = 104;
+inline constexpr int kMeasurementsFilter = 105;
+inline constexpr int kAimLabel = 106;
+inline constexpr int kAimLinearDensity = 107;
+inline constexpr int kAimLinearLStar = 108;
+inline constexpr int kMeasurementsUnusable = 109;
+inline constexpr int kCurvesFilter = 110;
+inline constexpr int kCurvesNotRead = 111;
+inline constexpr int kCurvesNotWritten = 112;
 }  // namespace sid
 
 class StringSource {

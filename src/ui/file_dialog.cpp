@@ -19,6 +19,20 @@ std::optional<QString> QtFileDialog::OpenFile(QWidget* owner, const QString& dir
   return files.front();
 }
 
+std::optional<QString> QtFileDialog::SaveFile(QWidget* owner, const QString& directory,
+                                              const QString& filters, const QString& name) {
+  QFileDialog dialog(owner, QString(), directory, filters);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.selectFile(name);
+  if (dialog.exec() != QDialog::Accepted)
+    return std::nullopt;
+  const QStringList files = dialog.selectedFiles();
+  if (files.isEmpty())
+    return std::nullopt;
+  return files.front();
+}
+
 QString ToQtFilter(const QString& barFilter) {
   static const QRegularExpression trailingGroup(QStringLiteral("\\s*\\([^()]*\\)\\s*$"));
   const QStringList parts = barFilter.split(QLatin1Char('|'));

@@ -16,6 +16,10 @@ class FileDialog {
   // cancels.
   virtual std::optional<QString> OpenFile(QWidget* owner, const QString& directory,
                                           const QString& filters) = 0;
+  // Runs a modal file-save dialog in `directory` with `name` filled in. Its
+  // own question covers replacing an existing file.
+  virtual std::optional<QString> SaveFile(QWidget* owner, const QString& directory,
+                                          const QString& filters, const QString& name) = 0;
 };
 
 // QFileDialog.
@@ -23,6 +27,8 @@ class QtFileDialog final : public FileDialog {
  public:
   std::optional<QString> OpenFile(QWidget* owner, const QString& directory,
                                   const QString& filters) override;
+  std::optional<QString> SaveFile(QWidget* owner, const QString& directory,
+                                  const QString& filters, const QString& name) override;
 };
 
 // Turns a filter of the string table, "Description |patterns|Description

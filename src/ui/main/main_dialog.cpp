@@ -42,6 +42,7 @@ MainDialog::MainDialog(const MainDialogSeams& seams, QWidget* parent)
       initialPpd_(seams.initialPpd),
       showHelp_(seams.showHelp),
       runEditor_(seams.runEditor),
+      chooseItem_(seams.chooseItem),
       template_(ids::kDialog, this),
       workspace_(WorkspaceSeams{.ui = seams.ui,
                                 .strings = seams.strings,
@@ -148,6 +149,7 @@ void MainDialog::ConnectControls() {
 // --- Start-up ---------------------------------------------------------------
 
 bool MainDialog::Initialize() {
+  AddCalibrationEntries();
   AddAboutEntry();
   workingDefinition = NewDefinition();
 
@@ -553,13 +555,7 @@ void MainDialog::OnRefer() {
 
   // The dialog opens in the current folder; when that is gone (removed
   // while the window was open), in the home folder.
-  QString directory = QDir::homePath();
-  if (char* cwd = ::getcwd(nullptr, 0)) {
-    directory = QFile::decodeName(cwd);
-    std::free(cwd);
-  }
-
-  const std::optional<QString> chosen = fileDialog_.OpenFile(this, directory, filters);
+  const std::optional<QString> chosen = fileDialog_.OpenFile(this, StartFolder(), filters);
   if (!chosen) {
     OnSelectPpdFile();
     return;

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -97,6 +98,10 @@ struct MainDialogSeams {
   // kEditorAccepted or kEditorCancelled. Empty: the real curve editor, one
   // per command, opened again on what the user confirmed after a name clash.
   std::function<int(DensityDef& workingDefinition)> runEditor{};
+  // Asks the user to pick one of `items` under `label`, `current` picked at
+  // first: its index, or nothing when cancelled. Empty: QInputDialog.
+  std::function<std::optional<int>(const QString& label, const QStringList& items, int current)>
+      chooseItem{};
 };
 
 class MainDialog : public QDialog {
@@ -169,6 +174,14 @@ class MainDialog : public QDialog {
   void OnDelete();
   void OnAdd();
   void OnPickOut();
+  // The context menu's calibration entries: the test chart printed on the
+  // chosen printer; a new definition made from measurements or from another
+  // tool's curves, through the curve editor; the selected definition's
+  // curves written to a file.
+  void OnPrintChart();
+  void OnCalibrate();
+  void OnImportCurves();
+  void OnExportCurves();
 
  Q_SIGNALS:
   // The About entry of the context menu was chosen.
@@ -186,6 +199,13 @@ class MainDialog : public QDialog {
   void BindControls();
   void ConnectControls();
   void AddAboutEntry();
+  void AddCalibrationEntries();
+  std::optional<int> ChooseItem(const QString& label, const QStringList& items, int current);
+  // Stores workingDefinition, a new one from outside, through the editor.
+  void StoreNewThroughEditor();
+  // Where the calibration entries' file dialogs start: the current folder,
+  // or the home folder when that is gone.
+  static QString StartFolder();
   void SetCaptions();
   // Printer discovery on a worker thread, and what the GUI thread does with
   // its result. StopDiscovery abandons a run still going and waits for it.
@@ -230,6 +250,7 @@ class MainDialog : public QDialog {
   std::optional<std::string> initialPpd_;
   std::function<void(int)> showHelp_;
   std::function<int(DensityDef&)> runEditor_;
+  std::function<std::optional<int>(const QString&, const QStringList&, int)> chooseItem_;
 
   DialogTemplate template_;
   Workspace workspace_;

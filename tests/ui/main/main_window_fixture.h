@@ -35,7 +35,15 @@ class ScriptedFileDialog : public ui::FileDialog {
     EXPECT_TRUE(path) << "unscripted file dialog";
     return std::exchange(path, std::nullopt);
   }
-  std::optional<QString> path;
+  std::optional<QString> SaveFile(QWidget*, const QString& directory, const QString&,
+                                  const QString& name) override {
+    directories.push_back(directory);
+    suggested.push_back(name);
+    EXPECT_TRUE(savePath) << "unscripted save dialog";
+    return std::exchange(savePath, std::nullopt);
+  }
+  std::optional<QString> path, savePath;
+  std::vector<QString> suggested;
   std::vector<QString> directories;
 };
 
@@ -63,7 +71,7 @@ class MainWindowTest : public ::testing::Test {
     dialog_ = std::make_unique<ui::MainDialog>(ui::MainDialogSeams{
         .ui = interaction, .fileDialog = fileDialog, .spooler = *activeSpooler, .strings = strings,
         .initialPpd = std::move(ppd), .showHelp = [this](int c) { help.push_back(c); },
-        .runEditor = runEditor});
+        .runEditor = runEditor, .chooseItem = chooseItem});
     if (!dialog_->Initialize()) return false;
     dialog_->show();
     // The printers come from a worker thread; its messages are shown here.
@@ -108,6 +116,8 @@ class MainWindowTest : public ::testing::Test {
   tonalis::Spooler* activeSpooler = &spooler;
   // Empty: the window runs the real curve editor.
   std::function<int(DensityDef&)> runEditor;
+  // Empty: the window's own list dialog.
+  std::function<std::optional<int>(const QString&, const QStringList&, int)> chooseItem;
 
  protected:
   std::unique_ptr<ui::MainDialog> dialog_;

@@ -7,6 +7,7 @@
 #include <future>
 #include <deque>
 
+#include "model/curve_fit.h"
 #include "ui/editor/curve_editor_dialog.h"
 #include "ui/main/main_window_fixture.h"
 
@@ -273,6 +274,64 @@ TEST_F(PrinterWindow, ASlowServerFillsThePrinterListLaterAndClosingMeanwhileDrop
   ASSERT_TRUE(dialog_->Initialize());
   dialog_.reset();
   EXPECT_TRUE(interaction.Empty());
+}
+
+// The context menu's calibration entries: the chart goes to the chosen printer
+// with the control picked from those its PPD holds; measurements and curve
+// files come in as new definitions through the editor; a definition's curves
+// go out to a file and come back the same.
+TEST_F(PrinterWindow, TheCalibrationEntriesPrintTheChartAndBringCurvesInAndOut) {
+  std::vector<QStringList> offered;
+  std::deque<std::optional<int>> picks{1, std::nullopt, 0, 0};
+  chooseItem = [&](const QString&, const QStringList& items, int) {
+    offered.push_back(items);
+    const std::optional<int> pick = picks.front();
+    picks.pop_front();
+    return pick;
+  };
+  std::deque<std::string> names{"Measured", "Imported"};
+  runEditor = [&](DensityDef& def) {
+    SetName(def, names.front());
+    names.pop_front();
+    return ui::kEditorAccepted;
+  };
+  ASSERT_TRUE(Start());
+  const auto trigger = [this](const char* name) {
+    QAction* action = window().findChild<QAction*>(QString::fromLatin1(name));
+    ASSERT_TRUE(action) << name;
+    action->trigger();
+  };
+  trigger("printChartAction");
+  trigger("printChartAction");  // cancelled
+  spooler.printFailure = FakeSpooler::Fail(1281, "Printer not accepting jobs.");
+  trigger("printChartAction");
+  ASSERT_EQ(spooler.printed.size(), 1u);
+  const PrintJob& job = spooler.printed[0];
+  EXPECT_EQ(job.queue, "Beta");
+  EXPECT_EQ(job.options, (std::vector<std::pair<std::string, std::string>>{{"VLTone", "Gumma1"}}));
+  EXPECT_NE(job.document.find("Density control: Light"), std::string::npos);
+  EXPECT_EQ(offered.front(), (QStringList{"No density control", "Light"}));
+  EXPECT_EQ(interaction.Ids(), (Ids{sid::kChartSent, sid::kChartNotPrinted}));
+  EXPECT_EQ(interaction.shown().back().detail, "Printer not accepting jobs.");
+
+  fileDialog.path = QStringLiteral(TONALIS_TEST_DATA "/calibration/chartread.ti3");
+  trigger("calibrateAction");
+  const DensityDef* measured = window().workspace().Find(Side::Library, "Measured");
+  ASSERT_TRUE(measured);
+  EXPECT_EQ(measured->allChannels, 0);
+
+  SelectLibrary("Measured");
+  fileDialog.savePath = QString::fromStdString(Path("out.cal").string());
+  trigger("exportCurvesAction");
+  EXPECT_EQ(fileDialog.suggested.back(), "Measured.cal");
+  EXPECT_EQ(Read("out.cal").substr(0, 3), "CAL");
+  fileDialog.path = QString::fromStdString(Path("out.cal").string());
+  trigger("importCurvesAction");
+  const DensityDef* imported = window().workspace().Find(Side::Library, "Imported");
+  ASSERT_TRUE(imported);
+  for (int c = 0; c < kChannelCount; ++c)
+    EXPECT_EQ(CurveSamples(imported->channels[c]), CurveSamples(measured->channels[c])) << c;
+  EXPECT_EQ(interaction.Ids().size(), 2u);
 }
 
 TEST_F(PrinterWindow, APpdFileToStartOnNeedsNoScheduler) {
