@@ -87,6 +87,17 @@ for text in (b"[]", b"[01]", b"[1,]", b'{"a": 1, "a": 2}', b"[1] x", b"[1e999]",
              b"[99999999999999999999, -9223372036854775809, 1.5e3]"):
     put("definition_json", text)
 
+# Curve files (the first byte picks the format: .cal, .amp, .acv, .csv) and
+# measurements of the test chart.
+kinds = {".cal": 0, ".amp": 1, ".acv": 2, ".csv": 3}
+for p in files("calibration/*") + files("cli/calibrate/*"):
+    if p.suffix in kinds:
+        put("curve_file", bytes([kinds[p.suffix]]) + p.read_bytes())
+    if p.suffix in (".csv", ".ti3"):
+        put("measurements", p.read_bytes())
+put("curve_file", bytes([1]) + bytes(range(256)))
+put("curve_file", bytes([2, 0, 4, 0, 1, 0, 2, 0, 0, 0, 0, 0, 255, 0, 255]))
+
 # Saved findings and hostile inputs come back as seeds.
 for folder in sorted((data / "fuzz").glob("*")):
     for p in sorted(folder.iterdir()):

@@ -18,6 +18,9 @@
 #include "model/value_text.h"
 #include "formats/ppd_section.h"
 #include "formats/ppd_tone.h"
+#include "formats/curve_files.h"
+#include "formats/measurements.h"
+#include "workspace/calibrate.h"
 
 namespace tonalis::fuzz {
 
@@ -382,4 +385,39 @@ int DefinitionJson(const uint8_t* data, std::size_t size) {
   return 0;
 }
 
+int CurveFile(const uint8_t* data, std::size_t size) {
+  static constexpr const char* kName = "curve_file";
+  if (size == 0)
+    return 0;
+  const auto format = static_cast<CurveFormat>(data[0] % 4);
+  const CurveFileRead read = ParseCurveFile(Text(data + 1, size - 1), format, "f");
+  CHECK(read.tables.has_value() != !read.error.empty());
+  if (!read.tables)
+    return 0;
+  for (const CurveTable& table : read.tables->channels)
+    for (int32_t entry : table) CHECK(entry >= 0 && entry <= 25500);
+  return 0;
+}
+
+int MeasurementsFile(const uint8_t* data, std::size_t size) {
+  static constexpr const char* kName = "measurements";
+  const MeasurementsRead read = ParseMeasurements(Text(data, size), "m");
+  CHECK(read.measurements.has_value() != !read.error.empty());
+  if (!read.measurements)
+    return 0;
+  for (const auto& patches : read.measurements->channels) {
+    CHECK(patches.size() >= 2 && patches.front().input == 0 && patches.back().input == 100);
+    for (std::size_t i = 1; i < patches.size(); ++i) CHECK(patches[i - 1].input < patches[i].input);
+  }
+  // Whatever the readings, a calibration that succeeds keeps the rules.
+  CalibrationOutcome out = CalibrateMeasurements(*read.measurements, Aim{}, nullptr);
+  CHECK(out.ok != !out.error.empty());
+  if (out.ok) {
+    SetName(out.definition, "fuzz");
+    CHECK(!Validate(out.definition));
+  }
+  return 0;
+}
+
 }  // namespace tonalis::fuzz
+

@@ -44,6 +44,14 @@ int LibraryRead(const uint8_t* data, std::size_t size);
 // definition keeps the rule and its JSON form is accepted as the same record.
 int DefinitionJson(const uint8_t* data, std::size_t size);
 
+// A curve file of the format data[0] % 4 (.cal, .amp, .acv, .csv) in the
+// rest: a message or tables, every entry within 0..255.
+int CurveFile(const uint8_t* data, std::size_t size);
+
+// Measurements of a test chart: a message or patches from 0 to 100 % by
+// rising input; a calibration from them that succeeds keeps the rules.
+int MeasurementsFile(const uint8_t* data, std::size_t size);
+
 // Called with what broke before the target aborts; the replay test installs
 // one that throws, so that a broken input fails one test, named, and the
 // rest still run. Not thread-safe; set it before running targets.
@@ -60,7 +68,8 @@ inline constexpr NamedTarget kTargets[] = {
     {"ppd_read", PpdRead},         {"ppd_roundtrip", PpdRoundTrip},
     {"ppd_write", PpdWrite},       {"integer_list", IntegerList},
     {"hundredths", Hundredths},    {"library_read", LibraryRead},
-    {"definition_json", DefinitionJson},
+    {"definition_json", DefinitionJson}, {"curve_file", CurveFile},
+    {"measurements", MeasurementsFile},
 };
 
 }  // namespace tonalis::fuzz

@@ -1,5 +1,5 @@
 // Replays every saved fuzz finding (tests/data/fuzz/TARGET/*) through the target it was found
-// by, and every PPD and library file of tests/data through the readers' targets, with the
+// by, and every PPD, library and .ti3 file of tests/data through the readers' targets, with the
 // checks the fuzzers make.
 #include "support/fixtures.h"
 #include "targets.h"
@@ -40,6 +40,7 @@ TEST(FuzzReplay, SavedFindingsAndTestDataPassTheirTargets) {
   EXPECT_GT(Replay(fuzz::PpdRead, data, ".ppd"), 20);
   Replay(fuzz::PpdRoundTrip, data, ".ppd");
   EXPECT_GT(Replay(fuzz::LibraryRead, data, ".dat"), 0);
+  EXPECT_GT(Replay(fuzz::MeasurementsFile, data, ".ti3"), 0);
   fuzz::SetFailureHandler(nullptr);
 }
 
