@@ -104,6 +104,10 @@ const std::map<int, std::string>& Table() {
     {90, "The PPD file was changed by another program after Tonalis read it.\nDo you want to overwrite those changes ?"},
     {91, "The density controls that Tonalis put on this printer are no longer in its PPD file (a driver update may have replaced it).\nDo you want to put them back ?"},
     {92, "The density controls of this printer were changed by another program after Tonalis put them on it.\nDo you want to put back those of Tonalis ?"},
+    {93, "Where the curve is drawn dashed it rises above 100 %: the printer prints 100 % there."},
+    {94, "Where the curve is drawn dashed it falls below 0 %: the printer prints 0 % there."},
+    {95, "Where the curve is drawn dashed it runs backwards: a darker input prints lighter there."},
+    {96, "Where the curve is drawn dashed the printer does not follow it: it prints no more than 100 % and no less than 0 %, and where the curve runs backwards a darker input prints lighter."},
   };
   return table;
 }

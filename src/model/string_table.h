@@ -1,5 +1,5 @@
 // Every text the user sees, and the PostScript pieces of the PPD section,
-// by number (1 to 92). The program's own table is built in; a language module
+// by number (1 to 96). The program's own table is built in; a language module
 // can supply another StringSource with the same numbers.
 #pragma once
 
@@ -11,7 +11,7 @@
 namespace tonalis {
 
 inline constexpr int kFirstStringId = 1;
-inline constexpr int kLastStringId = 92;
+inline constexpr int kLastStringId = 96;
 
 // Ids that code refers to by name.
 namespace sid {
@@ -51,6 +51,12 @@ inline constexpr int kOutOfMemory = 89;
 inline constexpr int kPpdChangedElsewhere = 90;
 inline constexpr int kControlsLost = 91;
 inline constexpr int kControlsChanged = 92;
+// The note under the editor's graph where the printer cannot follow a curve:
+// above 100 %, below 0 %, backwards, or more than one of these.
+inline constexpr int kCurveAbove = 93;
+inline constexpr int kCurveBelow = 94;
+inline constexpr int kCurveBackwards = 95;
+inline constexpr int kCurveClipped = 96;
 }  // namespace sid
 
 class StringSource {
