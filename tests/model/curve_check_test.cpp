@@ -63,8 +63,9 @@ void ExpectRangesMatchTheSamples(const ToneCurve& curve, const std::string& name
 TEST(CurveCheck, UnlimitedSplineIsThePrintersSplineWithinTheScale) {
   // The double evaluation follows the single-precision one the tables come
   // from, and goes on beyond the limits where that one stops.
-  for (const Points& p : {kIdentity, kGamma22, Points{0, 10000, U, U, U, U, U, U, U, U, U, U, 10000},
-                          Points{U, U, 1000, 4000, U, U, U, U, U, U, U, U, 10000}}) {
+  for (const Points& p :
+       {kIdentity, kGamma22, Points{0, 10000, U, U, U, U, U, U, U, U, U, U, 10000},
+        Points{U, U, 1000, 4000, U, U, U, U, U, U, U, U, 10000}}) {
     const Spline spline(Curve(p));
     for (int i = 0; i <= 1000; ++i) {
       const float t = static_cast<float>(i) / 10.0f;
@@ -89,14 +90,24 @@ TEST(CurveCheck, RangesPerKind) {
       {"one point: no adjustment", {U, U, U, U, U, U, 5000, U, U, U, U, U, U}, {}, {}, {}},
       // 100 % at 5 %: the cubic towers over the scale up to the last point.
       {"overshoot", {0, 10000, U, U, U, U, U, U, U, U, U, U, 10000}, {{5, 100}}, {}, {}},
-      {"overshoot after the middle", {0, U, U, 3000, U, U, 8500, U, U, U, U, U, 10000},
-       {{66.634368, 100}}, {}, {}},
+      {"overshoot after the middle",
+       {0, U, U, 3000, U, U, 8500, U, U, U, U, U, 10000},
+       {{66.634368, 100}},
+       {},
+       {}},
       {"undershoot", {0, U, U, U, U, U, 1000, U, U, U, U, U, 10000}, {}, {{0, 35.355339}}, {}},
-      {"backwards", {0, U, U, U, U, U, 8000, 6000, U, U, U, U, 10000}, {}, {}, {{40.583354, 69.438476}}},
+      {"backwards",
+       {0, U, U, U, U, U, 8000, 6000, U, U, U, U, 10000},
+       {},
+       {},
+       {{40.583354, 69.438476}}},
       {"all the way down", Ends(10000, 0), {}, {}, {{0, 100}}},
       // No 0 % point: the first interval goes on below its first knot.
-      {"before the first point", {U, U, 1000, 4000, U, U, U, U, U, U, U, U, 10000},
-       {{60, 100}}, {{0, 6.786729}}, {}},
+      {"before the first point",
+       {U, U, 1000, 4000, U, U, U, U, U, U, U, U, 10000},
+       {{60, 100}},
+       {{0, 6.786729}},
+       {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -208,7 +208,8 @@ void CurveEditorDialog::MakeRoomForGraph() {
   auto* box = qobject_cast<QBoxLayout*>(anchorLayout);
   auto* grid = qobject_cast<QGridLayout*>(anchorLayout);
   if (box == nullptr && grid == nullptr) {
-    throw TemplateError("dialog template dialog129: the graph anchor is not in a box or grid layout");
+    throw TemplateError(
+        "dialog template dialog129: the graph anchor is not in a box or grid layout");
   }
   const int index = anchorLayout->indexOf(graphAnchor_);
   int row = 0, column = 0, rowSpan = 1, columnSpan = 1;

@@ -37,8 +37,8 @@ double GradientStrip::Coverage(int channel, int x) const {
   // Column x shows input x / 2 %, table step i = input * 255 / 100 rounded;
   // the table runs from input 100 % down and holds what is left of white.
   const int i = (x * 255 + 100) / 200;
-  const int32_t entry = tables_[static_cast<std::size_t>(channel)]
-                               [static_cast<std::size_t>(kTableSize - 1 - i)];
+  const int32_t entry =
+      tables_[static_cast<std::size_t>(channel)][static_cast<std::size_t>(kTableSize - 1 - i)];
   return static_cast<double>(kFullScale - entry) / kFullScale;
 }
 

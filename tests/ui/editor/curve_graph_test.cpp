@@ -8,9 +8,9 @@
 #include <QPalette>
 #include <array>
 
+#include "support/fixtures.h"
 #include "ui/editor/curve_graph.h"
 #include "ui/editor/plot_geometry.h"
-#include "support/fixtures.h"
 
 namespace tonalis::test {
 namespace {
