@@ -51,6 +51,12 @@ inline constexpr int kOutOfMemory = 89;
 inline constexpr int kPpdChangedElsewhere = 90;
 inline constexpr int kControlsLost = 91;
 inline constexpr int kControlsChanged = 92;
+// The note under the editor's graph where the printer cannot follow a curve:
+// above 100 %, below 0 %, backwards, or more than one of these.
+inline constexpr int kCurveAbove = 93;
+inline constexpr int kCurveBelow = 94;
+inline constexpr int kCurveBackwards = 95;
+inline constexpr int kCurveClipped = 96;
 // 97 to 112: the window's calibration entries and what they ask and say.
 inline constexpr int kPrintChartEntry = 97;
 inline constexpr int kCalibrateEntry = 98;

@@ -1,6 +1,7 @@
 // Writes the pictures of the curve editor for the documentation:
 //   editor_screenshots DIR
-// gives DIR/editor-all-colours.png and DIR/editor-per-channel.png. Runs on
+// gives DIR/editor-all-colours.png, DIR/editor-per-channel.png and
+// DIR/editor-overshoot.png (a curve the printer cannot follow). Runs on
 // Qt's offscreen platform unless another one is asked for.
 #include <QApplication>
 #include <QDir>
@@ -70,6 +71,22 @@ int main(int argc, char** argv) {
     editor.Open(def);
     editor.controls().Control<QRadioButton>(tonalis::ui::editor_ids::kColourButtons[1])->click();
     ok &= Save(editor, dir.filePath(QStringLiteral("editor-per-channel.png")));
+  }
+  {
+    // Cyan climbs over 100 % from about 55 % on: dashed there, with the note,
+    // and the strip's cyan at full ink from there.
+    DensityDef def = tonalis::NewDefinition();
+    def.allChannels = 0;
+    tonalis::SetName(def, "Strong cyan");
+    SetPoints(def.channels[0], {0, U, U, U, U, 8500, U, U, U, U, U, U, 10000});
+    for (int c = 1; c < 4; ++c) {
+      const auto points = tonalis::ApplyGamma(100 + 20 * c);
+      std::copy(points.begin(), points.end(), def.channels[c].points);
+      def.channels[c].gamma = 100 + 20 * c;
+    }
+    CurveEditorDialog editor;
+    editor.Open(def);
+    ok &= Save(editor, dir.filePath(QStringLiteral("editor-overshoot.png")));
   }
   return ok ? 0 : 1;
 }

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -23,8 +24,10 @@
 #include <utility>
 #include <vector>
 
+#include "model/curve_check.h"
 #include "model/validate.h"
 #include "model/value_text.h"
+#include "ui/editor/gradient_strip.h"
 #include "ui/editor/plot_geometry.h"
 #include "ui/latin1.h"
 #include "ui/qt_interaction.h"
@@ -193,21 +196,92 @@ void CurveEditorDialog::BindControls() {
 }
 
 void CurveEditorDialog::MakeRoomForGraph() {
-  // The labels lie around the plot, beyond the anchor: the anchor's layout
-  // gets margins that hold them, in the dialog's font.
-  graphExtent_ = graph_.Extent(template_.root()->font());
+  // The labels lie around the plot, beyond the anchor: the anchor gets a
+  // layout of its own with margins that hold them, in the dialog's font.
+  // That layout, the strip and the note below it make one column in the
+  // anchor's place.
+  QWidget* root = template_.root();
+  graphExtent_ = graph_.Extent(root->font());
   QLayout* anchorLayout = nullptr;
-  for (QLayout* l : template_.root()->findChildren<QLayout*>()) {
+  for (QLayout* l : root->findChildren<QLayout*>()) {
     if (l->indexOf(graphAnchor_) >= 0)
       anchorLayout = l;
   }
   if (anchorLayout == nullptr) {
     throw TemplateError("dialog template dialog129: the graph anchor is not in a layout");
   }
+  auto* box = qobject_cast<QBoxLayout*>(anchorLayout);
+  auto* grid = qobject_cast<QGridLayout*>(anchorLayout);
+  if (box == nullptr && grid == nullptr) {
+    throw TemplateError(
+        "dialog template dialog129: the graph anchor is not in a box or grid layout");
+  }
+  const int index = anchorLayout->indexOf(graphAnchor_);
+  int row = 0, column = 0, rowSpan = 1, columnSpan = 1;
+  if (grid != nullptr)
+    grid->getItemPosition(index, &row, &column, &rowSpan, &columnSpan);
+  const int stretch = box != nullptr ? box->stretch(index) : 0;
+  anchorLayout->removeWidget(graphAnchor_);
+
   constexpr int kPad = 4;
-  anchorLayout->setContentsMargins(-graphExtent_.left() + kPad, -graphExtent_.top() + kPad,
-                                   graphExtent_.right() - plot::kPlotSize + kPad,
-                                   graphExtent_.bottom() - plot::kPlotSize + kPad);
+  const QMargins labels(-graphExtent_.left() + kPad, -graphExtent_.top() + kPad,
+                        graphExtent_.right() - plot::kPlotSize + kPad,
+                        graphExtent_.bottom() - plot::kPlotSize + kPad);
+  auto* plotBox = new QVBoxLayout;
+  plotBox->setContentsMargins(labels);
+  plotBox->addWidget(graphAnchor_);
+
+  // The strip under the plot, column for column.
+  gradientStrip_ = new GradientStrip(root);
+  gradientStrip_->setObjectName(QStringLiteral("gradientStrip"));
+  auto* stripRow = new QHBoxLayout;
+  stripRow->setContentsMargins(labels.left(), 0, labels.right(), 0);
+  stripRow->addWidget(gradientStrip_);
+
+  auto* graphColumn = new QVBoxLayout;
+  graphColumn->setContentsMargins(0, 0, 0, 0);
+  graphColumn->addLayout(plotBox);
+  graphColumn->addLayout(stripRow);
+  if (box != nullptr)
+    box->insertLayout(index, graphColumn, stretch);
+  else
+    grid->addLayout(graphColumn, row, column, rowSpan, columnSpan);
+
+  // The note runs the dialog's width under the row that holds the graph (in
+  // a layout without such a row, under the strip). Its room is kept while it
+  // is hidden, so that the dialog keeps its size as the note comes and goes.
+  graphNote_ = new QLabel(root);
+  graphNote_->setObjectName(QStringLiteral("graphNote"));
+  graphNote_->setWordWrap(true);
+  graphNote_->setTextFormat(Qt::PlainText);
+  graphNote_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  graphNote_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+  graphNote_->hide();
+  auto* main = qobject_cast<QBoxLayout*>(root->layout());
+  int graphRow = -1;
+  for (int i = 0; main != nullptr && i < main->count(); ++i) {
+    QLayout* l = main->itemAt(i)->layout();
+    if (l != nullptr && (l == graphColumn || l->findChildren<QLayout*>().contains(graphColumn)))
+      graphRow = i;
+  }
+  QLayout* noteLayout = graphColumn;
+  if (graphRow >= 0 && main->direction() == QBoxLayout::TopToBottom) {
+    main->insertWidget(graphRow + 1, graphNote_);
+    noteLayout = main;
+  } else {
+    graphColumn->addWidget(graphNote_);
+  }
+  const QMargins around = noteLayout->contentsMargins();
+  const int width = noteLayout->sizeHint().width() - around.left() - around.right();
+  int height = 0;
+  for (int id : {sid::kCurveAbove, sid::kCurveBelow, sid::kCurveBackwards, sid::kCurveClipped}) {
+    graphNote_->setText(LoadString(id));
+    height = std::max(height, graphNote_->heightForWidth(width));
+  }
+  graphNote_->setFixedHeight(height);
+  QSizePolicy policy = graphNote_->sizePolicy();
+  policy.setRetainSizeWhenHidden(true);
+  graphNote_->setSizePolicy(policy);
 }
 
 void CurveEditorDialog::ConnectControls() {
@@ -486,6 +560,20 @@ void CurveEditorDialog::RedrawGraph() {
   // request covers the plot, its markers and its labels.
   QWidget* root = template_.root();
   root->update(graphExtent_.translated(graphAnchor_->mapTo(root, QPoint(0, 0))));
+  ShowWhatPrints();
+}
+
+void CurveEditorDialog::ShowWhatPrints() {
+  const bool allColours = edit_.allChannels();
+  gradientStrip_->Show(displayDefinition_, allColours);
+  // The curves drawn: the one curve, or all four.
+  std::vector<CurveExcursions> drawn;
+  for (int c = 0; c < (allColours ? 1 : kChannelCount); ++c)
+    drawn.push_back(FindExcursions(displayDefinition_.channels[c]));
+  const int note = ExcursionNote(drawn);
+  if (note != 0)
+    graphNote_->setText(LoadString(note));
+  graphNote_->setVisible(note != 0);
 }
 
 void CurveEditorDialog::PaintGraph(QPaintEvent* event) {

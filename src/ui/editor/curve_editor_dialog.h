@@ -6,7 +6,9 @@
 // channel, the all-colours box switches to one curve for all four colours.
 // The graph on the left draws the curves and takes the mouse: a click sets
 // the point of the column under the pointer, a drag moves it up and down, a
-// double-click removes it (or puts an end point back).
+// double-click removes it (or puts an end point back). Under the graph a
+// strip shows the inks as they will print, and a note says where the curves
+// drawn leave what the printer can follow (the dashed parts of the graph).
 //
 // The rules are the edit session's (workspace/curve_edit.h): the dialog
 // hands it each change of a control and each mouse command, and shows its
@@ -45,6 +47,7 @@ namespace tonalis::ui {
 
 class QtInteraction;
 class NameValidator;
+class GradientStrip;
 
 // Control ids of the editor's template (dialog 129).
 namespace editor_ids {
@@ -156,6 +159,8 @@ class CurveEditorDialog : public QDialog {
 
   // The graph and the mouse.
   void RedrawGraph();
+  // The strip and the note under the graph, for the definition on show.
+  void ShowWhatPrints();
   void PaintGraph(QPaintEvent* event);
   void OnMousePress(const QMouseEvent& event);
   void OnMouseMove(const QMouseEvent& event);
@@ -199,6 +204,10 @@ class CurveEditorDialog : public QDialog {
   QLineEdit* gammaField_ = nullptr;
   QPushButton* gammaSettingButton_ = nullptr;
   QLabel* graphAnchor_ = nullptr;
+  // Under the graph, made by the editor: a language module's layout need
+  // not know them.
+  GradientStrip* gradientStrip_ = nullptr;
+  QLabel* graphNote_ = nullptr;
   std::array<QRadioButton*, kChannelCount> colourButtons_{};
   QCheckBox* allColoursBox_ = nullptr;
   QPushButton* acceptButton_ = nullptr;

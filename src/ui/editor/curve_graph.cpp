@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QPen>
 
+#include "model/curve_check.h"
+#include "model/tone_curve.h"
 #include "ui/editor/plot_geometry.h"
 #include "ui/strings.h"
 
@@ -40,6 +42,7 @@ constexpr std::array<LabelPlace, 14> kLabelPlaces = {{
 }};
 
 constexpr int kGridStep = 20;
+constexpr int kDash = 3;  // dashes and gaps of the parts the printer does not follow, in pixels
 
 QPen LinePen(const QColor& colour) {
   QPen pen(colour, 1);
@@ -136,15 +139,35 @@ void CurveGraph::PaintChannel(QPainter& painter, const ToneCurve& curve,
   const auto path = plot::PathOf(curve);
   if (!path)
     return;
+  const Spline spline(curve);
+  const CurveExcursions excursions = FindExcursions(spline);
+  // Solid: the curve as the printer gets it, limited to the plot, but for
+  // where it runs backwards.
   std::array<QLine, plot::kSamples> segments;
+  int count = 0;
   QPoint from = At(path->start);
   for (std::size_t t = 0; t < segments.size(); ++t) {
     const QPoint to = At(path->samples[t]);
-    segments[t] = QLine(from, to);
+    if (!plot::SegmentInside(static_cast<int>(t) + 1, excursions.falling))
+      segments[static_cast<std::size_t>(count++)] = QLine(from, to);
     from = to;
   }
   painter.setPen(LinePen(colour));
-  painter.drawLines(segments.data(), static_cast<int>(segments.size()));
+  painter.drawLines(segments.data(), count);
+  // Dashed: the spline itself where the printer does not follow it, beyond
+  // the frame where it leaves the scale.
+  QPen dashed = LinePen(colour);
+  dashed.setDashPattern({kDash, kDash});
+  painter.setPen(dashed);
+  for (const auto* ranges : {&excursions.above, &excursions.below, &excursions.falling}) {
+    for (const InputRange& range : *ranges) {
+      const std::vector<plot::PlotPoint> points = plot::UnlimitedPathOver(spline, range);
+      std::vector<QPoint> line;
+      line.reserve(points.size());
+      for (const plot::PlotPoint& p : points) line.push_back(At(p));
+      painter.drawPolyline(line.data(), static_cast<int>(line.size()));
+    }
+  }
 }
 
 void CurveGraph::PaintMarkers(QPainter& painter, const ToneCurve& curve) const {

@@ -11,6 +11,10 @@
 //  - the frame covers x and y 0..200 inclusive, its inside 1..199 is filled;
 //  - grid lines and curve segments cover their start pixel and not their end
 //    pixel (flat caps);
+//  - the parts of a curve the printer does not follow (beyond 0..100 %, or
+//    running backwards) are drawn dashed, the spline itself, beyond the frame
+//    where it leaves the scale; the curve as the printer gets it is drawn
+//    solid, held to the frame, except where it runs backwards;
 //  - a marker is a zero-length line drawn with a 4-pixel pen with square
 //    caps: it covers the 4 x 4 pixels from (x - 2, y - 2) to (x + 1, y + 1)
 //    around its centre (x, y).

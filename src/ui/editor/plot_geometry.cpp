@@ -1,5 +1,7 @@
 #include "ui/editor/plot_geometry.h"
 
+#include <cmath>
+
 #include "model/tone_curve.h"
 
 namespace tonalis::plot {
@@ -61,6 +63,30 @@ std::optional<CurvePath> PathOf(const ToneCurve& curve) {
     t += 1.0f;
   }
   return path;
+}
+
+std::vector<PlotPoint> UnlimitedPathOver(const Spline& spline, InputRange range) {
+  std::vector<PlotPoint> path;
+  auto add = [&](double t) {
+    const double s = UnlimitedSplineValue(spline, t);
+    const PlotPoint p{static_cast<int>(std::lround(2.0 * t)),
+                      static_cast<int>(std::lround(kPlotSize - 2.0 * s))};
+    if (path.empty() || !(path.back() == p))
+      path.push_back(p);
+  };
+  add(range.from);
+  for (int x = static_cast<int>(std::floor(2.0 * range.from)) + 1; x < 2.0 * range.to; ++x)
+    add(x / 2.0);
+  add(range.to);
+  return path;
+}
+
+bool SegmentInside(int t, const std::vector<InputRange>& ranges) {
+  const double middle = t - 0.5;
+  for (const InputRange& r : ranges)
+    if (middle > r.from && middle < r.to)
+      return true;
+  return false;
 }
 
 }  // namespace tonalis::plot

@@ -10,7 +10,9 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
+#include "model/curve_check.h"
 #include "model/density_def.h"
 
 namespace tonalis::plot {
@@ -76,5 +78,15 @@ struct CurvePath {
   std::array<PlotPoint, kSamples> samples;
 };
 std::optional<CurvePath> PathOf(const ToneCurve& curve);
+
+// The unlimited spline over `range` of input, for the dashed parts of a
+// curve: a point at every pixel column inside the range (every half percent)
+// and at both ends, x = 2t and y = 200 - 2s rounded to the nearest pixel,
+// not held to the plot. Requires spline.defined().
+std::vector<PlotPoint> UnlimitedPathOver(const Spline& spline, InputRange range);
+
+// Whether the segment of the drawn path that ends at sample t (the segment
+// from input t - 1 to t) runs inside one of `ranges`: its middle lies in one.
+bool SegmentInside(int t, const std::vector<InputRange>& ranges);
 
 }  // namespace tonalis::plot

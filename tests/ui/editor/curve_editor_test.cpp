@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
@@ -14,6 +15,7 @@
 #include "support/fixtures.h"
 #include "ui/editor/curve_editor_dialog.h"
 #include "ui/editor/curve_graph.h"
+#include "ui/editor/gradient_strip.h"
 
 namespace tonalis::test {
 namespace {
@@ -261,6 +263,73 @@ TEST_F(EditorTest, TheGraphIsDrawnAtItsAnchorWithTheChannelOnShowOnTop) {
   const QRect plot = QRect(-1, -2, 203, 204).translated(editor->GraphOrigin());
   EXPECT_TRUE(editor->grab().toImage().convertToFormat(QImage::Format_RGB32).copy(plot) ==
               drawn.copy(plot));
+}
+
+// The note under the graph comes with a curve the printer cannot follow and
+// goes with it, during a drag too; the strip shows each edit as it prints,
+// and the dialog keeps its size throughout.
+TEST_F(EditorTest, TheNoteAndTheStripFollowTheCurveIntoAndOutOfWhatPrints) {
+  OpenOn(NewDefinition());
+  auto* note = editor->findChild<QLabel*>(QStringLiteral("graphNote"));
+  auto* strip = editor->findChild<ui::GradientStrip*>(QStringLiteral("gradientStrip"));
+  ASSERT_TRUE(note != nullptr && strip != nullptr);
+  const QSize size = editor->size();
+  auto noteId = [&]() -> int {
+    if (!note->isVisible())
+      return 0;
+    for (int id = sid::kCurveAbove; id <= sid::kCurveClipped; ++id)
+      if (note->text().toStdString() == DefaultStrings().Load(id))
+        return id;
+    return -1;
+  };
+  // Column 40 of the strip shows input 20 %, column 120 input 60 %.
+  EXPECT_EQ(noteId(), 0);
+  for (int c = 0; c < kChannelCount; ++c) EXPECT_EQ(strip->Coverage(c, 40), 0.2) << c;
+
+  Type(PointField(1), "100");  // 100 % at 5 %: the spline towers over the scale
+  EXPECT_EQ(noteId(), sid::kCurveAbove);
+  for (int c = 0; c < kChannelCount; ++c) EXPECT_EQ(strip->Coverage(c, 40), 1.0) << c;
+  Type(PointField(1), "5");  // back on the straight line
+  EXPECT_EQ(noteId(), 0);
+  EXPECT_EQ(strip->Coverage(kMagenta, 40), 0.2);
+
+  // Per channel every curve drawn counts: yellow backwards, then black below 0 %.
+  Click(ids::kAllColours);
+  Show(kYellow);
+  Type(PointField(6), "80");
+  Type(PointField(7), "60");
+  EXPECT_EQ(noteId(), sid::kCurveBackwards);
+  EXPECT_EQ(strip->Coverage(kYellow, 120), 0.6);
+  EXPECT_EQ(strip->Coverage(kCyan, 120), 0.6);
+  EXPECT_GT(strip->Coverage(kYellow, 100), 0.6);  // 50 % prints darker than 60 %
+  Show(kBlack);
+  Type(PointField(1), "");
+  Type(PointField(6), "10");
+  EXPECT_EQ(noteId(), sid::kCurveClipped);
+  EXPECT_EQ(strip->Coverage(kBlack, 40), 0.0);  // held at no ink
+  Type(PointField(6), "50");
+  Show(kYellow);
+  Type(PointField(6), "50");  // on the straight line again
+  EXPECT_EQ(noteId(), 0);
+  Show(kBlack);
+
+  // A drag shows what its preview would print; leaving the plot takes it back.
+  Press(100, 100);
+  Move(101, 100);
+  Move(100, 2);  // 99 % at 50 %: over the top on either side
+  EXPECT_EQ(noteId(), sid::kCurveAbove);
+  Move(-20, 50);
+  EXPECT_EQ(noteId(), 0);
+  Release(-20, 50);
+
+  // What the strip paints is what it says.
+  const QImage painted = strip->grab().toImage();
+  for (int c = 0; c < kChannelCount; ++c)
+    for (int x : {1, 60, 100, 199})
+      EXPECT_EQ(painted.pixelColor(x, 1 + c * ui::GradientStrip::kRowHeight + 2),
+                strip->ColourAt(c, x))
+          << c << " " << x;
+  EXPECT_EQ(editor->size(), size);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <QPalette>
 #include <array>
 
+#include "support/fixtures.h"
 #include "ui/editor/curve_graph.h"
 #include "ui/editor/plot_geometry.h"
 
@@ -49,13 +50,18 @@ TEST(Plot, PixelsAndValuesMapBackOntoEachOtherAndMarkersSitOnThePoints) {
 // Draws `def` with the plot's origin at (40, 40) and compares the plot, with
 // the markers reaching over its frame, with picture `name`; a drawing that
 // differs is saved as NAME-drawn.png in the working directory for a look.
-void ExpectPicture(const DensityDef& def, ui::GraphMode mode, const char* name) {
-  QImage image(300, 300, QImage::Format_RGB32);
+// Without labels (`strings` empty) the picture takes in everything around
+// the plot as well, where the dashed parts beyond the scale go.
+void ExpectPicture(const DensityDef& def, ui::GraphMode mode, const char* name,
+                   const StringSource& strings = DefaultStrings()) {
+  const bool labels = !strings.Load(71).empty();
+  QImage image(labels ? 300 : 280, labels ? 300 : 480, QImage::Format_RGB32);
   image.fill(QApplication::palette().window().color());  // as the dialog around it
   QPainter painter(&image);
-  ui::CurveGraph(DefaultStrings()).Paint(painter, QPoint(40, 40), def, mode, QFont());
+  const QPoint origin = labels ? QPoint(40, 40) : QPoint(40, 140);
+  ui::CurveGraph(strings).Paint(painter, origin, def, mode, QFont());
   painter.end();
-  const QImage got = image.copy(QRect(39, 38, 203, 204));
+  const QImage got = labels ? image.copy(QRect(39, 38, 203, 204)) : image;
   const QString path = QStringLiteral(TONALIS_TEST_DATA "/editor/%1.png").arg(name);
   if (qEnvironmentVariableIsSet("TONALIS_UPDATE_PICTURES")) {
     ASSERT_TRUE(got.save(path));
@@ -64,6 +70,11 @@ void ExpectPicture(const DensityDef& def, ui::GraphMode mode, const char* name) 
     ADD_FAILURE() << name << " differs from " << path.toStdString();
   }
 }
+
+class NoLabels final : public StringSource {
+ public:
+  std::string Load(int) const override { return {}; }
+};
 
 TEST(CurveGraph, DrawsAsThePictures) {
   ExpectPicture(NewDefinition(), {true, kCyan}, "graph-new");
@@ -76,6 +87,18 @@ TEST(CurveGraph, DrawsAsThePictures) {
   layered.channels[kYellow].points[5] = 10600;
   layered.channels[kBlack].points[0] = kUnset;
   ExpectPicture(layered, {false, kMagenta}, "graph-per-channel");
+  // Where the printer does not follow, the spline itself dashed: cyan over
+  // the top and, in all colours, the one curve below 0 % and backwards; the
+  // solid curve stays on the frame and leaves out the backward run.
+  DensityDef beyond = NewDefinition();
+  beyond.allChannels = 0;
+  beyond.channels[kCyan] = Curve({0, U, U, U, U, 8500, U, U, U, U, U, U, 10000});
+  beyond.channels[kMagenta] = Curve({0, U, U, U, U, U, 1000, U, U, U, U, U, 10000});
+  beyond.channels[kYellow] = Curve({0, U, U, U, U, U, 8000, 6000, U, U, U, U, 10000});
+  ExpectPicture(beyond, {false, kYellow}, "graph-beyond", NoLabels());
+  DensityDef one = NewDefinition();
+  one.channels[kCyan] = Curve({0, U, U, 3000, U, U, 1000, 6000, U, U, U, U, 10000});
+  ExpectPicture(one, {true, kCyan}, "graph-beyond-all-colours", NoLabels());
 }
 
 }  // namespace
