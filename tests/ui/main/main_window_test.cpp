@@ -8,6 +8,7 @@
 #include <deque>
 
 #include "model/curve_fit.h"
+#include "workspace/calibrate.h"
 #include "ui/editor/curve_editor_dialog.h"
 #include "ui/main/main_window_fixture.h"
 
@@ -318,7 +319,10 @@ TEST_F(PrinterWindow, TheCalibrationEntriesPrintTheChartAndBringCurvesInAndOut) 
   trigger("calibrateAction");
   const DensityDef* measured = window().workspace().Find(Side::Library, "Measured");
   ASSERT_TRUE(measured);
+  const DensityDef aimed =
+      CalibrateFile(TONALIS_TEST_DATA "/calibration/chartread.ti3", Aim{}, nullptr).definition;
   EXPECT_EQ(measured->allChannels, 0);
+  for (int c = 0; c < kChannelCount; ++c) EXPECT_EQ(measured->channels[c], aimed.channels[c]) << c;
 
   SelectLibrary("Measured");
   fileDialog.savePath = QString::fromStdString(Path("out.cal").string());
