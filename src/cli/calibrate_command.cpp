@@ -57,7 +57,6 @@ std::string Percent(double v) {
   return buf;
 }
 
-constexpr std::string_view kChannelWords[kChannelCount] = {"cyan", "magenta", "yellow", "black"};
 
 CommandRun DefineCalibrate(CLI::App& command) {
   struct Options {

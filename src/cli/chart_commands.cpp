@@ -38,15 +38,6 @@ constexpr std::string_view kHelp =
     "  --date DATE         the date printed on the page (default: today, as\n"
     "                      YYYY-MM-DD)\n";
 
-std::string Today() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char buf[32];
-  std::strftime(buf, sizeof buf, "%Y-%m-%d", &local);
-  return buf;
-}
-
 bool EndsWith(const std::string& s, std::string_view suffix) {
   if (s.size() < suffix.size())
     return false;
@@ -117,7 +108,7 @@ CommandRun DefineChart(CLI::App& command) {
                                  std::to_string(options->steps));
     ChartOptions chart;
     chart.steps = options->steps;
-    chart.date = options->date.empty() ? Today() : options->date;
+    chart.date = options->date.empty() ? TodaysDate() : options->date;
     for (char c : chart.date)
       if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
         return UsageError(ctx, "--date must not hold control characters");

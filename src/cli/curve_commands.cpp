@@ -57,7 +57,6 @@ constexpr std::string_view kImportHelp =
 
 #undef TONALIS_CURVE_FORMATS
 
-constexpr std::string_view kChannelWords[kChannelCount] = {"cyan", "magenta", "yellow", "black"};
 
 std::string Percent(double v) {
   char buf[32];

@@ -1,5 +1,7 @@
 #include "formats/curve_files.h"
 
+#include "formats/cgats.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -9,7 +11,6 @@
 namespace tonalis {
 namespace {
 
-constexpr std::string_view kChannelWords[kChannelCount] = {"cyan", "magenta", "yellow", "black"};
 constexpr int kTop = kTableSize - 1;   // the top level of the 0..255 scale
 constexpr int32_t kFull = 100 * kTop;  // the top of a table entry
 
@@ -109,27 +110,6 @@ std::string CalBytes(const CurveTables& t, const CurveFileText& text) {
   return out + "END_DATA\n";
 }
 
-// The words of a CGATS line; a quoted string is one word, without quotes;
-// '#' outside quotes starts a comment.
-std::vector<std::string> Words(std::string_view line) {
-  std::vector<std::string> words;
-  std::size_t i = 0;
-  while (i < line.size()) {
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) ++i;
-    if (i >= line.size() || line[i] == '#')
-      break;
-    std::string w;
-    if (line[i] == '"') {
-      for (++i; i < line.size() && line[i] != '"'; ++i) w += line[i];
-      ++i;
-    } else {
-      for (; i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r'; ++i)
-        w += line[i];
-    }
-    words.push_back(w);
-  }
-  return words;
-}
 
 constexpr std::string_view kCalFields[kChannelCount + 1] = {"CMYK_I", "CMYK_C", "CMYK_M", "CMYK_Y",
                                                             "CMYK_K"};
@@ -145,7 +125,7 @@ CurveFileRead ReadCal(std::string_view text, Failure& f) {
   std::vector<std::array<double, kChannelCount + 1>> sets;
   for (std::size_t n = 0; n < lines.size() && state != kDone; ++n) {
     const int line = int(n + 1);
-    const std::vector<std::string> words = Words(lines[n]);
+    const std::vector<std::string> words = CgatsWords(lines[n]);
     if (words.empty())
       continue;
     // The keywords that matter, wherever they stand before the data.

@@ -61,7 +61,7 @@ std::string DisplayName(std::string_view bytes) {
 }
 
 std::string_view ChannelName(int channel) {
-  static constexpr std::string_view kNames[kChannelCount] = {"cyan", "magenta", "yellow", "black"};
+  constexpr const auto& kNames = kChannelWords;
   return channel >= 0 && channel < kChannelCount ? kNames[channel] : "";
 }
 

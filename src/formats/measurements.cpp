@@ -1,5 +1,7 @@
 #include "formats/measurements.h"
 
+#include "formats/cgats.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -8,7 +10,6 @@
 namespace tonalis {
 namespace {
 
-constexpr std::string_view kChannelWords[kChannelCount] = {"cyan", "magenta", "yellow", "black"};
 // Inputs closer than this are the same patch.
 constexpr double kSameInput = 1e-6;
 
@@ -129,25 +130,6 @@ bool ReadCsv(const std::vector<std::string_view>& lines, Reader& r, MeasuredQuan
   return true;
 }
 
-// The words of a CGATS line; quoted strings are one word, without quotes.
-std::vector<std::string> Words(std::string_view line) {
-  std::vector<std::string> words;
-  std::size_t i = 0;
-  while (i < line.size()) {
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) ++i;
-    if (i >= line.size() || line[i] == '#') break;
-    std::string w;
-    if (line[i] == '"') {
-      for (++i; i < line.size() && line[i] != '"'; ++i) w += line[i];
-      ++i;
-    } else {
-      for (; i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r'; ++i)
-        w += line[i];
-    }
-    words.push_back(w);
-  }
-  return words;
-}
 
 bool ReadTi3(const std::vector<std::string_view>& lines, Reader& r, MeasuredQuantity& quantity,
              std::vector<Row>& rows) {
@@ -158,7 +140,7 @@ bool ReadTi3(const std::vector<std::string_view>& lines, Reader& r, MeasuredQuan
   int declaredSets = -1, sets = 0;
   for (std::size_t n = 0; n < lines.size() && state != kDone; ++n) {
     const int line = int(n + 1);
-    const std::vector<std::string> words = Words(lines[n]);
+    const std::vector<std::string> words = CgatsWords(lines[n]);
     if (words.empty())
       continue;
     switch (state) {

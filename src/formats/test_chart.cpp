@@ -1,5 +1,7 @@
 #include "formats/test_chart.h"
 
+#include <ctime>
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -196,6 +198,15 @@ std::string ChartPdf(const ChartOptions& options) {
   out += "trailer\n<< /Size " + std::to_string(objects.size() + 1) +
          " /Root 1 0 R /Info 6 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
   return out;
+}
+
+std::string TodaysDate() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char buf[32];
+  std::strftime(buf, sizeof buf, "%Y-%m-%d", &local);
+  return buf;
 }
 
 }  // namespace tonalis

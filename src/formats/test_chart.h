@@ -50,6 +50,9 @@ struct ChartOptions {
   std::string control;  // the density control in force: its name (ISO 8859-1), or empty for none
 };
 
+// Today's date in local time as the chart prints it: "2026-12-08".
+std::string TodaysDate();
+
 // The chart as PostScript; `setup` (PostScript, such as a density control's
 // code from a PPD) goes into the document's setup section, before the page.
 std::string ChartPostScript(const ChartOptions& options, std::string_view setup = {});

@@ -23,6 +23,10 @@ inline constexpr std::array<int, kPointCount> ControlInputs = {0,  5,  10, 20, 3
 
 enum Channel : int { kCyan = 0, kMagenta = 1, kYellow = 2, kBlack = 3 };
 
+// The colours' names as files and messages spell them, by Channel.
+inline constexpr std::string_view kChannelWords[kChannelCount] = {"cyan", "magenta", "yellow",
+                                                                  "black"};
+
 // One channel: outputs in hundredths of a percent at ControlInputs, and a
 // gamma in hundredths (-1 = unset for both).
 struct ToneCurve {

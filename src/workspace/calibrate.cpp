@@ -8,7 +8,6 @@
 namespace tonalis {
 namespace {
 
-constexpr std::string_view kChannelWords[kChannelCount] = {"cyan", "magenta", "yellow", "black"};
 
 // The ink a patch of `input` % got through a channel of `curve`: the entry
 // of its transfer table that the channel's lookup picks for that input.

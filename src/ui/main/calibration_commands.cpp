@@ -30,15 +30,6 @@ namespace tonalis::ui {
 
 namespace {
 
-std::string Today() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char buf[32];
-  std::strftime(buf, sizeof buf, "%Y-%m-%d", &local);
-  return buf;
-}
-
 std::string LocalPath(const QString& path) {
   return QFile::encodeName(QFileInfo(path).absoluteFilePath()).toStdString();
 }
@@ -128,7 +119,7 @@ void MainDialog::OnPrintChart() {
   if (!picked)
     return;
   ChartOptions chart;
-  chart.date = Today();
+  chart.date = TodaysDate();
   chart.control = names[static_cast<std::size_t>(*picked)];
   const ChartPrintOutcome printed = PrintChartOnTarget(workspace_, spooler_, printer, chart);
   Message m = StringMessage(strings_, printed.result == ChartPrintResult::Printed
