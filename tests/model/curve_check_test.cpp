@@ -49,8 +49,10 @@ void ExpectRangesMatchTheSamples(const ToneCurve& curve, const std::string& name
     const bool falls = i > 0 && v < s[std::size_t(i - 1)] && v >= 0.0 && v <= 100.0;
     if (!falls || i == kSteps) {
       const int runEnd = falls ? i : i - 1;
-      const double fall = std::min(s[std::size_t(runStart)], 100.0) - s[std::size_t(runEnd)];
-      if (runEnd > runStart && fall > kExcursionTolerance + 1e-6) {
+      const bool run = runEnd > runStart;  // none before the first sample
+      const double fall =
+          run ? std::min(s[std::size_t(runStart)], 100.0) - s[std::size_t(runEnd)] : 0.0;
+      if (run && fall > kExcursionTolerance + 1e-6) {
         for (int j = runStart + 1; j < runEnd; ++j) {
           ASSERT_TRUE(Inside(e.falling, at(j))) << name << " falls at " << at(j);
         }
