@@ -429,6 +429,22 @@ int MakeWritable(const std::string& path) {
   return 0;
 }
 
+std::optional<std::string> ReadInputFile(const std::string& path, std::size_t maxBytes,
+                                         std::string_view what, std::string& error) {
+  std::string bytes;
+  const int failed = ReadWholeFile(path, bytes, /*regularOnly=*/false, maxBytes);
+  if (failed == EFBIG) {
+    error = path + ": too large for " + std::string(what) + " (more than " +
+            std::to_string(maxBytes >> 20) + " MiB)";
+    return std::nullopt;
+  }
+  if (failed != 0) {
+    error = path + ": cannot be read: " + FileFailureReason(path, failed);
+    return std::nullopt;
+  }
+  return bytes;
+}
+
 int ReadWholeFile(const std::string& path, std::string& out, bool regularOnly,
                   std::size_t maxBytes) {
   out.clear();

@@ -31,8 +31,10 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace tonalis {
 
@@ -140,5 +142,11 @@ int MakeWritable(const std::string& path);
 // EFBIG, after reading at most one byte more (a device or pipe has no end).
 int ReadWholeFile(const std::string& path, std::string& out, bool regularOnly = false,
                   std::size_t maxBytes = SIZE_MAX);
+
+// A file the user gives as input (measurements, curves): ReadWholeFile of at
+// most `maxBytes`, or nothing with `error` as "PATH: too large for WHAT (more
+// than N MiB)" or "PATH: cannot be read: REASON".
+std::optional<std::string> ReadInputFile(const std::string& path, std::size_t maxBytes,
+                                         std::string_view what, std::string& error);
 
 }  // namespace tonalis

@@ -6,11 +6,9 @@
 
 namespace tonalis::ui {
 
-std::optional<QString> QtFileDialog::OpenFile(QWidget* owner, const QString& directory,
-                                              const QString& filters) {
-  QFileDialog dialog(owner, QString(), directory, filters);
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  dialog.setFileMode(QFileDialog::AnyFile);
+namespace {
+
+std::optional<QString> Run(QFileDialog& dialog) {
   if (dialog.exec() != QDialog::Accepted)
     return std::nullopt;
   const QStringList files = dialog.selectedFiles();
@@ -19,18 +17,23 @@ std::optional<QString> QtFileDialog::OpenFile(QWidget* owner, const QString& dir
   return files.front();
 }
 
+}  // namespace
+
+std::optional<QString> QtFileDialog::OpenFile(QWidget* owner, const QString& directory,
+                                              const QString& filters) {
+  QFileDialog dialog(owner, QString(), directory, filters);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  return Run(dialog);
+}
+
 std::optional<QString> QtFileDialog::SaveFile(QWidget* owner, const QString& directory,
                                               const QString& filters, const QString& name) {
   QFileDialog dialog(owner, QString(), directory, filters);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.selectFile(name);
-  if (dialog.exec() != QDialog::Accepted)
-    return std::nullopt;
-  const QStringList files = dialog.selectedFiles();
-  if (files.isEmpty())
-    return std::nullopt;
-  return files.front();
+  return Run(dialog);
 }
 
 QString ToQtFilter(const QString& barFilter) {

@@ -52,18 +52,11 @@ namespace {
 
 // The measurements of the file `path`; `error` set when there are none.
 std::optional<Measurements> ReadMeasurements(const std::string& path, std::string& error) {
-  std::string text;
-  const int failed = ReadWholeFile(path, text, /*regularOnly=*/false, kMaxMeasurementBytes);
-  if (failed == EFBIG) {
-    error = path + ": too large for measurements of a chart (more than " +
-            std::to_string(kMaxMeasurementBytes >> 20) + " MiB)";
+  const std::optional<std::string> text =
+      ReadInputFile(path, kMaxMeasurementBytes, "measurements of a chart", error);
+  if (!text)
     return std::nullopt;
-  }
-  if (failed != 0) {
-    error = path + ": cannot be read: " + FileFailureReason(path, failed);
-    return std::nullopt;
-  }
-  MeasurementsRead read = ParseMeasurements(text, path);
+  MeasurementsRead read = ParseMeasurements(*text, path);
   error = std::move(read.error);
   return std::move(read.measurements);
 }

@@ -82,18 +82,11 @@ CurveImportOutcome ReadCurves(const std::string& path) {
     failed.error = UnknownCurveFormat(path);
     return failed;
   }
-  std::string bytes;
-  const int error = ReadWholeFile(path, bytes, /*regularOnly=*/false, kMaxCurveFileBytes);
-  if (error == EFBIG) {
-    failed.error = path + ": too large for a curve file (more than " +
-                   std::to_string(kMaxCurveFileBytes >> 20) + " MiB)";
+  const std::optional<std::string> bytes =
+      ReadInputFile(path, kMaxCurveFileBytes, "a curve file", failed.error);
+  if (!bytes)
     return failed;
-  }
-  if (error != 0) {
-    failed.error = path + ": cannot be read: " + FileFailureReason(path, error);
-    return failed;
-  }
-  const CurveFileRead read = ParseCurveFile(bytes, *format, path);
+  const CurveFileRead read = ParseCurveFile(*bytes, *format, path);
   if (!read.tables) {
     failed.error = read.error;
     return failed;

@@ -80,7 +80,15 @@ QString MainDialog::StartFolder() {
   return directory;
 }
 
-void MainDialog::StoreNewThroughEditor() {
+void MainDialog::StoreMadeDefinition(const std::string& error, const DensityDef& made,
+                                     int failureId) {
+  if (!error.empty()) {
+    Message m = StringMessage(strings_, failureId);
+    m.detail = error;
+    ui_.Show(m);
+    return;
+  }
+  workingDefinition = made;
   if (!StoreThroughEditor([this](const DensityDef& d) { return workspace_.StoreNew(d); }))
     return;
   ShowLibrary();
@@ -148,14 +156,7 @@ void MainDialog::OnCalibrate() {
   Aim wanted;
   wanted.kind = *aim == 0 ? AimKind::LinearDensity : AimKind::LinearLStar;
   const CalibrationOutcome out = CalibrateFile(LocalPath(*file), wanted, nullptr);
-  if (!out.ok) {
-    Message m = StringMessage(strings_, sid::kMeasurementsUnusable);
-    m.detail = out.error;
-    ui_.Show(m);
-    return;
-  }
-  workingDefinition = out.definition;
-  StoreNewThroughEditor();
+  StoreMadeDefinition(out.error, out.definition, sid::kMeasurementsUnusable);
 }
 
 // --- Curves in and out -----------------------------------------------------------------
@@ -166,14 +167,7 @@ void MainDialog::OnImportCurves() {
   if (!file)
     return;
   const CurveImportOutcome read = ReadCurves(LocalPath(*file));
-  if (!read.ok) {
-    Message m = StringMessage(strings_, sid::kCurvesNotRead);
-    m.detail = read.error;
-    ui_.Show(m);
-    return;
-  }
-  workingDefinition = read.definition;
-  StoreNewThroughEditor();
+  StoreMadeDefinition(read.error, read.definition, sid::kCurvesNotRead);
 }
 
 void MainDialog::OnExportCurves() {

@@ -201,8 +201,9 @@ class MainDialog : public QDialog {
   void AddAboutEntry();
   void AddCalibrationEntries();
   std::optional<int> ChooseItem(const QString& label, const QStringList& items, int current);
-  // Stores workingDefinition, a new one from outside, through the editor.
-  void StoreNewThroughEditor();
+  // A definition made from a file: stored through the editor as for New,
+  // or, with an `error`, string `failureId` shown with it.
+  void StoreMadeDefinition(const std::string& error, const DensityDef& made, int failureId);
   // Where the calibration entries' file dialogs start: the current folder,
   // or the home folder when that is gone.
   static QString StartFolder();
